@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the converter and its tests need, when any is missing.
+set -euo pipefail
+
+packages=(
+  build-essential cmake pkg-config
+  libmagick++-dev
+  libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
+  libwxgtk3.2-dev
+  libgtest-dev libgmock-dev
+  ffmpeg xvfb xauth xdotool x11-apps
+  gstreamer1.0-tools gstreamer1.0-plugins-good
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$package")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=()
+if [ "$(id -u)" -ne 0 ]; then
+  sudo=(sudo)
+fi
+echo "Installing: ${missing[*]}"
+"${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q
+"${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
+  "${missing[@]}"

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs what is missing, then builds and runs every test twice: a plain build and one
+# with AddressSanitizer and UndefinedBehaviorSanitizer. TGA2AVI_QUICK=1 leaves out the tests
+# labelled slow (the large-file ones).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+
+jobs=$(nproc)
+exclude=()
+if [ "${TGA2AVI_QUICK:-0}" = 1 ]; then
+  exclude=(-LE slow)
+fi
+
+status=0
+run_config() {
+  local dir=$1
+  shift
+  echo "== $dir: configure and build"
+  cmake -S . -B "$dir" "$@" >/dev/null
+  cmake --build "$dir" --parallel "$jobs"
+  echo "== $dir: tests"
+  (cd "$dir" && ctest --output-on-failure --parallel "$jobs" "${exclude[@]}") || status=1
+}
+
+run_config build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  run_config build-asan -DCMAKE_BUILD_TYPE=Debug -DTGA2AVI_SANITIZE=ON -DTGA2AVI_BUILD_APP=OFF
+exit $status

@@ -1,0 +1,23 @@
+#pragma once
+// The working state of one Convert command. The job creates it for one click and hands it to
+// each output pass, which is why it lives with the pass that reads it.
+
+#include "platform/vfw/vfw.h"
+#include "sequence/sequence_name.h"
+
+struct ConversionJob {
+  SequenceName first;     ///< the first file's parts; its number is the first frame number
+  SequenceName last;      ///< the last file's parts; its number is the last frame number
+  int digitWidth = 0;     ///< one width for every frame name of the run (the first file's)
+  CString frameFile;      ///< the frame file name, rebuilt for every frame
+  CString errorText;      ///< the first frame's read error, when there was one
+  int width = 0;          ///< the first frame's columns
+  int height = 0;         ///< the first frame's rows
+  float rate = 0.0F;      ///< 25, or 29.97 for frames at most 500 rows high
+  int frameByteSize = 0;  ///< width * height * 4
+  bool abort = false;     ///< set by Escape or a failed frame write
+  int pass = 0;           ///< 0: the video pass, 1: the matte pass
+  AVISTREAMINFOA streamInfo{};
+  BITMAPINFOHEADER bitmapHeader{};
+  AVICOMPRESSOPTIONS options{};
+};

@@ -1,0 +1,75 @@
+#pragma once
+// The converter's dialog: the lasting state of the tool and the operations of one conversion.
+// Each operation is defined in the folder of its level: LoadFrame in frames/,
+// GetCompressionOptions and WriteAviPass in avi/, OnConvert in job/, and the window's own
+// handlers in app/. This part of the class includes no toolkit.
+
+#include <Magick++.h>
+
+#include "frames/resource.h"
+#include "platform/mfc/cstring.h"
+#include "platform/mfc/dialog.h"
+#include "platform/user/icon.h"
+#include "platform/vfw/vfw.h"
+
+struct ConversionJob;
+
+/// How one output pass ended.
+enum class PassOutcome {
+  kFinished,  ///< every frame of the range was written
+  kStopped,   ///< Escape or a failed write ended it early; the abort flag is set
+  kFailed,    ///< the file or its streams could not be set up; the job ends here
+};
+
+class CConverterDlg : public CDialog {
+ public:
+  enum { IDD = IDD_CONVERTER_DIALOG };
+
+  explicit CConverterDlg(CWnd* pParent = nullptr);
+  ~CConverterDlg() override;
+
+  CString m_strFirstFile;
+  CString m_strLastFile;
+  CString m_strAviFile;
+  CString m_strStatus;
+  HICON m_hIcon;
+  Magick::Image m_image;
+  Magick::Blob m_blob;
+  /// The converted pixels of the current frame, inside m_blob; null until a frame converted.
+  BYTE* m_pFrameData;
+  /// The columns and rows of the frame buffer m_pFrameData points at (0 while it is null), so
+  /// that no caller reads past its end.
+  int m_nFrameWidth = 0;
+  int m_nFrameHeight = 0;
+
+  /// Reads one frame file into the frame buffer: rows bottom-up, bytes blue, green, red, alpha
+  /// (video) or alpha four times (matte). On failure shows its message and keeps the previous
+  /// buffer.
+  bool LoadFrame(CString strFrameFile, bool bMatte);
+
+  /// Lets the user choose the compressor through a probe file in the job's frame format.
+  /// Returns 1 when a compressor was chosen.
+  int GetCompressionOptions(AVISTREAMINFOA* pStreamInfo, BITMAPINFOHEADER* pBitmapHeader,
+                            AVICOMPRESSOPTIONS* pOptions);
+
+  /// Writes the job's frame range into m_strAviFile: pass 0 the colour frames (choosing the
+  /// compressor first), pass 1 the mattes with the same compressor.
+  PassOutcome WriteAviPass(ConversionJob& job, int nPass);
+
+  /// The Convert button: checks, the overwrite question, both passes and completion.
+  void OnConvert();
+
+  // The window's handlers, defined with the window.
+  BOOL OnInitDialog();
+  void OnPaint();
+  HCURSOR OnQueryDragIcon();
+  void OnBrowseFirst();
+  void OnBrowseLast();
+  void OnBrowseAvi();
+
+ protected:
+  void DoDataExchange(CDataExchange* pDX) override;
+};
+
+/// The line the status shows before the first conversion.
+constexpr const char* kStatusNotice = "Choose the frames and the AVI file, then press Convert";

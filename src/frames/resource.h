@@ -1,0 +1,14 @@
+#pragma once
+// Identifiers of the converter's dialog, its controls and its icon.
+
+constexpr unsigned IDR_MAINFRAME = 128;
+constexpr unsigned IDD_CONVERTER_DIALOG = 132;
+
+constexpr int IDC_STATUS = 1000;
+constexpr int IDC_AVI_FILE = 1009;
+constexpr int IDC_LAST_FILE = 1020;
+constexpr int IDC_CONVERT = 1039;
+constexpr int IDC_BROWSE_FIRST = 1040;
+constexpr int IDC_BROWSE_AVI = 1041;
+constexpr int IDC_BROWSE_LAST = 1042;
+constexpr int IDC_FIRST_FILE = 1119;

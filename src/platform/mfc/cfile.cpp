@@ -1,0 +1,55 @@
+#include "platform/mfc/cfile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+
+CFile::~CFile() { Close(); }
+
+BOOL CFile::Open(LPCSTR fileName, UINT openFlags, CFileException* error) {
+  Close();
+  auto fail = [&](int cause) {
+    if (error) {
+      error->m_cause = cause;
+      error->m_strFileName = fileName ? fileName : "";
+    }
+    return FALSE;
+  };
+  if (!fileName || !*fileName) return fail(ENOENT);
+  if ((openFlags & (modeWrite | modeReadWrite | modeCreate)) != 0) return fail(EINVAL);
+
+  const int fd = ::open(fileName, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return fail(errno);
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+    const int cause = S_ISDIR(info.st_mode) ? EISDIR : errno;
+    ::close(fd);
+    return fail(cause);
+  }
+  m_fd = fd;
+  return TRUE;
+}
+
+void CFile::Close() {
+  if (m_fd >= 0) {
+    ::close(m_fd);
+    m_fd = -1;
+  }
+}
+
+BOOL CFile::GetStatus(LPCSTR fileName, CFileStatus& status) {
+  if (!fileName || !*fileName) return FALSE;
+  struct stat info {};
+  // A dangling symbolic link is an entry too: writing to that name would create its target.
+  if (::stat(fileName, &info) != 0 && ::lstat(fileName, &info) != 0) return FALSE;
+  status.m_mtime = info.st_mtime;
+  status.m_size = static_cast<std::uint64_t>(info.st_size);
+  status.m_bDirectory = S_ISDIR(info.st_mode);
+  char resolved[PATH_MAX];
+  status.m_szFullName = ::realpath(fileName, resolved) ? resolved : fileName;
+  return TRUE;
+}
