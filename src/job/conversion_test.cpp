@@ -1,0 +1,88 @@
+#include "job/conversion.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/support/scripted_user.h"
+
+namespace {
+
+using testing_support::ScriptedUser;
+
+TEST(FrameGeometryTest, RateAndSizeFollowTheFirstFrame) {
+  struct Case {
+    std::size_t columns;
+    std::size_t rows;
+    float rate;
+    int bytes;
+  } cases[] = {
+      {720, 486, 29.97F, 720 * 486 * 4},
+      {640, 500, 29.97F, 640 * 500 * 4},
+      {640, 501, 25.0F, 640 * 501 * 4},
+      {1920, 1080, 25.0F, 1920 * 1080 * 4},
+      {1, 1, 29.97F, 4},
+      {32768, 16383, 25.0F, 32768 * 16383 * 4},  // the largest frame that still fits
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.columns << " x " << c.rows);
+    const auto geometry = MakeFrameGeometry(c.columns, c.rows);
+    ASSERT_TRUE(geometry.has_value());
+    EXPECT_EQ(geometry->width, static_cast<int>(c.columns));
+    EXPECT_EQ(geometry->height, static_cast<int>(c.rows));
+    EXPECT_EQ(geometry->rate, c.rate);
+    EXPECT_EQ(geometry->frameByteSize, c.bytes);
+  }
+}
+
+TEST(FrameGeometryTest, RefusesFramesWhoseByteCountWouldWrap) {
+  const std::pair<std::size_t, std::size_t> refused[] = {
+      {32768, 16384},
+      {65535, 65535},
+      {46341, 46341},
+      {0, 480},
+      {640, 0},
+      {0, 0},
+      {std::size_t{1} << 32, 1},
+  };
+  for (const auto& [columns, rows] : refused) {
+    EXPECT_FALSE(MakeFrameGeometry(columns, rows).has_value()) << columns << " x " << rows;
+  }
+}
+
+TEST(VideoForWindowsVersionTest, AcceptsOneTenAndLater) {
+  struct Case {
+    DWORD version;
+    bool accepted;
+  } cases[] = {
+      {0x010A0000, true},  {0x010A1234, true},  {0x01320000, true},  {0x04000000, true},
+      {0x01090000, false}, {0x0109FFFF, false}, {0x00000000, false},
+  };
+  for (const Case& c : cases) {
+    CDialog dlg(1);
+    ScriptedUser user;
+    user.Attach(dlg);
+    EXPECT_EQ(CheckVideoForWindowsVersion(dlg, c.version), c.accepted) << std::hex << c.version;
+    if (c.accepted) {
+      EXPECT_TRUE(user.boxes.empty());
+    } else {
+      ASSERT_EQ(user.boxes.size(), 1U);
+      EXPECT_EQ(user.boxes[0].text, "Video for Windows must be v1.1 or greater");
+      EXPECT_EQ(user.boxes[0].caption, "Cannot save to AVI");
+      EXPECT_EQ(user.boxes[0].style, 0x40030U);
+    }
+  }
+}
+
+TEST(MatteFileNameTest, CutsThreeBytesAndAddsMatte) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"D:\\clips\\shot.avi", "D:\\clips\\shot.matte.avi"},
+      {"/home/ed/shot.avi", "/home/ed/shot.matte.avi"},
+      {"take1.mov", "take1.matte.avi"},
+      {"clip", "cmatte.avi"},
+      {"ab", "matte.avi"},
+      {"", "matte.avi"},
+      {"shot.matte.avi", "shot.matte.matte.avi"},
+  };
+  for (const auto& [name, matte] : cases) EXPECT_EQ(MatteFileName(name), matte);
+}
+
+}  // namespace

@@ -1,0 +1,117 @@
+#include <exception>
+
+#include "avi/conversion_job.h"
+#include "frames/converter_dlg.h"
+#include "job/conversion.h"
+#include "platform/mfc/cfile.h"
+#include "sequence/sequence_name.h"
+
+namespace {
+
+// Keeps the busy cursor on for as long as it lives, whichever way the job leaves.
+class WaitCursor {
+ public:
+  explicit WaitCursor(CDialog& dlg) : m_dlg(dlg) { m_dlg.BeginWaitCursor(); }
+  ~WaitCursor() { m_dlg.EndWaitCursor(); }
+  WaitCursor(const WaitCursor&) = delete;
+  WaitCursor& operator=(const WaitCursor&) = delete;
+
+ private:
+  CDialog& m_dlg;
+};
+
+constexpr UINT kOpenForReading = CFile::modeRead | CFile::shareDenyWrite | CFile::modeNoTruncate;
+
+// Reads the first frame for its size. A warning that still leaves a picture is no failure.
+bool ReadFirstFrame(Magick::Image& image, const CString& path) {
+  // Start empty, so that a read that decodes nothing cannot leave an earlier job's picture.
+  image = Magick::Image();
+  try {
+    image.read(path.str());
+  } catch (const Magick::Warning&) {
+    // The image holds whatever the library could decode.
+  } catch (...) {
+    return false;
+  }
+  return image.isValid() && image.columns() > 0 && image.rows() > 0;
+}
+
+}  // namespace
+
+void CConverterDlg::OnConvert() {
+  UpdateData(TRUE);
+
+  // Both ends of the sequence must be readable before anything is asked or written.
+  {
+    CFile firstFile;
+    CFile lastFile;
+    if (!firstFile.Open(m_strFirstFile, kOpenForReading)) {
+      MessageBox("Failed to open First TGA file", kConverterCaption, MB_OK);
+      return;
+    }
+    if (!lastFile.Open(m_strLastFile, kOpenForReading)) {
+      MessageBox("Failed to open Last TGA file", kConverterCaption, MB_OK);
+      firstFile.Close();
+      return;
+    }
+    firstFile.Close();
+    lastFile.Close();
+  }
+
+  ConversionJob job;
+  job.first = SplitSequencePath(m_strFirstFile);
+  job.last = SplitSequencePath(m_strLastFile);
+  // The first file's digit count names every frame: shot1.tga .. shot10.tga stays unpadded.
+  job.digitWidth = job.first.width;
+  if (!CheckSequence(*this, job.first, job.last)) return;
+
+  CFileStatus status;
+  if (CFile::GetStatus(m_strAviFile, status) &&
+      MessageBox("AVI file exists, overwrite?", kConverterCaption, MB_YESNO) == IDNO) {
+    return;
+  }
+
+  job.abort = false;
+  if (!CheckVideoForWindowsVersion(*this, VideoForWindowsVersion())) return;
+
+  // The first frame decides the size and rate of both files. One that cannot be read leaves
+  // nothing to size the streams by, so the job ends before anything is created.
+  job.frameFile = FrameFileName(job.first, job.digitWidth, job.first.number);
+  if (!ReadFirstFrame(m_image, job.frameFile)) {
+    job.errorText.Format("Error reading %s", job.frameFile.GetString());
+    MessageBox(job.errorText, kConverterCaption, MB_OK);
+    return;
+  }
+  const std::optional<FrameGeometry> geometry =
+      MakeFrameGeometry(m_image.columns(), m_image.rows());
+  if (!geometry) {
+    CString text;
+    text.Format("Frame too large to convert: %s (%zu x %zu)", job.frameFile.GetString(),
+                m_image.columns(), m_image.rows());
+    MessageBox(text, kConverterCaption, MB_OK);
+    return;
+  }
+  job.width = geometry->width;
+  job.height = geometry->height;
+  job.rate = geometry->rate;
+  job.frameByteSize = geometry->frameByteSize;
+
+  WaitCursor waitCursor(*this);
+  try {
+    for (job.pass = 0; job.pass < 2; ++job.pass) {
+      if (job.abort) break;
+      if (job.pass == 1) m_strAviFile = MatteFileName(m_strAviFile);
+      if (WriteAviPass(job, job.pass) == PassOutcome::kFailed) return;
+    }
+  } catch (const std::exception& error) {
+    // Nothing below is expected to throw; if something does, say so rather than vanish.
+    CString text;
+    text.Format("Conversion stopped: %s", error.what());
+    MessageBox(text, kConverterCaption, MB_OK);
+    return;
+  }
+
+  m_strStatus.Empty();
+  MessageBox("AVI File Created", kConverterCaption, MB_OK);
+  UpdateData(FALSE);
+}
