@@ -7,12 +7,12 @@
 
 /// The parts of one frame file path. drive + dir + root + (width digits) + ext is the path.
 struct SequenceName {
-  CString drive;  ///< "D:" or empty
-  CString dir;    ///< up to and including the last '\' or '/', or empty
-  CString root;   ///< the file-name part less its trailing digits; may be empty
-  int number = 0; ///< the trailing digits' value; 0 when there are none
-  int width = 0;  ///< how many trailing digits, leading zeros counted
-  CString ext;    ///< from the last '.' of the file-name part, dot included, or empty
+  CString drive;   ///< "D:" or empty
+  CString dir;     ///< up to and including the last '\' or '/', or empty
+  CString root;    ///< the file-name part less its trailing digits; may be empty
+  int number = 0;  ///< the trailing digits' value; 0 when there are none
+  int width = 0;   ///< how many trailing digits, leading zeros counted
+  CString ext;     ///< from the last '.' of the file-name part, dot included, or empty
   /// The trailing digits' value does not fit a signed 32-bit number; number is then 0.
   bool numberTooLarge = false;
 };

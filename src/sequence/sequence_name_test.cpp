@@ -45,8 +45,9 @@ TEST(SplitSequencePathTest, SplitsEveryKindOfPath) {
       // A dot in a directory does not start an extension.
       {"/renders.v2/shot0009", "", "/renders.v2/", "shot", 9, 4, ""},
       // UTF-8 bytes are never digits.
-      {"/plans/caf\xc3\xa9-\xe5\xbd\xb1" "0012.tga", "", "/plans/",
-       "caf\xc3\xa9-\xe5\xbd\xb1", 12, 4, ".tga"},
+      {"/plans/caf\xc3\xa9-\xe5\xbd\xb1"
+       "0012.tga",
+       "", "/plans/", "caf\xc3\xa9-\xe5\xbd\xb1", 12, 4, ".tga"},
       {"", "", "", "", 0, 0, ""},
       {"12", "", "", "", 12, 2, ""},
   };
@@ -137,18 +138,15 @@ TEST(CheckSequenceTest, RunsTheChecksInOrderWithTheirMessages) {
       {"a0010.tga", "b0009.tga", false, kRange},
       {"Shot0001.tga", "shot0009.tga", false, kRoot},
       {"shot0001.tga", "take0009.tga", false, kRoot},
-      {"shot9999999999.tga", "shot0001.tga", false,
-       "Frame number of First TGA file is too large"},
-      {"shot0001.tga", "shot9999999999.tga", false,
-       "Frame number of Last TGA file is too large"},
+      {"shot9999999999.tga", "shot0001.tga", false, "Frame number of First TGA file is too large"},
+      {"shot0001.tga", "shot9999999999.tga", false, "Frame number of Last TGA file is too large"},
   };
   for (const CheckCase& c : cases) {
     SCOPED_TRACE(std::string(c.first) + " .. " + c.last);
     CDialog dlg(IDD_CONVERTER_DIALOG);
     ScriptedUser user;
     user.Attach(dlg);
-    EXPECT_EQ(CheckSequence(dlg, SplitSequencePath(c.first), SplitSequencePath(c.last)),
-              c.passes);
+    EXPECT_EQ(CheckSequence(dlg, SplitSequencePath(c.first), SplitSequencePath(c.last)), c.passes);
     if (c.passes) {
       EXPECT_TRUE(user.boxes.empty());
     } else {

@@ -17,7 +17,7 @@ struct CFileStatus {
 
 class CFileException {
  public:
-  int m_cause = 0;     // 0: none; otherwise the errno of the failed call
+  int m_cause = 0;  // 0: none; otherwise the errno of the failed call
   std::string m_strFileName;
 };
 

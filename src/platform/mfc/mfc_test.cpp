@@ -130,8 +130,7 @@ TEST(CDialogTest, MessageBoxReturnsTheAnswer) {
   ScriptedUser user;
   user.Attach(dlg);
   user.answers = {IDNO};
-  EXPECT_EQ(dlg.MessageBox("AVI file exists, overwrite?", "TGA to AVI Converter", MB_YESNO),
-            IDNO);
+  EXPECT_EQ(dlg.MessageBox("AVI file exists, overwrite?", "TGA to AVI Converter", MB_YESNO), IDNO);
   EXPECT_EQ(dlg.MessageBox("AVI File Created", "TGA to AVI Converter", MB_OK), IDOK);
   ASSERT_EQ(user.boxes.size(), 2U);
   EXPECT_EQ(user.boxes[0].style, MB_YESNO);
@@ -146,8 +145,7 @@ TEST(CDialogTest, MessageBoxReturnsTheAnswer) {
 TEST(CDialogTest, WithoutAWindowQuestionsChangeNothing) {
   CDialog dlg(1);
   testing::internal::CaptureStderr();
-  EXPECT_EQ(dlg.MessageBox("AVI file exists, overwrite?", "TGA to AVI Converter", MB_YESNO),
-            IDNO);
+  EXPECT_EQ(dlg.MessageBox("AVI file exists, overwrite?", "TGA to AVI Converter", MB_YESNO), IDNO);
   EXPECT_EQ(dlg.MessageBox("AVI File Created", "TGA to AVI Converter", MB_OK), IDOK);
   EXPECT_THAT(testing::internal::GetCapturedStderr(),
               testing::HasSubstr("TGA to AVI Converter: AVI File Created"));
