@@ -62,7 +62,7 @@ struct TgaOptions {
   /// The alpha bits declared in the descriptor byte; -1 gives 8 for 32-bit pixels, else 0.
   int alphaBits = -1;
   /// Text of the image identification field that follows the header (at most 255 bytes).
-  std::string imageId;
+  std::string imageId = {};
 };
 
 /// The bytes of a Targa file holding pic as options asks. RLE packets never cross a row.
