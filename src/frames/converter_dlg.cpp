@@ -1,9 +1,12 @@
 #include "frames/converter_dlg.h"
 
+#include "frames/frame_buffer.h"
+
 CConverterDlg::CConverterDlg(CWnd* pParent)
     : CDialog(IDD, pParent),
       m_strStatus(kStatusNotice),
       m_hIcon(LoadIconA(IDR_MAINFRAME)),
+      m_image(NewMagickImage()),  // Magick++ is made ready before its first object
       m_pFrameData(nullptr) {}
 
 CConverterDlg::~CConverterDlg() = default;

@@ -1,0 +1,168 @@
+#include "frames/frame_buffer.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+#include <memory>
+#include <mutex>
+#include <new>
+
+namespace {
+
+using MagickCore::Quantum;
+
+// Frames are exported in bands of rows so that an image whose pixel cache is not in memory
+// never needs a second whole-frame copy; an in-memory cache hands out its rows in place.
+constexpr std::uint64_t kBandPixels = 1u << 20;
+
+struct MagickMemoryFree {
+  void operator()(unsigned char* p) const { MagickCore::RelinquishMagickMemory(p); }
+};
+using MagickBytes = std::unique_ptr<unsigned char[], MagickMemoryFree>;
+
+inline unsigned char Sample(Quantum q) { return MagickCore::ScaleQuantumToChar(q); }
+inline unsigned char Alpha(const Magick::PixelPacket& p) {
+  return MagickCore::ScaleQuantumToChar(static_cast<Quantum>(QuantumRange - p.opacity));
+}
+
+// Converts one row of the image into one row of the frame buffer. step is +1 when the image's
+// columns run left to right in the picture, -1 when they run right to left.
+template <bool kMatte, bool kAlpha>
+void ConvertRow(const Magick::PixelPacket* p, std::size_t columns, std::ptrdiff_t step,
+                unsigned char* q) {
+  if (step < 0) p += columns - 1;
+  for (std::size_t x = 0; x < columns; ++x, p += step, q += 4) {
+    const unsigned char a = kAlpha ? Alpha(*p) : 255;
+    if (kMatte) {
+      q[0] = q[1] = q[2] = q[3] = a;
+    } else {
+      q[0] = Sample(p->blue);
+      q[1] = Sample(p->green);
+      q[2] = Sample(p->red);
+      q[3] = a;
+    }
+  }
+}
+
+using RowConverter = void (*)(const Magick::PixelPacket*, std::size_t, std::ptrdiff_t,
+                              unsigned char*);
+
+RowConverter PickConverter(bool matte, bool alpha) {
+  if (matte) return alpha ? ConvertRow<true, true> : ConvertRow<true, false>;
+  return alpha ? ConvertRow<false, true> : ConvertRow<false, false>;
+}
+
+// Whether the samples can be taken as red, green and blue as they stand.
+bool HoldsRgbSamples(MagickCore::ColorspaceType colorspace) {
+  switch (colorspace) {
+    case MagickCore::UndefinedColorspace:
+    case MagickCore::RGBColorspace:
+    case MagickCore::sRGBColorspace:
+    case MagickCore::scRGBColorspace:
+    case MagickCore::TransparentColorspace:
+    case MagickCore::GRAYColorspace:
+    case MagickCore::LinearGRAYColorspace:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+void EnsureMagickReady() {
+  static std::once_flag once;
+  std::call_once(once, [] { Magick::InitializeMagick(nullptr); });
+}
+
+Magick::Image NewMagickImage() {
+  EnsureMagickReady();
+  return Magick::Image();
+}
+
+std::int64_t FrameByteCount(std::uint64_t columns, std::uint64_t rows) {
+  constexpr std::uint64_t kLimit = std::numeric_limits<std::int32_t>::max();
+  if (columns == 0 || rows == 0 || columns > kLimit / 4 || rows > kLimit / 4 / columns) {
+    return -1;
+  }
+  return static_cast<std::int64_t>(columns * rows * 4);
+}
+
+bool ReadFrameImage(Magick::Image& image, const std::string& path) {
+  // The header alone first: a file that claims 65535 × 65535 must not get a pixel cache of
+  // tens of gigabytes (in memory or on disk) before it is refused.
+  try {
+    image.ping(path);
+  } catch (const Magick::Warning&) {
+    // A warning that still leaves the size known is not a failure; no size is checked below.
+  } catch (...) {
+    return false;
+  }
+  if (FrameByteCount(image.columns(), image.rows()) < 0) return false;
+
+  try {
+    image.read(path);
+  } catch (const Magick::Warning&) {
+    // Magick++ throws warnings too (a PNG text chunk with a bad checksum); the image it has
+    // decoded stands, and no image at all is checked below.
+  } catch (...) {
+    return false;
+  }
+  return FrameByteCount(image.columns(), image.rows()) >= 0;
+}
+
+FrameSize ExportFrameBuffer(Magick::Image& image, bool bMatte, Magick::Blob& blob) {
+  if (!HoldsRgbSamples(image.colorSpace())) image.colorSpace(MagickCore::sRGBColorspace);
+
+  bool topFirst = true;   // image row 0 is the top of the picture
+  bool mirrored = false;  // image column 0 is the right edge of the picture
+  switch (image.orientation()) {
+    case MagickCore::TopRightOrientation:
+      mirrored = true;
+      break;
+    case MagickCore::BottomRightOrientation:
+      mirrored = true;
+      topFirst = false;
+      break;
+    case MagickCore::BottomLeftOrientation:
+      topFirst = false;
+      break;
+    case MagickCore::LeftTopOrientation:
+    case MagickCore::RightTopOrientation:
+    case MagickCore::RightBottomOrientation:
+    case MagickCore::LeftBottomOrientation:
+      // Rows and columns trade places: rare enough (photographs) to let the library turn it.
+      image.autoOrient();
+      break;
+    default:
+      break;
+  }
+
+  const std::size_t columns = image.columns();
+  const std::size_t rows = image.rows();
+  const std::int64_t bytes = FrameByteCount(columns, rows);
+  if (bytes < 0) throw std::bad_alloc();
+
+  MagickBytes buffer(
+      static_cast<unsigned char*>(MagickCore::AcquireMagickMemory(static_cast<size_t>(bytes))));
+  if (!buffer) throw std::bad_alloc();
+
+  const RowConverter convert = PickConverter(bMatte, image.matte());
+  const std::ptrdiff_t step = mirrored ? -1 : 1;
+  const std::size_t rowBytes = columns * 4;
+  const std::size_t band = std::max<std::size_t>(1, kBandPixels / columns);
+  for (std::size_t y0 = 0; y0 < rows; y0 += band) {
+    const std::size_t count = std::min(band, rows - y0);
+    const Magick::PixelPacket* pixels =
+        image.getConstPixels(0, static_cast<ssize_t>(y0), columns, count);
+    for (std::size_t k = 0; k < count; ++k) {
+      const std::size_t y = y0 + k;
+      // The buffer runs bottom-up: the picture's bottom row comes first.
+      const std::size_t target = topFirst ? rows - 1 - y : y;
+      convert(pixels + k * columns, columns, step, buffer.get() + target * rowBytes);
+    }
+  }
+
+  blob.updateNoCopy(buffer.release(), static_cast<size_t>(bytes), Magick::Blob::MallocAllocator);
+  return FrameSize{static_cast<int>(columns), static_cast<int>(rows)};
+}
