@@ -1,12 +1,12 @@
 #include "job/conversion.h"
 
-#include <climits>
 #include <cstdint>
 
+#include "frames/frame_buffer.h"
+
 std::optional<FrameGeometry> MakeFrameGeometry(std::size_t columns, std::size_t rows) {
-  if (columns == 0 || rows == 0 || columns > INT_MAX || rows > INT_MAX) return std::nullopt;
-  const std::uint64_t bytes = std::uint64_t{columns} * rows * 4;
-  if (bytes > static_cast<std::uint64_t>(INT_MAX)) return std::nullopt;
+  const std::int64_t bytes = FrameByteCount(columns, rows);
+  if (bytes < 0) return std::nullopt;
 
   FrameGeometry geometry;
   geometry.width = static_cast<int>(columns);

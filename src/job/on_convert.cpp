@@ -2,6 +2,7 @@
 
 #include "avi/conversion_job.h"
 #include "frames/converter_dlg.h"
+#include "frames/frame_buffer.h"
 #include "job/conversion.h"
 #include "platform/mfc/cfile.h"
 #include "sequence/sequence_name.h"
@@ -21,20 +22,6 @@ class WaitCursor {
 };
 
 constexpr UINT kOpenForReading = CFile::modeRead | CFile::shareDenyWrite | CFile::modeNoTruncate;
-
-// Reads the first frame for its size. A warning that still leaves a picture is no failure.
-bool ReadFirstFrame(Magick::Image& image, const CString& path) {
-  // Start empty, so that a read that decodes nothing cannot leave an earlier job's picture.
-  image = Magick::Image();
-  try {
-    image.read(path.str());
-  } catch (const Magick::Warning&) {
-    // The image holds whatever the library could decode.
-  } catch (...) {
-    return false;
-  }
-  return image.isValid() && image.columns() > 0 && image.rows() > 0;
-}
 
 }  // namespace
 
@@ -74,20 +61,23 @@ void CConverterDlg::OnConvert() {
   job.abort = false;
   if (!CheckVideoForWindowsVersion(*this, VideoForWindowsVersion())) return;
 
-  // The first frame decides the size and rate of both files. One that cannot be read leaves
-  // nothing to size the streams by, so the job ends before anything is created.
+  // The first frame decides the size and rate of both files. One that cannot be read, or whose
+  // buffer would not fit a 32-bit byte count, leaves nothing to size the streams by, so the
+  // job ends before anything is created.
   job.frameFile = FrameFileName(job.first, job.digitWidth, job.first.number);
-  if (!ReadFirstFrame(m_image, job.frameFile)) {
-    job.errorText.Format("Error reading %s", job.frameFile.GetString());
-    MessageBox(job.errorText, kConverterCaption, MB_OK);
-    return;
-  }
+  m_image = NewMagickImage();
+  const bool read = ReadFrameImage(m_image, job.frameFile.str());
   const std::optional<FrameGeometry> geometry =
       MakeFrameGeometry(m_image.columns(), m_image.rows());
-  if (!geometry) {
+  if (!read || !geometry) {
     CString text;
-    text.Format("Frame too large to convert: %s (%zu x %zu)", job.frameFile.GetString(),
-                m_image.columns(), m_image.rows());
+    if (!geometry && m_image.columns() > 0 && m_image.rows() > 0) {
+      text.Format("Frame too large to convert: %s (%zu x %zu)", job.frameFile.GetString(),
+                  m_image.columns(), m_image.rows());
+    } else {
+      job.errorText.Format("Error reading %s", job.frameFile.GetString());
+      text = job.errorText;
+    }
     MessageBox(text, kConverterCaption, MB_OK);
     return;
   }
