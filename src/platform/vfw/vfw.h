@@ -81,53 +81,77 @@ constexpr UINT OF_CREATE = 0x1000;
 
 constexpr HRESULT AVIERR_OK = 0;
 // Failures carry the platform's error codes (MAKE_AVIERR(n) = 0x80044000 | n).
-constexpr HRESULT AVIERR_UNSUPPORTED = static_cast<HRESULT>(0x80044065);
-constexpr HRESULT AVIERR_BADFORMAT = static_cast<HRESULT>(0x80044066);
-constexpr HRESULT AVIERR_MEMORY = static_cast<HRESULT>(0x80044067);
-constexpr HRESULT AVIERR_INTERNAL = static_cast<HRESULT>(0x80044068);
-constexpr HRESULT AVIERR_BADPARAM = static_cast<HRESULT>(0x80044072);
-constexpr HRESULT AVIERR_NODATA = static_cast<HRESULT>(0x80044073);
-constexpr HRESULT AVIERR_FILEREAD = static_cast<HRESULT>(0x8004406D);
-constexpr HRESULT AVIERR_FILEWRITE = static_cast<HRESULT>(0x8004406E);
-constexpr HRESULT AVIERR_FILEOPEN = static_cast<HRESULT>(0x8004406F);
+constexpr HRESULT AVIERR_UNSUPPORTED = static_cast<HRESULT>(0x80044065);   // 101
+constexpr HRESULT AVIERR_BADFORMAT = static_cast<HRESULT>(0x80044066);     // 102
+constexpr HRESULT AVIERR_MEMORY = static_cast<HRESULT>(0x80044067);        // 103
+constexpr HRESULT AVIERR_INTERNAL = static_cast<HRESULT>(0x80044068);      // 104
+constexpr HRESULT AVIERR_BADPARAM = static_cast<HRESULT>(0x8004406A);      // 106
+constexpr HRESULT AVIERR_BADSIZE = static_cast<HRESULT>(0x8004406B);       // 107
+constexpr HRESULT AVIERR_BADHANDLE = static_cast<HRESULT>(0x8004406C);     // 108
+constexpr HRESULT AVIERR_FILEREAD = static_cast<HRESULT>(0x8004406D);      // 109
+constexpr HRESULT AVIERR_FILEWRITE = static_cast<HRESULT>(0x8004406E);     // 110
+constexpr HRESULT AVIERR_FILEOPEN = static_cast<HRESULT>(0x8004406F);      // 111
+constexpr HRESULT AVIERR_COMPRESSOR = static_cast<HRESULT>(0x80044070);    // 112
+constexpr HRESULT AVIERR_NOCOMPRESSOR = static_cast<HRESULT>(0x80044071);  // 113
+constexpr HRESULT AVIERR_READONLY = static_cast<HRESULT>(0x80044072);      // 114
+constexpr HRESULT AVIERR_NODATA = static_cast<HRESULT>(0x80044073);        // 115
 
 struct AviFile;
 struct AviStream;
 using PAVIFILE = AviFile*;
 using PAVISTREAM = AviStream*;
 
+/// Readies the library; AVIFileExit releases it. The calls nest and report nothing.
 void AVIFileInit();
 void AVIFileExit();
 
-/// Opens szFile: OF_WRITE | OF_CREATE creates or empties it for writing, OF_READ opens an
-/// existing AVI file for reading. 0 on success.
+/// Opens szFile. OF_WRITE | OF_CREATE opens it for writing, creating it when it is missing;
+/// an existing file keeps its contents until a stream's format is set (the moment the file is
+/// really written), so a file released before that is left as it was. OF_READ opens an
+/// existing AVI file for reading. 0 on success; AVIERR_FILEOPEN when the file cannot be
+/// opened (a missing folder, a path under a regular file, a file that is not an AVI file).
 HRESULT AVIFileOpenA(PAVIFILE* ppfile, LPCSTR szFile, UINT uMode, void* lpHandler);
 
-/// A new uncompressed stream of pfile described by psi. 0 on success.
+/// A new uncompressed video stream of a file opened for writing, described by psi (its rate
+/// dwRate / dwScale frames per second). A file holds one stream. 0 on success.
 HRESULT AVIFileCreateStreamA(PAVIFILE pfile, PAVISTREAM* ppavi, AVISTREAMINFOA* psi);
 
-/// A stream that compresses what is written into it with the compressor the options name
-/// (lpOptions->fccHandler) before it reaches source. 0 on success.
+/// A stream that compresses what is written into it with the catalogue's compressor named by
+/// lpOptions->fccHandler (dwQuality its quality) before it reaches psSource.
+/// AVIERR_NOCOMPRESSOR when no available compressor has that code. 0 on success.
 HRESULT AVIMakeCompressedStream(PAVISTREAM* ppsCompressed, PAVISTREAM psSource,
                                 AVICOMPRESSOPTIONS* lpOptions, void* pclsidHandler);
 
-/// The stream's frame format: a BITMAPINFOHEADER of cbFormat (40) bytes. 0 on success.
+/// The stream's frame format: a 40-byte BITMAPINFOHEADER of a 32-bit BI_RGB frame, rows
+/// bottom-up for a positive biHeight. On a compressed stream this opens the compressor, and
+/// AVIERR_BADFORMAT says it cannot take the frame (Microsoft Video 1 and Cinepak need sides
+/// that are multiples of 4). Setting it writes the file's header. 0 on success.
 HRESULT AVIStreamSetFormat(PAVISTREAM pavi, LONG lPos, void* lpFormat, LONG cbFormat);
 
-/// Writes lSamples frames (here always 1) at sample lStart from lpBuffer, cbBuffer bytes.
-/// 0 on success.
-HRESULT AVIStreamWrite(PAVISTREAM pavi, LONG lStart, LONG lSamples, void* lpBuffer,
-                       LONG cbBuffer, DWORD dwFlags, LONG* plSampWritten, LONG* plBytesWritten);
+/// Writes one frame (lSamples 1) at sample lStart, no earlier than the samples already written,
+/// from lpBuffer of cbBuffer bytes, which must hold a whole frame of the stream's format.
+/// AVIIF_KEYFRAME makes the compressor code the frame on its own. 0 on success;
+/// AVIERR_FILEWRITE when the file cannot take it.
+HRESULT AVIStreamWrite(PAVISTREAM pavi, LONG lStart, LONG lSamples, void* lpBuffer, LONG cbBuffer,
+                       DWORD dwFlags, LONG* plSampWritten, LONG* plBytesWritten);
 
-/// The lParam-th stream of type fccType (0: any type) of a file opened for reading.
+/// The lParam-th stream of type fccType (0: any type) of a file. 0 on success, AVIERR_NODATA
+/// when there is none.
 HRESULT AVIFileGetStream(PAVIFILE pfile, PAVISTREAM* ppavi, DWORD fccType, LONG lParam);
 
-/// Lets the user choose a compressor for the streams; 1 when accepted (the options filled).
+/// Lets the user choose a compressor for the first stream through the installed
+/// CompressorChooser (compressor_chooser.h). Returns the chooser's answer: 1 when accepted,
+/// with fccType, fccHandler, dwQuality and AVICOMPRESSF_VALID set in *plpOptions[0]; anything
+/// else (0 when cancelled or when no chooser is installed) leaves the options untouched.
 int AVISaveOptions(HWND hwnd, UINT uiFlags, int nStreams, PAVISTREAM* ppavi,
                    AVICOMPRESSOPTIONS** plpOptions);
 
+/// Drop one reference; the count left is returned. The last reference of a compressed stream
+/// hands the compressor's remaining frames to the file; the last reference of a file (each
+/// stream holds one) finishes it: the indexes are written and the file closed.
 unsigned long AVIStreamRelease(PAVISTREAM pavi);
 unsigned long AVIFileRelease(PAVIFILE pfile);
 
 /// The Video for Windows version word: major version in bits 24-31, minor in bits 16-23.
+/// This layer answers 1.10 (0x010A0000).
 DWORD VideoForWindowsVersion();

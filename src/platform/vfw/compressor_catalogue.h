@@ -1,0 +1,54 @@
+#pragma once
+// The compressors the converter offers, each backed by one FFmpeg encoder and offered only when
+// the installed FFmpeg has that encoder. A compressor is named by the four-character code that
+// AVICOMPRESSOPTIONS::fccHandler carries.
+
+#include <string>
+#include <vector>
+
+#include "platform/mfc/win_types.h"
+
+/// How a compressor turns AVICOMPRESSOPTIONS::dwQuality (0..10000) into its own setting.
+enum class QualityKnob {
+  kNone,    ///< nothing to set: lossless, or a codec without a quality control
+  kQScale,  ///< a fixed quantiser, 2 (best) .. 31
+  kCrf,     ///< x264's constant rate factor, 0 (best) .. 51
+};
+
+/// The quality value that asks for the compressor's default (ICQUALITY_DEFAULT).
+constexpr DWORD kDefaultQuality = 0xFFFFFFFF;
+
+struct CompressorInfo {
+  const char* name;     ///< as the compressor dialog lists it: "Full Frames (Uncompressed)"
+  FOURCC fourcc;        ///< the code chosen in fccHandler and written into the file
+  const char* encoder;  ///< the FFmpeg encoder; empty for Full Frames, which are stored as given
+  bool lossless;        ///< the decoded frames equal the frames written
+  bool keepsAlpha;      ///< the alpha byte of each pixel survives as well
+  QualityKnob knob;
+  DWORD defaultQuality;  ///< what dwQuality kDefaultQuality stands for (0..10000)
+};
+
+/// Full Frames: frames stored as they are written, 32-bit BI_RGB, rows bottom-up.
+constexpr FOURCC kFullFramesFourCC = mmioFOURCC('D', 'I', 'B', ' ');
+
+/// Every compressor of the catalogue, installed or not, in the order the dialog lists them.
+const std::vector<CompressorInfo>& AllCompressors();
+
+/// The compressors this machine's FFmpeg can write, in dialog order; Full Frames is always
+/// there and always first.
+std::vector<CompressorInfo> AvailableCompressors();
+
+/// The available compressor with that code (compared exactly), or null.
+const CompressorInfo* FindCompressor(FOURCC fourcc);
+
+/// The FFmpeg pixel format the compressor encodes a width x height frame in ("bgra",
+/// "yuv420p", ...), or an empty string when it cannot take that size: Microsoft Video 1 and
+/// Cinepak need both sides a multiple of 4, so 34 x 18 gives "".
+std::string CompressorPixelFormat(const CompressorInfo& compressor, int width, int height);
+
+/// The compressor's own setting for dwQuality: the quantiser or rate factor; kDefaultQuality
+/// stands for the compressor's default, values above 10000 count as 10000. 0 for kNone.
+int CodecQualityValue(const CompressorInfo& compressor, DWORD quality);
+
+/// The code as its four characters: "MJPG"; a zero code gives "".
+std::string FourCCText(FOURCC fourcc);

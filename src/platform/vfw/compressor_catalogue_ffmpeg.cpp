@@ -1,0 +1,148 @@
+#include <algorithm>
+#include <cmath>
+
+#include "platform/vfw/compressor_catalogue.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavutil/pixdesc.h>
+}
+
+namespace {
+
+// One pixel format a compressor can encode in, for frames whose sides are multiples of
+// `multiple`. A compressor's formats are tried in order.
+struct PixelChoice {
+  AVPixelFormat format;
+  int multiple;
+};
+
+struct CatalogueRow {
+  CompressorInfo info;
+  std::vector<PixelChoice> formats;
+};
+
+// Lossless codecs get the frame's own bytes in a layout they store exactly, alpha included.
+// Ut Video and MagicYUV take planar G, B, R, A (split by hand, see frame_encoder_ffmpeg.cpp).
+// The 4:2:0 formats need even sides for x264; x264 takes 4:4:4 for odd sides instead. The two
+// classic codecs work on 4 x 4 blocks and have no way around sides that are not multiples of 4.
+const std::vector<CatalogueRow>& Rows() {
+  static const std::vector<CatalogueRow> rows = {
+      {{"Full Frames (Uncompressed)", kFullFramesFourCC, "", true, true, QualityKnob::kNone, 0},
+       {{AV_PIX_FMT_BGRA, 1}}},
+      {{"FFV1", mmioFOURCC('F', 'F', 'V', '1'), "ffv1", true, true, QualityKnob::kNone, 0},
+       {{AV_PIX_FMT_BGRA, 1}}},
+      {{"Ut Video", mmioFOURCC('U', 'L', 'R', 'A'), "utvideo", true, true, QualityKnob::kNone, 0},
+       {{AV_PIX_FMT_GBRAP, 1}}},
+      {{"HuffYUV", mmioFOURCC('H', 'F', 'Y', 'U'), "huffyuv", true, true, QualityKnob::kNone, 0},
+       {{AV_PIX_FMT_BGRA, 1}}},
+      {{"MagicYUV", mmioFOURCC('M', '8', 'R', 'A'), "magicyuv", true, true, QualityKnob::kNone, 0},
+       {{AV_PIX_FMT_GBRAP, 1}}},
+      {{"PNG", mmioFOURCC('M', 'P', 'N', 'G'), "png", true, true, QualityKnob::kNone, 0},
+       {{AV_PIX_FMT_RGBA, 1}}},
+      {{"Motion JPEG", mmioFOURCC('M', 'J', 'P', 'G'), "mjpeg", false, false, QualityKnob::kQScale,
+        9500},
+       {{AV_PIX_FMT_YUV420P, 1}}},
+      {{"MPEG-4 Part 2", mmioFOURCC('F', 'M', 'P', '4'), "mpeg4", false, false,
+        QualityKnob::kQScale, 9500},
+       {{AV_PIX_FMT_YUV420P, 1}}},
+      {{"H.264 (x264)", mmioFOURCC('H', '2', '6', '4'), "libx264", false, false, QualityKnob::kCrf,
+        6500},
+       {{AV_PIX_FMT_YUV420P, 2}, {AV_PIX_FMT_YUV444P, 1}}},
+      {{"Microsoft Video 1", mmioFOURCC('M', 'S', 'V', 'C'), "msvideo1", false, false,
+        QualityKnob::kNone, 0},
+       {{AV_PIX_FMT_RGB555LE, 4}}},
+      {{"Cinepak", mmioFOURCC('c', 'v', 'i', 'd'), "cinepak", false, false, QualityKnob::kNone, 0},
+       {{AV_PIX_FMT_RGB24, 4}}},
+  };
+  return rows;
+}
+
+const CatalogueRow* RowOf(const CompressorInfo& compressor) {
+  for (const CatalogueRow& row : Rows()) {
+    if (row.info.fourcc == compressor.fourcc) return &row;
+  }
+  return nullptr;
+}
+
+bool EncoderTakes(const AVCodec* codec, AVPixelFormat format) {
+  if (!codec->pix_fmts) return true;
+  for (const AVPixelFormat* f = codec->pix_fmts; *f != AV_PIX_FMT_NONE; ++f) {
+    if (*f == format) return true;
+  }
+  return false;
+}
+
+// Installed means: the encoder exists and takes every pixel format the row may hand it.
+bool Installed(const CatalogueRow& row) {
+  if (row.info.encoder[0] == '\0') return true;
+  const AVCodec* codec = avcodec_find_encoder_by_name(row.info.encoder);
+  if (!codec) return false;
+  return std::all_of(row.formats.begin(), row.formats.end(),
+                     [codec](const PixelChoice& c) { return EncoderTakes(codec, c.format); });
+}
+
+const std::vector<CompressorInfo>& Available() {
+  static const std::vector<CompressorInfo> available = [] {
+    std::vector<CompressorInfo> list;
+    for (const CatalogueRow& row : Rows()) {
+      if (Installed(row)) list.push_back(row.info);
+    }
+    return list;
+  }();
+  return available;
+}
+
+}  // namespace
+
+const std::vector<CompressorInfo>& AllCompressors() {
+  static const std::vector<CompressorInfo> all = [] {
+    std::vector<CompressorInfo> list;
+    for (const CatalogueRow& row : Rows()) list.push_back(row.info);
+    return list;
+  }();
+  return all;
+}
+
+std::vector<CompressorInfo> AvailableCompressors() { return Available(); }
+
+const CompressorInfo* FindCompressor(FOURCC fourcc) {
+  for (const CompressorInfo& info : Available()) {
+    if (info.fourcc == fourcc) return &info;
+  }
+  return nullptr;
+}
+
+std::string CompressorPixelFormat(const CompressorInfo& compressor, int width, int height) {
+  const CatalogueRow* row = RowOf(compressor);
+  if (!row || width <= 0 || height <= 0) return "";
+  for (const PixelChoice& choice : row->formats) {
+    if (width % choice.multiple == 0 && height % choice.multiple == 0) {
+      return av_get_pix_fmt_name(choice.format);
+    }
+  }
+  return "";
+}
+
+int CodecQualityValue(const CompressorInfo& compressor, DWORD quality) {
+  if (quality == kDefaultQuality) quality = compressor.defaultQuality;
+  const double worse = (10000.0 - std::min<DWORD>(quality, 10000)) / 10000.0;
+  switch (compressor.knob) {
+    case QualityKnob::kQScale:
+      return 2 + static_cast<int>(std::lround(worse * 29.0));
+    case QualityKnob::kCrf:
+      return static_cast<int>(std::lround(worse * 51.0));
+    case QualityKnob::kNone:
+      break;
+  }
+  return 0;
+}
+
+std::string FourCCText(FOURCC fourcc) {
+  if (fourcc == 0) return "";
+  std::string text;
+  for (int shift = 0; shift < 32; shift += 8) {
+    text.push_back(static_cast<char>((fourcc >> shift) & 0xFF));
+  }
+  return text;
+}

@@ -1,0 +1,92 @@
+#include "platform/vfw/compressor_catalogue.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <set>
+#include <stdexcept>
+
+namespace {
+
+constexpr FOURCC kMjpg = mmioFOURCC('M', 'J', 'P', 'G');
+constexpr FOURCC kH264 = mmioFOURCC('H', '2', '6', '4');
+constexpr FOURCC kMsvc = mmioFOURCC('M', 'S', 'V', 'C');
+constexpr FOURCC kCvid = mmioFOURCC('c', 'v', 'i', 'd');
+constexpr FOURCC kUlra = mmioFOURCC('U', 'L', 'R', 'A');
+
+const CompressorInfo& Entry(FOURCC fourcc) {
+  for (const CompressorInfo& info : AllCompressors()) {
+    if (info.fourcc == fourcc) return info;
+  }
+  throw std::logic_error("not in the catalogue: " + FourCCText(fourcc));
+}
+
+TEST(CompressorCatalogueTest, FullFramesAlwaysComeFirst) {
+  const std::vector<CompressorInfo> available = AvailableCompressors();
+  ASSERT_FALSE(available.empty());
+  EXPECT_STREQ(available[0].name, "Full Frames (Uncompressed)");
+  EXPECT_EQ(available[0].fourcc, kFullFramesFourCC);
+  EXPECT_TRUE(available[0].lossless && available[0].keepsAlpha);
+  EXPECT_NE(FindCompressor(kFullFramesFourCC), nullptr);
+}
+
+TEST(CompressorCatalogueTest, CodesAreUniqueAndMatchedExactly) {
+  std::set<FOURCC> codes;
+  for (const CompressorInfo& info : AllCompressors()) {
+    EXPECT_TRUE(codes.insert(info.fourcc).second) << info.name;
+  }
+  EXPECT_EQ(FindCompressor(0), nullptr);
+  EXPECT_EQ(FindCompressor(mmioFOURCC('C', 'V', 'I', 'D')), nullptr);
+  EXPECT_EQ(FindCompressor(mmioFOURCC('m', 'j', 'p', 'g')), nullptr);
+}
+
+TEST(CompressorCatalogueTest, PixelFormatFollowsTheFrameSize) {
+  const struct {
+    FOURCC fourcc;
+    int width, height;
+    const char* format;
+  } rows[] = {
+      {kFullFramesFourCC, 33, 17, "bgra"},
+      {kUlra, 33, 17, "gbrap"},
+      {kMjpg, 33, 17, "yuv420p"},
+      {kH264, 34, 18, "yuv420p"},
+      {kH264, 33, 18, "yuv444p"},
+      {kH264, 34, 17, "yuv444p"},
+      {kMsvc, 36, 20, "rgb555le"},
+      {kMsvc, 34, 20, ""},
+      {kMsvc, 36, 18, ""},
+      {kCvid, 32, 16, "rgb24"},
+      {kCvid, 30, 16, ""},
+      {kMjpg, 0, 16, ""},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(CompressorPixelFormat(Entry(row.fourcc), row.width, row.height), row.format)
+        << FourCCText(row.fourcc) << " " << row.width << "x" << row.height;
+  }
+}
+
+TEST(CompressorCatalogueTest, QualityMapsOntoEachCodecsKnob) {
+  const struct {
+    FOURCC fourcc;
+    DWORD quality;
+    int value;
+  } rows[] = {
+      {kMjpg, 10000, 2}, {kMjpg, 0, 31},
+      {kMjpg, 5000, 17}, {kMjpg, kDefaultQuality, 3},
+      {kMjpg, 20000, 2}, {kH264, 10000, 0},
+      {kH264, 0, 51},    {kH264, kDefaultQuality, 18},
+      {kUlra, 5000, 0},  {kMsvc, kDefaultQuality, 0},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(CodecQualityValue(Entry(row.fourcc), row.quality), row.value)
+        << FourCCText(row.fourcc) << " quality " << row.quality;
+  }
+}
+
+TEST(CompressorCatalogueTest, FourCCTextReadsInFileOrder) {
+  EXPECT_EQ(FourCCText(mmioFOURCC('v', 'i', 'd', 's')), "vids");
+  EXPECT_EQ(FourCCText(kFullFramesFourCC), "DIB ");
+  EXPECT_EQ(FourCCText(0), "");
+}
+
+}  // namespace

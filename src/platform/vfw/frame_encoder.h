@@ -1,0 +1,69 @@
+#pragma once
+// One compressor at work for one stream: takes 32-bit frames as the AVIFile layer receives them
+// (blue, green, red, alpha; rows bottom-up or top-down) and hands out the encoded packets.
+// Part of the AVIFile layer; the tests reach it only through the AVIFile operations.
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "platform/mfc/win_types.h"
+#include "platform/vfw/compressor_catalogue.h"
+#include "platform/vfw/ffmpeg_owners.h"
+
+struct AVCodecParameters;
+
+namespace vfw_detail {
+
+/// Receives each encoded packet, its timestamps in the encoder's time base (scale / rate).
+/// Returns 0, or a negative FFmpeg error that stops the encoding.
+using PacketSink = std::function<int(AVPacket* packet)>;
+
+struct EncoderSettings {
+  const CompressorInfo* compressor = nullptr;
+  int width = 0;
+  int height = 0;        ///< rows, always positive
+  bool bottomUp = true;  ///< the first row in memory is the bottom row of the picture
+  DWORD rate = 25;       ///< frames per scale seconds
+  DWORD scale = 1;
+  DWORD quality = kDefaultQuality;
+};
+
+class FrameEncoder {
+  struct PrivateTag {
+    explicit PrivateTag() = default;
+  };
+
+ public:
+  /// Opens the compressor for frames of these settings, or gives null and the reason (for
+  /// example a size the codec cannot take) in *why.
+  static std::unique_ptr<FrameEncoder> Open(const EncoderSettings& settings, std::string* why);
+
+  explicit FrameEncoder(PrivateTag) {}
+  FrameEncoder(const FrameEncoder&) = delete;
+  FrameEncoder& operator=(const FrameEncoder&) = delete;
+  ~FrameEncoder();
+
+  /// The stream's codec parameters as the file must declare them.
+  int FillParameters(AVCodecParameters* parameters) const;
+
+  /// Encodes one frame of width * height * 4 bytes shown at sample pts; a key frame makes the
+  /// codec code it on its own (intra). Packets ready so far go to sink. 0 or an FFmpeg error.
+  int Encode(const BYTE* frame, long long pts, bool keyFrame, const PacketSink& sink);
+
+  /// Drains the packets the codec still holds. 0 or an FFmpeg error.
+  int Flush(const PacketSink& sink);
+
+ private:
+  int Drain(const PacketSink& sink);
+  void FillPicture(const BYTE* frame);
+
+  EncoderSettings m_settings;
+  int m_format = -1;  // AVPixelFormat
+  CodecContextPtr m_codec;
+  FramePtr m_picture;
+  PacketPtr m_packet;
+  SwsContextPtr m_convert;
+};
+
+}  // namespace vfw_detail

@@ -1,0 +1,237 @@
+#include <cstdint>
+#include <cstring>
+
+#include "platform/vfw/frame_encoder.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavutil/error.h>
+#include <libavutil/frame.h>
+#include <libavutil/log.h>
+#include <libavutil/opt.h>
+#include <libavutil/pixdesc.h>
+#include <libswscale/swscale.h>
+}
+
+namespace vfw_detail {
+
+namespace {
+
+std::string ErrorText(int error) {
+  char text[AV_ERROR_MAX_STRING_SIZE] = {};
+  av_strerror(error, text, sizeof text);
+  return text;
+}
+
+void QuietLibraries() {
+  // Encoders announce their settings at the info level; a desktop tool has no console to
+  // read them. Real errors still come through.
+  static const bool once = [] {
+    av_log_set_level(AV_LOG_ERROR);
+    return true;
+  }();
+  (void)once;
+}
+
+}  // namespace
+
+FrameEncoder::~FrameEncoder() = default;
+
+std::unique_ptr<FrameEncoder> FrameEncoder::Open(const EncoderSettings& settings,
+                                                 std::string* why) {
+  QuietLibraries();
+  const CompressorInfo* compressor = settings.compressor;
+  const AVCodec* codec = compressor ? avcodec_find_encoder_by_name(compressor->encoder) : nullptr;
+  if (!codec) {
+    *why = "no such encoder";
+    return nullptr;
+  }
+  const std::string formatName =
+      CompressorPixelFormat(*compressor, settings.width, settings.height);
+  if (formatName.empty()) {
+    *why = "the compressor cannot take frames of this size";
+    return nullptr;
+  }
+  if (settings.rate == 0 || settings.scale == 0 || settings.rate > INT32_MAX ||
+      settings.scale > INT32_MAX) {
+    *why = "no frame rate";
+    return nullptr;
+  }
+
+  auto encoder = std::make_unique<FrameEncoder>(PrivateTag{});
+  encoder->m_settings = settings;
+  const AVPixelFormat format = av_get_pix_fmt(formatName.c_str());
+  encoder->m_format = format;
+
+  encoder->m_codec.reset(avcodec_alloc_context3(codec));
+  AVCodecContext* context = encoder->m_codec.get();
+  if (!context) {
+    *why = "out of memory";
+    return nullptr;
+  }
+  context->width = settings.width;
+  context->height = settings.height;
+  context->pix_fmt = format;
+  context->time_base =
+      AVRational{static_cast<int>(settings.scale), static_cast<int>(settings.rate)};
+  context->framerate =
+      AVRational{static_cast<int>(settings.rate), static_cast<int>(settings.scale)};
+  // Every frame is a key frame, so nothing is gained by predicting across frames.
+  context->gop_size = 1;
+  context->max_b_frames = 0;
+  // The AVI tag is the catalogue's code, whichever the muxer would pick by itself.
+  context->codec_tag = compressor->fourcc;
+  if (std::strcmp(compressor->encoder, "mjpeg") == 0) context->color_range = AVCOL_RANGE_JPEG;
+
+  const int quality = CodecQualityValue(*compressor, settings.quality);
+  switch (compressor->knob) {
+    case QualityKnob::kQScale:
+      context->flags |= AV_CODEC_FLAG_QSCALE;
+      context->global_quality = FF_QP2LAMBDA * quality;
+      break;
+    case QualityKnob::kCrf:
+      av_opt_set_double(context->priv_data, "crf", quality, 0);
+      av_opt_set_int(context->priv_data, "forced-idr", 1, 0);
+      break;
+    case QualityKnob::kNone:
+      break;
+  }
+
+  int ret = avcodec_open2(context, codec, nullptr);
+  if (ret < 0) {
+    *why = ErrorText(ret);
+    return nullptr;
+  }
+
+  encoder->m_picture.reset(av_frame_alloc());
+  encoder->m_packet.reset(av_packet_alloc());
+  if (!encoder->m_picture || !encoder->m_packet) {
+    *why = "out of memory";
+    return nullptr;
+  }
+  AVFrame* picture = encoder->m_picture.get();
+  picture->format = format;
+  picture->width = settings.width;
+  picture->height = settings.height;
+  if (std::strcmp(compressor->encoder, "mjpeg") == 0) picture->color_range = AVCOL_RANGE_JPEG;
+  ret = av_frame_get_buffer(picture, 0);
+  if (ret < 0) {
+    *why = ErrorText(ret);
+    return nullptr;
+  }
+
+  const bool byHand = format == AV_PIX_FMT_BGRA || format == AV_PIX_FMT_RGBA ||
+                      format == AV_PIX_FMT_GBRAP || format == AV_PIX_FMT_RGB24;
+  if (!byHand) {
+    encoder->m_convert.reset(sws_getContext(
+        settings.width, settings.height, AV_PIX_FMT_BGRA, settings.width, settings.height, format,
+        SWS_BILINEAR | SWS_ACCURATE_RND, nullptr, nullptr, nullptr));
+    if (!encoder->m_convert) {
+      *why = "no conversion to " + formatName;
+      return nullptr;
+    }
+    if (context->color_range == AVCOL_RANGE_JPEG) {
+      // Full-range luma and chroma, as JPEG defines them.
+      const int* coefficients = sws_getCoefficients(SWS_CS_DEFAULT);
+      sws_setColorspaceDetails(encoder->m_convert.get(), coefficients, 1, coefficients, 1, 0,
+                               1 << 16, 1 << 16);
+    }
+  }
+  return encoder;
+}
+
+int FrameEncoder::FillParameters(AVCodecParameters* parameters) const {
+  return avcodec_parameters_from_context(parameters, m_codec.get());
+}
+
+void FrameEncoder::FillPicture(const BYTE* frame) {
+  const int width = m_settings.width;
+  const int height = m_settings.height;
+  const std::ptrdiff_t stride = static_cast<std::ptrdiff_t>(width) * 4;
+  // A top-down view of the caller's frame: row 0 is the top of the picture.
+  const BYTE* top = m_settings.bottomUp ? frame + (height - 1) * stride : frame;
+  const std::ptrdiff_t step = m_settings.bottomUp ? -stride : stride;
+  AVFrame* picture = m_picture.get();
+
+  switch (m_format) {
+    case AV_PIX_FMT_BGRA:
+      for (int y = 0; y < height; ++y) {
+        std::memcpy(picture->data[0] + y * picture->linesize[0], top + y * step, stride);
+      }
+      return;
+    case AV_PIX_FMT_RGBA:
+    case AV_PIX_FMT_RGB24: {
+      const int size = m_format == AV_PIX_FMT_RGBA ? 4 : 3;
+      for (int y = 0; y < height; ++y) {
+        const BYTE* in = top + y * step;
+        BYTE* out = picture->data[0] + y * picture->linesize[0];
+        for (int x = 0; x < width; ++x, in += 4, out += size) {
+          out[0] = in[2];
+          out[1] = in[1];
+          out[2] = in[0];
+          if (size == 4) out[3] = in[3];
+        }
+      }
+      return;
+    }
+    case AV_PIX_FMT_GBRAP:
+      // By hand: libswscale's BGRA to GBRAP conversion moves alpha values 128..254 up by one.
+      for (int y = 0; y < height; ++y) {
+        const BYTE* in = top + y * step;
+        BYTE* g = picture->data[0] + y * picture->linesize[0];
+        BYTE* b = picture->data[1] + y * picture->linesize[1];
+        BYTE* r = picture->data[2] + y * picture->linesize[2];
+        BYTE* a = picture->data[3] + y * picture->linesize[3];
+        for (int x = 0; x < width; ++x, in += 4) {
+          b[x] = in[0];
+          g[x] = in[1];
+          r[x] = in[2];
+          a[x] = in[3];
+        }
+      }
+      return;
+    default: {
+      const uint8_t* source[4] = {top, nullptr, nullptr, nullptr};
+      const int sourceStride[4] = {static_cast<int>(step), 0, 0, 0};
+      sws_scale(m_convert.get(), source, sourceStride, 0, height, picture->data, picture->linesize);
+      return;
+    }
+  }
+}
+
+int FrameEncoder::Encode(const BYTE* frame, long long pts, bool keyFrame, const PacketSink& sink) {
+  // The codec may still hold the previous picture; it gets a fresh buffer then.
+  int ret = av_frame_make_writable(m_picture.get());
+  if (ret < 0) return ret;
+  FillPicture(frame);
+  AVFrame* picture = m_picture.get();
+  picture->pts = pts;
+  picture->pict_type = keyFrame ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_NONE;
+  // A fixed quantiser is read from each picture, not from the codec's settings.
+  if (m_settings.compressor->knob == QualityKnob::kQScale) {
+    picture->quality = m_codec->global_quality;
+  }
+  ret = avcodec_send_frame(m_codec.get(), picture);
+  if (ret < 0) return ret;
+  return Drain(sink);
+}
+
+int FrameEncoder::Flush(const PacketSink& sink) {
+  const int ret = avcodec_send_frame(m_codec.get(), nullptr);
+  if (ret < 0 && ret != AVERROR_EOF) return ret;
+  return Drain(sink);
+}
+
+int FrameEncoder::Drain(const PacketSink& sink) {
+  AVPacket* packet = m_packet.get();
+  for (;;) {
+    int ret = avcodec_receive_packet(m_codec.get(), packet);
+    if (ret == AVERROR(EAGAIN) || ret == AVERROR_EOF) return 0;
+    if (ret < 0) return ret;
+    ret = sink(packet);
+    av_packet_unref(packet);
+    if (ret < 0) return ret;
+  }
+}
+
+}  // namespace vfw_detail

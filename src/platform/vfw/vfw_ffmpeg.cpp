@@ -1,0 +1,598 @@
+// The AVIFile operations over FFmpeg: files are written by libavformat's AVI muxer (which
+// turns into OpenDML past 1 GiB by itself) and read by its AVI demuxer; compressed streams
+// hand their frames to a FrameEncoder. Handles are reference counted as the platform's are:
+// a stream holds its file, a compressed stream holds its source, and the last release of a
+// file finishes it.
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+
+#include "platform/vfw/compressor_catalogue.h"
+#include "platform/vfw/compressor_chooser.h"
+#include "platform/vfw/ffmpeg_owners.h"
+#include "platform/vfw/frame_encoder.h"
+#include "platform/vfw/vfw.h"
+#include "platform/vfw/vfw_trace.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavformat/avio.h>
+#include <libavutil/dict.h>
+#include <libavutil/mem.h>
+}
+
+using vfw_detail::FrameEncoder;
+
+namespace {
+
+// A file descriptor closed when its owner goes.
+class UniqueFd {
+ public:
+  UniqueFd() = default;
+  explicit UniqueFd(int fd) : m_fd(fd) {}
+  UniqueFd(const UniqueFd&) = delete;
+  UniqueFd& operator=(const UniqueFd&) = delete;
+  ~UniqueFd() { reset(); }
+  int get() const { return m_fd; }
+  void reset(int fd = -1) {
+    if (m_fd >= 0) ::close(m_fd);
+    m_fd = fd;
+  }
+
+ private:
+  int m_fd = -1;
+};
+
+constexpr int kIoBufferSize = 1 << 16;
+
+}  // namespace
+
+struct AviStream;
+
+struct AviFile {
+  unsigned long refs = 1;
+  bool writing = false;
+  // Writing: the descriptor the open proved writable, and once a format is set the muxer
+  // writing through it. The muxer goes before its I/O context.
+  UniqueFd fd;
+  vfw_detail::IoContextPtr io;
+  vfw_detail::OutputFormatPtr muxer;
+  bool headerWritten = false;
+  AviStream* stream = nullptr;  // the one stream written; it holds a reference on the file
+  // Reading.
+  vfw_detail::InputFormatPtr demuxer;
+};
+
+struct AviStream {
+  enum class Kind { kUncompressed, kCompressed, kRead };
+
+  unsigned long refs = 1;
+  Kind kind = Kind::kUncompressed;
+  AviFile* file = nullptr;      // uncompressed and read streams: a reference held
+  AviStream* source = nullptr;  // compressed streams: a reference held
+  AVISTREAMINFOA info{};
+  BITMAPINFOHEADER format{};
+  bool hasFormat = false;
+  long long nextSample = 0;  // uncompressed streams: the first sample not yet written
+  int index = 0;             // read streams: the demuxer's stream index
+  AVICOMPRESSOPTIONS options{};
+  const CompressorInfo* compressor = nullptr;
+  std::unique_ptr<FrameEncoder> encoder;
+};
+
+namespace {
+
+struct LayerState {
+  std::map<const AviFile*, std::unique_ptr<AviFile>> files;
+  std::map<const AviStream*, std::unique_ptr<AviStream>> streams;
+  std::vector<std::string>* trace = nullptr;
+  std::map<VfwOp, int> faults;
+  int inits = 0;
+};
+
+LayerState& State() {
+  static LayerState state;
+  return state;
+}
+
+void Trace(const std::string& line) {
+  if (State().trace) State().trace->push_back("vfw:" + line);
+}
+
+bool Faulted(VfwOp op) {
+  auto it = State().faults.find(op);
+  if (it == State().faults.end()) return false;
+  if (--it->second > 0) return false;
+  State().faults.erase(it);
+  return true;
+}
+
+AviFile* LiveFile(PAVIFILE file) { return State().files.count(file) ? file : nullptr; }
+
+AviStream* LiveStream(PAVISTREAM stream) {
+  return State().streams.count(stream) ? stream : nullptr;
+}
+
+const char* KindName(const AviStream* stream) {
+  if (!stream) return "unknown";
+  switch (stream->kind) {
+    case AviStream::Kind::kUncompressed:
+      return "uncompressed";
+    case AviStream::Kind::kCompressed:
+      return "compressed";
+    case AviStream::Kind::kRead:
+      return "read";
+  }
+  return "unknown";
+}
+
+AviFile* NewFile() {
+  auto file = std::make_unique<AviFile>();
+  AviFile* handle = file.get();
+  State().files.emplace(handle, std::move(file));
+  return handle;
+}
+
+AviStream* NewStream(AviStream::Kind kind) {
+  auto stream = std::make_unique<AviStream>();
+  stream->kind = kind;
+  AviStream* handle = stream.get();
+  State().streams.emplace(handle, std::move(stream));
+  return handle;
+}
+
+// ---- the file's bytes: written through the descriptor the open proved writable ----------
+
+int WriteToFile(void* opaque, uint8_t* buffer, int size) {
+  const int fd = static_cast<AviFile*>(opaque)->fd.get();
+  int left = size;
+  while (left > 0) {
+    const ssize_t written = ::write(fd, buffer, static_cast<size_t>(left));
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return AVERROR(errno);
+    }
+    buffer += written;
+    left -= static_cast<int>(written);
+  }
+  return size;
+}
+
+int64_t SeekInFile(void* opaque, int64_t offset, int whence) {
+  const int fd = static_cast<AviFile*>(opaque)->fd.get();
+  if (whence & AVSEEK_SIZE) {
+    struct stat status {};
+    if (::fstat(fd, &status) != 0) return AVERROR(errno);
+    return status.st_size;
+  }
+  const off_t position = ::lseek(fd, offset, whence & ~AVSEEK_FORCE);
+  return position < 0 ? AVERROR(errno) : position;
+}
+
+long long FrameBytes(const BITMAPINFOHEADER& format) {
+  const long long height = format.biHeight < 0 ? -static_cast<long long>(format.biHeight)
+                                               : static_cast<long long>(format.biHeight);
+  return static_cast<long long>(format.biWidth) * height * 4;
+}
+
+bool AcceptableFormat(const void* lpFormat, LONG cbFormat) {
+  if (!lpFormat || cbFormat < static_cast<LONG>(sizeof(BITMAPINFOHEADER))) return false;
+  const auto& format = *static_cast<const BITMAPINFOHEADER*>(lpFormat);
+  if (format.biSize < sizeof(BITMAPINFOHEADER) || format.biPlanes != 1 || format.biBitCount != 32 ||
+      format.biCompression != BI_RGB) {
+    return false;
+  }
+  if (format.biWidth <= 0 || format.biHeight == 0 || format.biHeight == INT32_MIN) return false;
+  // One frame's byte count is a signed 32-bit number wherever frames are counted.
+  return FrameBytes(format) <= INT32_MAX;
+}
+
+AVRational TimeBase(const AVISTREAMINFOA& info) {
+  return AVRational{static_cast<int>(info.dwScale), static_cast<int>(info.dwRate)};
+}
+
+// Sets up the muxer for the file's one stream and writes the header. Only here does an existing
+// file lose what it held.
+HRESULT WriteHeader(AviFile& file, const AviStream& stream, AVCodecParameters* parameters,
+                    bool rawBottomUp) {
+  AVFormatContext* context = nullptr;
+  if (avformat_alloc_output_context2(&context, nullptr, "avi", nullptr) < 0 || !context) {
+    return AVIERR_MEMORY;
+  }
+  vfw_detail::OutputFormatPtr muxer(context);
+  auto* buffer = static_cast<uint8_t*>(av_malloc(kIoBufferSize));
+  if (!buffer) return AVIERR_MEMORY;
+  vfw_detail::IoContextPtr io(
+      avio_alloc_context(buffer, kIoBufferSize, 1, &file, nullptr, WriteToFile, SeekInFile));
+  if (!io) {
+    av_free(buffer);
+    return AVIERR_MEMORY;
+  }
+  muxer->pb = io.get();
+  // Every packet reaches the file as it is written, so a full disk shows at that frame.
+  muxer->flags |= AVFMT_FLAG_CUSTOM_IO | AVFMT_FLAG_FLUSH_PACKETS;
+  muxer->flush_packets = 1;
+
+  AVStream* st = avformat_new_stream(muxer.get(), nullptr);
+  if (!st || avcodec_parameters_copy(st->codecpar, parameters) < 0) return AVIERR_MEMORY;
+  st->time_base = TimeBase(stream.info);
+  st->avg_frame_rate = av_inv_q(st->time_base);
+  st->r_frame_rate = st->avg_frame_rate;
+
+  struct stat status {};
+  if (::fstat(file.fd.get(), &status) == 0 && S_ISREG(status.st_mode) &&
+      ::ftruncate(file.fd.get(), 0) != 0) {
+    return AVIERR_FILEWRITE;
+  }
+  ::lseek(file.fd.get(), 0, SEEK_SET);
+
+  AVDictionary* options = nullptr;
+  // Rows bottom-up as given, declared by a positive biHeight, instead of turned over.
+  if (rawBottomUp) av_dict_set(&options, "flipped_raw_rgb", "1", 0);
+  const int ret = avformat_write_header(muxer.get(), &options);
+  av_dict_free(&options);
+  if (ret < 0 || io->error < 0) return AVIERR_FILEWRITE;
+
+  file.io = std::move(io);
+  file.muxer = std::move(muxer);
+  file.headerWritten = true;
+  return AVIERR_OK;
+}
+
+// Hands one packet, timed in the stream's own rate, to the muxer.
+int WritePacket(AviFile& file, const AviStream& stream, AVPacket* packet) {
+  AVStream* st = file.muxer->streams[0];
+  packet->stream_index = 0;
+  av_packet_rescale_ts(packet, TimeBase(stream.info), st->time_base);
+  const int ret = av_write_frame(file.muxer.get(), packet);
+  if (ret < 0) return ret;
+  return file.io->error < 0 ? file.io->error : 0;
+}
+
+HRESULT WriteRawFrame(AviStream& stream, long long sample, const void* buffer, bool keyFrame) {
+  vfw_detail::PacketPtr packet(av_packet_alloc());
+  if (!packet) return AVIERR_MEMORY;
+  packet->data = static_cast<uint8_t*>(const_cast<void*>(buffer));
+  packet->size = static_cast<int>(FrameBytes(stream.format));
+  packet->pts = sample;
+  packet->dts = sample;
+  packet->duration = 1;
+  if (keyFrame) packet->flags |= AV_PKT_FLAG_KEY;
+  return WritePacket(*stream.file, stream, packet.get()) < 0 ? AVIERR_FILEWRITE : AVIERR_OK;
+}
+
+int EncodedPacketSink(AviStream& source, AVPacket* packet) {
+  return WritePacket(*source.file, source, packet);
+}
+
+void FinishFile(AviFile& file) {
+  if (file.headerWritten && file.muxer) av_write_trailer(file.muxer.get());
+  file.muxer.reset();
+  file.io.reset();
+}
+
+unsigned long ReleaseFile(AviFile* file);
+
+unsigned long ReleaseStream(AviStream* stream) {
+  if (--stream->refs > 0) return stream->refs;
+  switch (stream->kind) {
+    case AviStream::Kind::kCompressed:
+      if (stream->encoder && stream->source->file->headerWritten) {
+        AviStream& source = *stream->source;
+        stream->encoder->Flush([&source](AVPacket* p) { return EncodedPacketSink(source, p); });
+      }
+      stream->encoder.reset();
+      ReleaseStream(stream->source);
+      break;
+    case AviStream::Kind::kUncompressed:
+      if (stream->file->stream == stream) stream->file->stream = nullptr;
+      ReleaseFile(stream->file);
+      break;
+    case AviStream::Kind::kRead:
+      ReleaseFile(stream->file);
+      break;
+  }
+  State().streams.erase(stream);
+  return 0;
+}
+
+unsigned long ReleaseFile(AviFile* file) {
+  if (--file->refs > 0) return file->refs;
+  FinishFile(*file);
+  State().files.erase(file);
+  return 0;
+}
+
+HRESULT OpenForReading(PAVIFILE* ppfile, const char* name) {
+  AVFormatContext* context = nullptr;
+  // "file:" keeps a name with a colon from being taken for a protocol.
+  const std::string url = std::string("file:") + name;
+  if (avformat_open_input(&context, url.c_str(), av_find_input_format("avi"), nullptr) < 0) {
+    return AVIERR_FILEOPEN;
+  }
+  AviFile* file = NewFile();
+  file->demuxer.reset(context);
+  *ppfile = file;
+  return AVIERR_OK;
+}
+
+AviStream* ReadStream(AviFile* file, int index) {
+  const AVStream* st = file->demuxer->streams[index];
+  const AVCodecParameters* par = st->codecpar;
+  AviStream* stream = NewStream(AviStream::Kind::kRead);
+  stream->file = file;
+  ++file->refs;
+  stream->index = index;
+  AVISTREAMINFOA& info = stream->info;
+  info.fccType =
+      par->codec_type == AVMEDIA_TYPE_VIDEO ? streamtypeVIDEO : mmioFOURCC('a', 'u', 'd', 's');
+  info.fccHandler = par->codec_tag;
+  info.dwScale = static_cast<DWORD>(st->time_base.num);
+  info.dwRate = static_cast<DWORD>(st->time_base.den);
+  info.dwLength = static_cast<DWORD>(st->nb_frames);
+  info.rcFrame = RECT{0, 0, par->width, par->height};
+  if (par->codec_type == AVMEDIA_TYPE_VIDEO) {
+    stream->format.biSize = sizeof(BITMAPINFOHEADER);
+    stream->format.biWidth = par->width;
+    stream->format.biHeight = par->height;
+    stream->format.biPlanes = 1;
+    stream->format.biBitCount = static_cast<WORD>(par->bits_per_coded_sample);
+    stream->format.biCompression = par->codec_tag;
+    stream->hasFormat = true;
+  }
+  return stream;
+}
+
+}  // namespace
+
+void SetVfwTrace(std::vector<std::string>* trace) { State().trace = trace; }
+
+void FailVfwCall(VfwOp op, int nth) { State().faults[op] = nth < 1 ? 1 : nth; }
+
+void ClearVfwFaults() { State().faults.clear(); }
+
+int VfwLiveObjects() { return static_cast<int>(State().files.size() + State().streams.size()); }
+
+void AVIFileInit() {
+  Trace("AVIFileInit");
+  ++State().inits;
+}
+
+void AVIFileExit() {
+  Trace("AVIFileExit");
+  if (State().inits > 0) --State().inits;
+}
+
+HRESULT AVIFileOpenA(PAVIFILE* ppfile, LPCSTR szFile, UINT uMode, void* /*lpHandler*/) {
+  const bool writing = (uMode & (OF_WRITE | OF_CREATE)) != 0;
+  Trace(writing ? "AVIFileOpenA write" : "AVIFileOpenA read");
+  if (!ppfile) return AVIERR_BADPARAM;
+  *ppfile = nullptr;
+  if (Faulted(VfwOp::kFileOpen)) return AVIERR_FILEOPEN;
+  if (!szFile || !*szFile) return AVIERR_FILEOPEN;
+  if (!writing) return OpenForReading(ppfile, szFile);
+
+  // Proves the file can be written, creating it when missing, without emptying it yet.
+  const int flags = O_WRONLY | O_CLOEXEC | ((uMode & OF_CREATE) ? O_CREAT : 0);
+  int fd;
+  do {
+    fd = ::open(szFile, flags, 0666);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return AVIERR_FILEOPEN;
+  AviFile* file = NewFile();
+  file->writing = true;
+  file->fd.reset(fd);
+  *ppfile = file;
+  return AVIERR_OK;
+}
+
+HRESULT AVIFileCreateStreamA(PAVIFILE pfile, PAVISTREAM* ppavi, AVISTREAMINFOA* psi) {
+  Trace("AVIFileCreateStreamA");
+  if (!ppavi) return AVIERR_BADPARAM;
+  *ppavi = nullptr;
+  if (Faulted(VfwOp::kCreateStream)) return AVIERR_INTERNAL;
+  AviFile* file = LiveFile(pfile);
+  if (!file || !psi) return AVIERR_BADPARAM;
+  if (!file->writing) return AVIERR_READONLY;
+  if (file->stream || psi->fccType != streamtypeVIDEO) return AVIERR_UNSUPPORTED;
+  if (psi->dwRate == 0 || psi->dwScale == 0 || psi->dwRate > INT32_MAX ||
+      psi->dwScale > INT32_MAX) {
+    return AVIERR_BADPARAM;
+  }
+  AviStream* stream = NewStream(AviStream::Kind::kUncompressed);
+  stream->file = file;
+  ++file->refs;
+  stream->info = *psi;
+  file->stream = stream;
+  *ppavi = stream;
+  return AVIERR_OK;
+}
+
+HRESULT AVIMakeCompressedStream(PAVISTREAM* ppsCompressed, PAVISTREAM psSource,
+                                AVICOMPRESSOPTIONS* lpOptions, void* /*pclsidHandler*/) {
+  Trace("AVIMakeCompressedStream " +
+        (lpOptions ? FourCCText(lpOptions->fccHandler) : std::string()));
+  if (!ppsCompressed) return AVIERR_BADPARAM;
+  *ppsCompressed = nullptr;
+  if (Faulted(VfwOp::kMakeCompressedStream)) return AVIERR_INTERNAL;
+  AviStream* source = LiveStream(psSource);
+  if (!source || !lpOptions) return AVIERR_BADPARAM;
+  if (source->kind != AviStream::Kind::kUncompressed) return AVIERR_UNSUPPORTED;
+  const CompressorInfo* compressor = FindCompressor(lpOptions->fccHandler);
+  if (!compressor) return AVIERR_NOCOMPRESSOR;
+  AviStream* stream = NewStream(AviStream::Kind::kCompressed);
+  stream->source = source;
+  ++source->refs;
+  stream->info = source->info;
+  stream->options = *lpOptions;
+  stream->compressor = compressor;
+  *ppsCompressed = stream;
+  return AVIERR_OK;
+}
+
+HRESULT AVIStreamSetFormat(PAVISTREAM pavi, LONG lPos, void* lpFormat, LONG cbFormat) {
+  AviStream* stream = LiveStream(pavi);
+  Trace(std::string("AVIStreamSetFormat ") + KindName(stream));
+  if (Faulted(VfwOp::kSetFormat)) return AVIERR_BADFORMAT;
+  if (!stream || lPos != 0) return AVIERR_BADPARAM;
+  if (stream->kind == AviStream::Kind::kRead) return AVIERR_READONLY;
+  if (!AcceptableFormat(lpFormat, cbFormat)) return AVIERR_BADFORMAT;
+  const auto& format = *static_cast<const BITMAPINFOHEADER*>(lpFormat);
+
+  AviStream& target = stream->kind == AviStream::Kind::kCompressed ? *stream->source : *stream;
+  // The file's header is written once; the format cannot change after it.
+  if (target.file->headerWritten) return AVIERR_UNSUPPORTED;
+
+  const bool bottomUp = format.biHeight > 0;
+  const int height = bottomUp ? format.biHeight : -format.biHeight;
+  vfw_detail::CodecParametersPtr parameters(avcodec_parameters_alloc());
+  if (!parameters) return AVIERR_MEMORY;
+  std::unique_ptr<FrameEncoder> encoder;
+  const bool raw =
+      stream->kind == AviStream::Kind::kUncompressed || stream->compressor->encoder[0] == '\0';
+  if (raw) {
+    parameters->codec_type = AVMEDIA_TYPE_VIDEO;
+    parameters->codec_id = AV_CODEC_ID_RAWVIDEO;
+    parameters->codec_tag = 0;  // BI_RGB
+    parameters->format = AV_PIX_FMT_BGRA;
+    parameters->width = format.biWidth;
+    parameters->height = height;
+    parameters->bits_per_coded_sample = 32;
+  } else {
+    vfw_detail::EncoderSettings settings;
+    settings.compressor = stream->compressor;
+    settings.width = format.biWidth;
+    settings.height = height;
+    settings.bottomUp = bottomUp;
+    settings.rate = target.info.dwRate;
+    settings.scale = target.info.dwScale;
+    settings.quality = stream->options.dwQuality;
+    std::string why;
+    encoder = FrameEncoder::Open(settings, &why);
+    if (!encoder || encoder->FillParameters(parameters.get()) < 0) return AVIERR_BADFORMAT;
+  }
+  const HRESULT result = WriteHeader(*target.file, target, parameters.get(), raw && bottomUp);
+  if (result != AVIERR_OK) return result;
+
+  target.format = format;
+  target.hasFormat = true;
+  if (stream != &target) {
+    stream->format = format;
+    stream->hasFormat = true;
+    stream->encoder = std::move(encoder);
+  }
+  return AVIERR_OK;
+}
+
+HRESULT AVIStreamWrite(PAVISTREAM pavi, LONG lStart, LONG lSamples, void* lpBuffer, LONG cbBuffer,
+                       DWORD dwFlags, LONG* plSampWritten, LONG* plBytesWritten) {
+  AviStream* stream = LiveStream(pavi);
+  Trace(std::string("AVIStreamWrite ") + KindName(stream) + " " + std::to_string(lStart));
+  if (plSampWritten) *plSampWritten = 0;
+  if (plBytesWritten) *plBytesWritten = 0;
+  if (Faulted(VfwOp::kWrite)) return AVIERR_FILEWRITE;
+  if (!stream || !lpBuffer || lStart < 0) return AVIERR_BADPARAM;
+  if (stream->kind == AviStream::Kind::kRead) return AVIERR_READONLY;
+  if (lSamples != 1) return AVIERR_UNSUPPORTED;
+  if (!stream->hasFormat) return AVIERR_BADFORMAT;
+  // Never read past the caller's buffer: it must hold one whole frame.
+  if (cbBuffer < FrameBytes(stream->format)) return AVIERR_BADSIZE;
+  AviStream& target = stream->kind == AviStream::Kind::kCompressed ? *stream->source : *stream;
+  if (lStart < target.nextSample) return AVIERR_BADPARAM;
+
+  const bool keyFrame = (dwFlags & AVIIF_KEYFRAME) != 0;
+  HRESULT result;
+  if (!stream->encoder) {
+    result = WriteRawFrame(target, lStart, lpBuffer, keyFrame);
+  } else {
+    const int ret = stream->encoder->Encode(
+        static_cast<const BYTE*>(lpBuffer), lStart, keyFrame,
+        [&target](AVPacket* packet) { return EncodedPacketSink(target, packet); });
+    result = ret < 0 ? AVIERR_FILEWRITE : AVIERR_OK;
+  }
+  if (result != AVIERR_OK) return result;
+  target.nextSample = static_cast<long long>(lStart) + 1;
+  if (plSampWritten) *plSampWritten = 1;
+  if (plBytesWritten) *plBytesWritten = static_cast<LONG>(FrameBytes(stream->format));
+  return AVIERR_OK;
+}
+
+HRESULT AVIFileGetStream(PAVIFILE pfile, PAVISTREAM* ppavi, DWORD fccType, LONG lParam) {
+  Trace("AVIFileGetStream");
+  if (!ppavi) return AVIERR_BADPARAM;
+  *ppavi = nullptr;
+  if (Faulted(VfwOp::kGetStream)) return AVIERR_NODATA;
+  AviFile* file = LiveFile(pfile);
+  if (!file || lParam < 0) return AVIERR_BADPARAM;
+  if (file->writing) {
+    AviStream* stream = file->stream;
+    if (!stream || lParam != 0 || (fccType != 0 && fccType != stream->info.fccType)) {
+      return AVIERR_NODATA;
+    }
+    ++stream->refs;
+    *ppavi = stream;
+    return AVIERR_OK;
+  }
+  LONG seen = 0;
+  for (unsigned i = 0; i < file->demuxer->nb_streams; ++i) {
+    const AVMediaType type = file->demuxer->streams[i]->codecpar->codec_type;
+    const bool matches = fccType == 0 ||
+                         (fccType == streamtypeVIDEO && type == AVMEDIA_TYPE_VIDEO) ||
+                         (fccType == mmioFOURCC('a', 'u', 'd', 's') && type == AVMEDIA_TYPE_AUDIO);
+    if (!matches) continue;
+    if (seen++ == lParam) {
+      *ppavi = ReadStream(file, static_cast<int>(i));
+      return AVIERR_OK;
+    }
+  }
+  return AVIERR_NODATA;
+}
+
+int AVISaveOptions(HWND /*hwnd*/, UINT /*uiFlags*/, int nStreams, PAVISTREAM* ppavi,
+                   AVICOMPRESSOPTIONS** plpOptions) {
+  Trace("AVISaveOptions");
+  if (nStreams < 1 || !ppavi || !plpOptions || !plpOptions[0]) return 0;
+  CompressorChooser* chooser = GetCompressorChooser();
+  if (!chooser) return 0;
+  AVICOMPRESSOPTIONS& options = *plpOptions[0];
+  CompressorRequest request;
+  if (const AviStream* stream = LiveStream(ppavi[0]); stream && stream->hasFormat) {
+    request.width = stream->format.biWidth;
+    request.height =
+        stream->format.biHeight < 0 ? -stream->format.biHeight : stream->format.biHeight;
+  }
+  request.fourcc = options.fccHandler;
+  request.quality = options.dwQuality;
+  CompressorChoice choice{options.fccHandler, options.dwQuality};
+  const int result = chooser->ChooseCompressor(request, &choice);
+  if (result == 1) {
+    options.fccType = streamtypeVIDEO;
+    options.fccHandler = choice.fourcc;
+    options.dwQuality = choice.quality;
+    options.dwFlags |= AVICOMPRESSF_VALID;
+  }
+  return result;
+}
+
+unsigned long AVIStreamRelease(PAVISTREAM pavi) {
+  AviStream* stream = LiveStream(pavi);
+  Trace(std::string("AVIStreamRelease ") + KindName(stream));
+  return stream ? ReleaseStream(stream) : 0;
+}
+
+unsigned long AVIFileRelease(PAVIFILE pfile) {
+  Trace("AVIFileRelease");
+  AviFile* file = LiveFile(pfile);
+  return file ? ReleaseFile(file) : 0;
+}
+
+DWORD VideoForWindowsVersion() { return 0x010A0000; }

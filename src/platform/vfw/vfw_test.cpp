@@ -1,0 +1,391 @@
+#include "platform/vfw/vfw.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/vfw/compressor_catalogue.h"
+#include "platform/vfw/vfw_trace.h"
+#include "tests/support/avi_reader.h"
+#include "tests/support/scripted_chooser.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+using testing::Each;
+using testing::ElementsAre;
+using testing_support::AviHeaders;
+using testing_support::DecodedAvi;
+using testing_support::TempDir;
+using testing_support::TgaPicture;
+
+AVISTREAMINFOA VideoInfo(DWORD rate, DWORD scale) {
+  AVISTREAMINFOA info{};
+  info.fccType = streamtypeVIDEO;
+  info.dwRate = rate;
+  info.dwScale = scale;
+  info.dwQuality = 0xFFFFFFFF;
+  return info;
+}
+
+BITMAPINFOHEADER Format32(int width, int height) {
+  BITMAPINFOHEADER format{};
+  format.biSize = sizeof format;
+  format.biWidth = width;
+  format.biHeight = height;
+  format.biPlanes = 1;
+  format.biBitCount = 32;
+  format.biCompression = BI_RGB;
+  return format;
+}
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+// Writes pictures through a compressed stream of the layer, as the converter does, and
+// releases in the converter's order. Returns the first failing result, or 0.
+HRESULT WriteThrough(const std::string& path, FOURCC fourcc,
+                     const std::vector<TgaPicture>& pictures, DWORD rate = 30000,
+                     DWORD scale = 1001, DWORD quality = kDefaultQuality) {
+  PAVIFILE file = nullptr;
+  HRESULT hr = AVIFileOpenA(&file, path.c_str(), OF_WRITE | OF_CREATE, nullptr);
+  if (hr != 0) return hr;
+  AVISTREAMINFOA info = VideoInfo(rate, scale);
+  PAVISTREAM raw = nullptr;
+  PAVISTREAM compressed = nullptr;
+  AVICOMPRESSOPTIONS options{};
+  options.fccType = streamtypeVIDEO;
+  options.fccHandler = fourcc;
+  options.dwQuality = quality;
+  BITMAPINFOHEADER format = Format32(pictures[0].width, pictures[0].height);
+  hr = AVIFileCreateStreamA(file, &raw, &info);
+  if (hr == 0) hr = AVIMakeCompressedStream(&compressed, raw, &options, nullptr);
+  if (hr == 0) hr = AVIStreamSetFormat(compressed, 0, &format, sizeof format);
+  for (std::size_t i = 0; hr == 0 && i < pictures.size(); ++i) {
+    std::vector<std::uint8_t> frame = testing_support::FrameBufferOf(pictures[i]);
+    hr = AVIStreamWrite(compressed, static_cast<LONG>(i), 1, frame.data(),
+                        static_cast<LONG>(frame.size()), AVIIF_KEYFRAME, nullptr, nullptr);
+  }
+  if (raw) AVIStreamRelease(raw);
+  if (compressed) AVIStreamRelease(compressed);
+  AVIFileRelease(file);
+  return hr;
+}
+
+class VfwTest : public testing::Test {
+ protected:
+  void TearDown() override {
+    ClearVfwFaults();
+    EXPECT_EQ(VfwLiveObjects(), 0) << "a handle was not released";
+  }
+  TempDir dir;
+};
+
+TEST_F(VfwTest, AnswersVersionOnePointTen) { EXPECT_EQ(VideoForWindowsVersion() >> 16, 0x010Au); }
+
+TEST_F(VfwTest, RecordsKeepThePlatformLayout) {
+  EXPECT_EQ(offsetof(AVISTREAMINFOA, dwScale), 20u);
+  EXPECT_EQ(offsetof(AVISTREAMINFOA, rcFrame), 52u);
+  EXPECT_EQ(offsetof(AVISTREAMINFOA, szName), 76u);
+  EXPECT_EQ(offsetof(BITMAPINFOHEADER, biCompression), 16u);
+  EXPECT_EQ(offsetof(AVICOMPRESSOPTIONS, dwFlags), 20u);
+  EXPECT_EQ(offsetof(AVICOMPRESSOPTIONS, lpFormat), 24u);
+  EXPECT_EQ(offsetof(AVICOMPRESSOPTIONS, dwInterleaveEvery), sizeof(void*) == 8 ? 52u : 40u);
+}
+
+TEST_F(VfwTest, OpenForWritingFailsWhereNoFileCanBe) {
+  testing_support::WriteFile(dir.File("plain.txt"), "text");
+  for (const std::string& path : {dir.File("plain.txt/out.avi"), dir.File("missing/out.avi"),
+                                  dir.path().string(), std::string()}) {
+    PAVIFILE file = reinterpret_cast<PAVIFILE>(1);
+    EXPECT_EQ(AVIFileOpenA(&file, path.c_str(), OF_WRITE | OF_CREATE, nullptr), AVIERR_FILEOPEN)
+        << path;
+    EXPECT_EQ(file, nullptr);
+  }
+}
+
+TEST_F(VfwTest, OpenForWritingLeavesAnExistingFileUntilAFormatIsSet) {
+  const std::string path = dir.File("kept.avi");
+  testing_support::WriteFile(path, "precious bytes");
+  PAVIFILE file = nullptr;
+  ASSERT_EQ(AVIFileOpenA(&file, path.c_str(), OF_WRITE | OF_CREATE, nullptr), 0);
+  AVISTREAMINFOA info = VideoInfo(25, 1);
+  PAVISTREAM stream = nullptr;
+  ASSERT_EQ(AVIFileCreateStreamA(file, &stream, &info), 0);
+  AVIStreamRelease(stream);
+  AVIFileRelease(file);
+  EXPECT_EQ(ReadAll(path), "precious bytes");
+
+  const std::string fresh = dir.File("fresh.avi");
+  ASSERT_EQ(AVIFileOpenA(&file, fresh.c_str(), OF_WRITE | OF_CREATE, nullptr), 0);
+  AVIFileRelease(file);
+  EXPECT_TRUE(std::filesystem::exists(fresh));
+  EXPECT_EQ(std::filesystem::file_size(fresh), 0u);
+}
+
+TEST_F(VfwTest, SettingTheFormatReplacesAnExistingFile) {
+  const std::string path = dir.File("replaced.avi");
+  testing_support::WriteFile(path, std::string(100000, 'x'));
+  ASSERT_EQ(WriteThrough(path, kFullFramesFourCC, {testing_support::RampPicture(8, 4, 0)}), 0);
+  AviHeaders headers;
+  std::string error;
+  ASSERT_TRUE(testing_support::ReadAviHeaders(path, &headers, &error)) << error;
+  EXPECT_EQ(headers.length, 1u);
+  EXPECT_LT(std::filesystem::file_size(path), 100000u);
+}
+
+// One row per catalogue compressor this machine has: what a file written through it holds.
+class CompressorRoundTrip : public VfwTest, public testing::WithParamInterface<CompressorInfo> {};
+
+TEST_P(CompressorRoundTrip, ReadsBackWhatWasWritten) {
+  const CompressorInfo& compressor = GetParam();
+  const std::string path = dir.File("round.avi");
+  std::vector<TgaPicture> pictures;
+  for (int seed = 0; seed < 3; ++seed)
+    pictures.push_back(testing_support::RampPicture(64, 32, seed));
+  ASSERT_EQ(WriteThrough(path, compressor.fourcc, pictures), 0);
+
+  AviHeaders headers;
+  std::string error;
+  ASSERT_TRUE(testing_support::ReadAviHeaders(path, &headers, &error)) << error;
+  const bool fullFrames = compressor.fourcc == kFullFramesFourCC;
+  EXPECT_EQ(headers.handler, fullFrames ? 0u : compressor.fourcc);
+  EXPECT_EQ(headers.compression, fullFrames ? BI_RGB : compressor.fourcc);
+  EXPECT_EQ(headers.rate, 30000u);
+  EXPECT_EQ(headers.scale, 1001u);
+  EXPECT_EQ(headers.length, 3u);
+  EXPECT_EQ(headers.totalFrames, 3u);
+  EXPECT_EQ(headers.width, 64);
+  EXPECT_EQ(headers.height, 32);
+  EXPECT_TRUE(headers.hasIdx1);
+  if (fullFrames) {
+    EXPECT_EQ(headers.bitCount, 32);
+  }
+
+  DecodedAvi decoded;
+  ASSERT_TRUE(testing_support::DecodeAvi(path, &decoded, &error)) << error;
+  ASSERT_EQ(decoded.frames.size(), 3u);
+  EXPECT_THAT(decoded.keyFrames, Each(true));
+  EXPECT_THAT(decoded.pts, ElementsAre(0, 1, 2));
+  for (std::size_t i = 0; i < pictures.size(); ++i) {
+    const auto diff =
+        testing_support::ComparePictures(decoded.frames[i], pictures[i], compressor.keepsAlpha);
+    if (compressor.lossless) {
+      EXPECT_EQ(diff.maxDiff, 0) << "frame " << i << " as " << decoded.pixelFormat;
+    } else {
+      // Turned over, a frame would differ by about 85 on average (the green ramp).
+      EXPECT_LT(diff.meanDiff, 8.0) << "frame " << i << " as " << decoded.pixelFormat;
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Catalogue, CompressorRoundTrip, testing::ValuesIn(AvailableCompressors()),
+                         [](const testing::TestParamInfo<CompressorInfo>& info) {
+                           std::string name;
+                           for (char c : FourCCText(info.param.fourcc)) {
+                             if (std::isalnum(static_cast<unsigned char>(c))) name += c;
+                           }
+                           return name;
+                         });
+
+TEST_F(VfwTest, RatesAreWrittenAsGiven) {
+  const struct { DWORD rate, scale; } rates[] = {{25, 1}, {30000, 1001}, {24000, 1001}};
+  for (const auto& r : rates) {
+    const std::string path = dir.File("rate.avi");
+    ASSERT_EQ(WriteThrough(path, mmioFOURCC('F', 'F', 'V', '1'),
+                           {testing_support::RampPicture(8, 8, 0)}, r.rate, r.scale),
+              0);
+    AviHeaders headers;
+    std::string error;
+    ASSERT_TRUE(testing_support::ReadAviHeaders(path, &headers, &error)) << error;
+    EXPECT_EQ(headers.rate, r.rate);
+    EXPECT_EQ(headers.scale, r.scale);
+  }
+}
+
+TEST_F(VfwTest, SidesACompressorCannotTakeFailTheFormat) {
+  const struct {
+    FOURCC fourcc;
+    int width, height;
+    HRESULT expected;
+  } rows[] = {
+      {mmioFOURCC('M', 'S', 'V', 'C'), 34, 18, AVIERR_BADFORMAT},
+      {mmioFOURCC('M', 'S', 'V', 'C'), 36, 20, 0},
+      {mmioFOURCC('c', 'v', 'i', 'd'), 33, 16, AVIERR_BADFORMAT},
+      {mmioFOURCC('c', 'v', 'i', 'd'), 32, 16, 0},
+      // 4:2:0 needs even sides; x264 gets 4:4:4 instead and still works.
+      {mmioFOURCC('H', '2', '6', '4'), 33, 17, 0},
+      {mmioFOURCC('M', 'J', 'P', 'G'), 33, 17, 0},
+      {mmioFOURCC('F', 'M', 'P', '4'), 33, 17, 0},
+      {mmioFOURCC('U', 'L', 'R', 'A'), 33, 17, 0},
+  };
+  for (const auto& row : rows) {
+    if (!FindCompressor(row.fourcc)) continue;
+    const std::string path = dir.File("size.avi");
+    TgaPicture picture = testing_support::RampPicture(row.width, row.height, 1);
+    EXPECT_EQ(WriteThrough(path, row.fourcc, {picture}), row.expected)
+        << FourCCText(row.fourcc) << " " << row.width << "x" << row.height;
+    if (row.expected != 0) continue;
+    DecodedAvi decoded;
+    std::string error;
+    ASSERT_TRUE(testing_support::DecodeAvi(path, &decoded, &error)) << error;
+    ASSERT_EQ(decoded.frames.size(), 1u);
+    EXPECT_LT(testing_support::ComparePictures(decoded.frames[0], picture, false).meanDiff, 12.0)
+        << FourCCText(row.fourcc);
+  }
+}
+
+TEST_F(VfwTest, RefusesWhatWouldReadOutsideTheFrameOrRewriteTheStream) {
+  const std::string path = dir.File("refused.avi");
+  PAVIFILE file = nullptr;
+  ASSERT_EQ(AVIFileOpenA(&file, path.c_str(), OF_WRITE | OF_CREATE, nullptr), 0);
+  AVISTREAMINFOA info = VideoInfo(25, 1);
+  PAVISTREAM stream = nullptr;
+  ASSERT_EQ(AVIFileCreateStreamA(file, &stream, &info), 0);
+  std::vector<std::uint8_t> frame(8 * 4 * 4);
+  EXPECT_EQ(AVIStreamWrite(stream, 0, 1, frame.data(), 128, AVIIF_KEYFRAME, nullptr, nullptr),
+            AVIERR_BADFORMAT)
+      << "no format yet";
+  BITMAPINFOHEADER format = Format32(8, 4);
+  BITMAPINFOHEADER palette = format;
+  palette.biBitCount = 8;
+  EXPECT_EQ(AVIStreamSetFormat(stream, 0, &palette, sizeof palette), AVIERR_BADFORMAT);
+  ASSERT_EQ(AVIStreamSetFormat(stream, 0, &format, sizeof format), 0);
+  EXPECT_EQ(AVIStreamSetFormat(stream, 0, &format, sizeof format), AVIERR_UNSUPPORTED);
+  EXPECT_EQ(AVIStreamWrite(stream, 0, 1, frame.data(), 127, AVIIF_KEYFRAME, nullptr, nullptr),
+            AVIERR_BADSIZE);
+  LONG samples = -1;
+  LONG bytes = -1;
+  EXPECT_EQ(AVIStreamWrite(stream, 0, 1, frame.data(), 128, AVIIF_KEYFRAME, &samples, &bytes), 0);
+  EXPECT_EQ(samples, 1);
+  EXPECT_EQ(bytes, 128);
+  EXPECT_EQ(AVIStreamWrite(stream, 0, 1, frame.data(), 128, AVIIF_KEYFRAME, nullptr, nullptr),
+            AVIERR_BADPARAM);
+  EXPECT_EQ(AVIStreamWrite(stream, 1, 2, frame.data(), 256, AVIIF_KEYFRAME, nullptr, nullptr),
+            AVIERR_UNSUPPORTED);
+  AVICOMPRESSOPTIONS options{};
+  options.fccHandler = mmioFOURCC('N', 'O', 'N', 'E');
+  PAVISTREAM compressed = reinterpret_cast<PAVISTREAM>(1);
+  EXPECT_EQ(AVIMakeCompressedStream(&compressed, stream, &options, nullptr), AVIERR_NOCOMPRESSOR);
+  EXPECT_EQ(compressed, nullptr);
+  AVIStreamRelease(stream);
+  AVIFileRelease(file);
+}
+
+TEST_F(VfwTest, ReadsTheFileItWroteBack) {
+  const std::string path = dir.File("probe.avi");
+  ASSERT_EQ(WriteThrough(path, kFullFramesFourCC, {testing_support::RampPicture(88, 40, 0)}, 25, 1),
+            0);
+  PAVIFILE file = nullptr;
+  ASSERT_EQ(AVIFileOpenA(&file, path.c_str(), OF_READ, nullptr), 0);
+  PAVISTREAM stream = nullptr;
+  EXPECT_EQ(AVIFileGetStream(file, &stream, 0, 1), AVIERR_NODATA);
+  ASSERT_EQ(AVIFileGetStream(file, &stream, 0, 0), 0);
+  AVIFileRelease(file);  // the stream keeps the file open
+
+  testing_support::ScriptedChooser chooser;
+  chooser.Pick(mmioFOURCC('F', 'F', 'V', '1'), 5000);
+  AVICOMPRESSOPTIONS options{};
+  options.dwFlags = 0;
+  AVICOMPRESSOPTIONS* list[] = {&options};
+  EXPECT_EQ(AVISaveOptions(nullptr, 0, 1, &stream, list), 1);
+  ASSERT_EQ(chooser.calls.size(), 1u);
+  EXPECT_EQ(chooser.calls[0].width, 88);
+  EXPECT_EQ(chooser.calls[0].height, 40);
+  EXPECT_EQ(options.fccType, streamtypeVIDEO);
+  EXPECT_EQ(options.fccHandler, mmioFOURCC('F', 'F', 'V', '1'));
+  EXPECT_EQ(options.dwQuality, 5000u);
+  EXPECT_EQ(options.dwFlags, AVICOMPRESSF_VALID);
+  AVIStreamRelease(stream);
+
+  testing_support::WriteFile(dir.File("not.avi"), "RIFF....WAVE");
+  EXPECT_EQ(AVIFileOpenA(&file, dir.File("not.avi").c_str(), OF_READ, nullptr), AVIERR_FILEOPEN);
+  EXPECT_EQ(AVIFileOpenA(&file, dir.File("none.avi").c_str(), OF_READ, nullptr), AVIERR_FILEOPEN);
+}
+
+TEST_F(VfwTest, SaveOptionsWithoutAChoiceLeavesTheOptions) {
+  AVICOMPRESSOPTIONS options{};
+  options.fccHandler = 0;
+  options.dwQuality = 0xFFFFFFFF;
+  AVICOMPRESSOPTIONS* list[] = {&options};
+  PAVISTREAM none = nullptr;
+  // No chooser installed: no choice.
+  EXPECT_EQ(AVISaveOptions(nullptr, 0, 1, &none, list), 0);
+  testing_support::ScriptedChooser chooser;
+  chooser.Cancel();
+  chooser.Answer(2);
+  EXPECT_EQ(AVISaveOptions(nullptr, 0, 1, &none, list), 0);
+  EXPECT_EQ(AVISaveOptions(nullptr, 0, 1, &none, list), 2);
+  EXPECT_EQ(options.fccHandler, 0u);
+  EXPECT_EQ(options.dwQuality, 0xFFFFFFFFu);
+  EXPECT_EQ(options.dwFlags, 0u);
+}
+
+TEST_F(VfwTest, TheLastReferenceFinishesTheFile) {
+  std::vector<std::string> trace;
+  SetVfwTrace(&trace);
+  const std::string path = dir.File("order.avi");
+  PAVIFILE file = nullptr;
+  ASSERT_EQ(AVIFileOpenA(&file, path.c_str(), OF_WRITE | OF_CREATE, nullptr), 0);
+  AVISTREAMINFOA info = VideoInfo(25, 1);
+  PAVISTREAM raw = nullptr;
+  ASSERT_EQ(AVIFileCreateStreamA(file, &raw, &info), 0);
+  AVICOMPRESSOPTIONS options{};
+  options.fccHandler = mmioFOURCC('F', 'F', 'V', '1');
+  PAVISTREAM compressed = nullptr;
+  ASSERT_EQ(AVIMakeCompressedStream(&compressed, raw, &options, nullptr), 0);
+  BITMAPINFOHEADER format = Format32(16, 8);
+  ASSERT_EQ(AVIStreamSetFormat(compressed, 0, &format, sizeof format), 0);
+  std::vector<std::uint8_t> frame =
+      testing_support::FrameBufferOf(testing_support::RampPicture(16, 8, 0));
+  ASSERT_EQ(AVIStreamWrite(compressed, 0, 1, frame.data(), 512, AVIIF_KEYFRAME, nullptr, nullptr),
+            0);
+  // Released file first: it stays open while its streams hold it.
+  EXPECT_EQ(AVIFileRelease(file), 1u);
+  EXPECT_EQ(AVIStreamRelease(raw), 1u);
+  EXPECT_EQ(AVIStreamRelease(compressed), 0u);
+  SetVfwTrace(nullptr);
+  EXPECT_THAT(trace,
+              ElementsAre("vfw:AVIFileOpenA write", "vfw:AVIFileCreateStreamA",
+                          "vfw:AVIMakeCompressedStream FFV1", "vfw:AVIStreamSetFormat compressed",
+                          "vfw:AVIStreamWrite compressed 0", "vfw:AVIFileRelease",
+                          "vfw:AVIStreamRelease uncompressed", "vfw:AVIStreamRelease compressed"));
+  DecodedAvi decoded;
+  std::string error;
+  ASSERT_TRUE(testing_support::DecodeAvi(path, &decoded, &error)) << error;
+  EXPECT_EQ(decoded.frames.size(), 1u);
+}
+
+TEST_F(VfwTest, AFullDiskFailsWhenTheHeaderIsWritten) {
+  if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
+  PAVIFILE file = nullptr;
+  ASSERT_EQ(AVIFileOpenA(&file, "/dev/full", OF_WRITE | OF_CREATE, nullptr), 0);
+  AVISTREAMINFOA info = VideoInfo(25, 1);
+  PAVISTREAM stream = nullptr;
+  ASSERT_EQ(AVIFileCreateStreamA(file, &stream, &info), 0);
+  BITMAPINFOHEADER format = Format32(16, 16);
+  EXPECT_EQ(AVIStreamSetFormat(stream, 0, &format, sizeof format), AVIERR_FILEWRITE);
+  AVIStreamRelease(stream);
+  AVIFileRelease(file);
+}
+
+TEST_F(VfwTest, InjectedFaultsFailTheNamedCallOnce) {
+  const std::string path = dir.File("fault.avi");
+  FailVfwCall(VfwOp::kWrite, 2);
+  const std::vector<TgaPicture> pictures(3, testing_support::RampPicture(8, 4, 0));
+  EXPECT_EQ(WriteThrough(path, kFullFramesFourCC, pictures), AVIERR_FILEWRITE);
+  DecodedAvi decoded;
+  std::string error;
+  ASSERT_TRUE(testing_support::DecodeAvi(path, &decoded, &error)) << error;
+  EXPECT_EQ(decoded.frames.size(), 1u) << "the frame before the fault stays";
+  EXPECT_EQ(WriteThrough(path, kFullFramesFourCC, pictures), 0) << "the fault was used up";
+}
+
+}  // namespace
