@@ -72,4 +72,4 @@ class CConverterDlg : public CDialog {
 };
 
 /// The line the status shows before the first conversion.
-constexpr const char* kStatusNotice = "Choose the frames and the AVI file, then press Convert";
+constexpr const char* kStatusNotice = "Choose frames, then Convert";

@@ -1,0 +1,56 @@
+// The window side of the converter's dialog: its start, its icon and the three browse buttons.
+
+#include "app/dialog_window.h"
+#include "frames/converter_dlg.h"
+#include "platform/mfc/file_dialog.h"
+
+namespace {
+
+constexpr const char* kFrameFilter = "Graphic Files (*.tga)|*.tga||";
+constexpr const char* kVideoFilter = "Video Files (*.avi)|*.avi||";
+constexpr DWORD kBrowseFlags = OFN_HIDEREADONLY | OFN_NONETWORKBUTTON;
+
+// The three browse buttons differ only in their filter, extension, style and member. The output
+// file is asked for in the save style, since the toolkit's open dialog only picks existing files;
+// its flags leave the overwrite question to the Convert command.
+void Browse(CConverterDlg& dlg, CString& member, BOOL bOpen, LPCSTR defaultExt, LPCSTR filter) {
+  CFileDialog fileDialog(bOpen, defaultExt, nullptr, kBrowseFlags, filter, nullptr);
+  if (fileDialog.DoModal() != IDOK) return;
+  member = fileDialog.GetPathName();
+  dlg.UpdateData(FALSE);
+}
+
+}  // namespace
+
+BOOL CConverterDlg::OnInitDialog() {
+  UpdateData(FALSE);
+  if (DialogWindow* window = GetDialogWindow()) {
+    window->SetIcon(m_hIcon, TRUE);
+    window->SetIcon(m_hIcon, FALSE);
+  }
+  // TRUE: the focus goes to the first control in tab order, the Convert button.
+  return TRUE;
+}
+
+void CConverterDlg::OnPaint() {
+  DialogWindow* window = GetDialogWindow();
+  if (!window) return;
+  if (!window->IsIconic()) {
+    window->DefaultPaint();
+    return;
+  }
+  const int cxIcon = window->GetSystemMetrics(SM_CXICON);
+  const int cyIcon = window->GetSystemMetrics(SM_CYICON);
+  const ClientRect rect = window->GetClientRect();
+  const int x = CentredIconOffset(rect.right - rect.left, cxIcon);
+  const int y = CentredIconOffset(rect.bottom - rect.top, cyIcon);
+  window->DrawIcon(x, y, m_hIcon);
+}
+
+HCURSOR CConverterDlg::OnQueryDragIcon() { return m_hIcon; }
+
+void CConverterDlg::OnBrowseFirst() { Browse(*this, m_strFirstFile, TRUE, "tga", kFrameFilter); }
+
+void CConverterDlg::OnBrowseLast() { Browse(*this, m_strLastFile, TRUE, "tga", kFrameFilter); }
+
+void CConverterDlg::OnBrowseAvi() { Browse(*this, m_strAviFile, FALSE, "avi", kVideoFilter); }

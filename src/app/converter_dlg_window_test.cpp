@@ -1,0 +1,212 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "app/dialog_window.h"
+#include "frames/converter_dlg.h"
+#include "platform/mfc/file_dialog.h"
+#include "tests/support/scripted_user.h"
+
+namespace {
+
+using testing::ElementsAre;
+using testing::Pair;
+using testing_support::ScriptedUser;
+
+// A user at the file dialogs: each dialog is recorded and answered with the next path of the
+// queue, or cancelled when the queue is empty.
+class ScriptedFileDialogs final : public FileDialogBackend {
+ public:
+  ScriptedFileDialogs() : m_previous(SetFileDialogBackend(this)) {}
+  ~ScriptedFileDialogs() override { SetFileDialogBackend(m_previous); }
+
+  struct Shown {
+    bool open;
+    std::string defaultExt;
+    std::string initialName;
+    DWORD flags;
+    std::vector<std::pair<std::string, std::string>> filters;
+  };
+  std::vector<Shown> shown;
+  std::deque<std::string> paths;
+
+  int Run(const CFileDialog& dialog, std::string* path) override {
+    shown.push_back({dialog.IsOpenStyle(), dialog.DefaultExtension().str(),
+                     dialog.InitialFileName().str(), dialog.Flags(), dialog.Filters()});
+    if (paths.empty()) return IDCANCEL;
+    *path = paths.front();
+    paths.pop_front();
+    return IDOK;
+  }
+
+ private:
+  FileDialogBackend* m_previous;
+};
+
+// The window as the handlers see it: a recorded list of what they asked for.
+class ScriptedWindow final : public DialogWindow {
+ public:
+  ScriptedWindow() : m_previous(SetDialogWindow(this)) {}
+  ~ScriptedWindow() override { SetDialogWindow(m_previous); }
+
+  bool iconic = false;
+  ClientRect client;
+  std::vector<std::string> calls;
+
+  void SetIcon(HICON icon, BOOL bBigIcon) override {
+    calls.push_back(std::string(bBigIcon ? "big" : "small") + (icon ? ":icon" : ":none"));
+  }
+  BOOL IsIconic() override { return iconic ? TRUE : FALSE; }
+  ClientRect GetClientRect() override { return client; }
+  int GetSystemMetrics(int index) override { return index == SM_CXICON ? 32 : 32; }
+  void DefaultPaint() override { calls.emplace_back("default"); }
+  void DrawIcon(int x, int y, HICON /*icon*/) override {
+    calls.push_back("draw:" + std::to_string(x) + "," + std::to_string(y));
+  }
+
+ private:
+  DialogWindow* m_previous;
+};
+
+struct DialogFixture : testing::Test {
+  DialogFixture() {
+    RegisterIcon(IDR_MAINFRAME, icon);
+    dlg = std::make_unique<CConverterDlg>();
+    user.Attach(*dlg);
+  }
+  ~DialogFixture() override { RegisterIcon(IDR_MAINFRAME, nullptr); }
+
+  // A handle the handlers only carry, never look into.
+  int iconStorage = 0;
+  HICON const icon = reinterpret_cast<HICON>(&iconStorage);
+  ScriptedUser user;
+  ScriptedFileDialogs files;
+  ScriptedWindow window;
+  std::unique_ptr<CConverterDlg> dlg;
+};
+
+using ConverterDlgWindowTest = DialogFixture;
+
+TEST_F(ConverterDlgWindowTest, StartsWithEmptyFieldsTheNoticeAndBothIcons) {
+  EXPECT_EQ(dlg->OnInitDialog(), TRUE);
+  EXPECT_THAT(user.controls, ElementsAre(Pair(IDC_STATUS, kStatusNotice), Pair(IDC_AVI_FILE, ""),
+                                         Pair(IDC_LAST_FILE, ""), Pair(IDC_FIRST_FILE, "")));
+  EXPECT_THAT(window.calls, ElementsAre("big:icon", "small:icon"));
+  EXPECT_EQ(dlg->OnQueryDragIcon(), icon);
+}
+
+TEST_F(ConverterDlgWindowTest, EachBrowseButtonAsksForItsKindOfFile) {
+  struct Case {
+    void (CConverterDlg::*handler)();
+    bool open;
+    const char* ext;
+    const char* description;
+    const char* pattern;
+    CString CConverterDlg::*member;
+    int control;
+  } cases[] = {
+      {&CConverterDlg::OnBrowseFirst, true, "tga", "Graphic Files (*.tga)", "*.tga",
+       &CConverterDlg::m_strFirstFile, IDC_FIRST_FILE},
+      {&CConverterDlg::OnBrowseLast, true, "tga", "Graphic Files (*.tga)", "*.tga",
+       &CConverterDlg::m_strLastFile, IDC_LAST_FILE},
+      // The output is asked for in the save style, so that a new name can be given.
+      {&CConverterDlg::OnBrowseAvi, false, "avi", "Video Files (*.avi)", "*.avi",
+       &CConverterDlg::m_strAviFile, IDC_AVI_FILE},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.ext + std::string(c.open ? " open" : " save"));
+    files.shown.clear();
+    files.paths = {"/clips/chosen." + std::string(c.ext)};
+    ((*dlg).*c.handler)();
+    ASSERT_EQ(files.shown.size(), 1U);
+    const ScriptedFileDialogs::Shown& shown = files.shown[0];
+    EXPECT_EQ(shown.open, c.open);
+    EXPECT_EQ(shown.defaultExt, c.ext);
+    EXPECT_EQ(shown.initialName, "");
+    // Hidden read-only box, no network button, and never the dialog's own overwrite question:
+    // the Convert command asks it.
+    EXPECT_EQ(shown.flags, 0x20004U);
+    EXPECT_THAT(shown.filters, ElementsAre(Pair(c.description, c.pattern)));
+    EXPECT_EQ((*dlg).*c.member, "/clips/chosen." + std::string(c.ext));
+    EXPECT_EQ(user.controls[c.control], "/clips/chosen." + std::string(c.ext));
+  }
+}
+
+TEST_F(ConverterDlgWindowTest, AChosenFileRewritesEveryFieldFromTheMembers) {
+  dlg->m_strLastFile = "/clips/shot0240.tga";
+  dlg->m_strStatus = "Saving Matte Frame 240";
+  // Typed since the last read-back, so not yet in the members: the browse replaces it.
+  user.controls[IDC_LAST_FILE] = "typed but not read back";
+  user.controls[IDC_AVI_FILE] = "typed too";
+  files.paths = {"/clips/shot0001.tga"};
+
+  dlg->OnBrowseFirst();
+
+  EXPECT_EQ(user.controls[IDC_FIRST_FILE], "/clips/shot0001.tga");
+  EXPECT_EQ(user.controls[IDC_LAST_FILE], "/clips/shot0240.tga");
+  EXPECT_EQ(user.controls[IDC_AVI_FILE], "");
+  EXPECT_EQ(user.controls[IDC_STATUS], "Saving Matte Frame 240");
+}
+
+TEST_F(ConverterDlgWindowTest, ACancelledBrowseChangesNothing) {
+  user.controls[IDC_FIRST_FILE] = "typed";
+  dlg->m_strFirstFile = "/clips/old.tga";
+  for (auto handler :
+       {&CConverterDlg::OnBrowseFirst, &CConverterDlg::OnBrowseLast, &CConverterDlg::OnBrowseAvi}) {
+    ((*dlg).*handler)();
+  }
+  EXPECT_EQ(files.shown.size(), 3U);
+  EXPECT_EQ(user.controlWrites, 0);
+  EXPECT_EQ(user.controls[IDC_FIRST_FILE], "typed");
+  EXPECT_EQ(dlg->m_strFirstFile, "/clips/old.tga");
+}
+
+TEST_F(ConverterDlgWindowTest, AnOutputNameTypedWithoutExtensionGetsAvi) {
+  struct Case {
+    std::string typed;
+    std::string stored;
+  } cases[] = {
+      {"/clips/movie", "/clips/movie.avi"},
+      {"/clips/movie.avi", "/clips/movie.avi"},
+      {"/clips/take1.mov", "/clips/take1.mov"},
+      {"/clips.d/movie", "/clips.d/movie.avi"},
+  };
+  for (const Case& c : cases) {
+    files.paths = {c.typed};
+    dlg->OnBrowseAvi();
+    EXPECT_EQ(dlg->m_strAviFile, c.stored) << c.typed;
+  }
+  // An existing frame file is taken exactly as picked.
+  files.paths = {"/clips/shot0001"};
+  dlg->OnBrowseFirst();
+  EXPECT_EQ(dlg->m_strFirstFile, "/clips/shot0001");
+}
+
+TEST_F(ConverterDlgWindowTest, TheMinimisedWindowCentresItsIconTruncatingTowardZero) {
+  window.iconic = true;
+  struct Case {
+    int width;
+    int height;
+    const char* drawn;
+  } cases[] = {
+      {36, 36, "draw:2,2"},  {37, 37, "draw:3,3"},
+      {30, 30, "draw:0,0"},  // (-2 + 1) / 2 is 0, not -1
+      {20, 48, "draw:-5,8"}, {32, 32, "draw:0,0"},
+  };
+  for (const Case& c : cases) {
+    window.calls.clear();
+    window.client = ClientRect{0, 0, c.width, c.height};
+    dlg->OnPaint();
+    EXPECT_THAT(window.calls, ElementsAre(c.drawn)) << c.width << "x" << c.height;
+  }
+
+  window.iconic = false;
+  window.calls.clear();
+  dlg->OnPaint();
+  EXPECT_THAT(window.calls, ElementsAre("default"));
+}
+
+}  // namespace

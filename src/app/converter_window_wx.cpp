@@ -1,0 +1,150 @@
+#include "app/converter_window_wx.h"
+
+#include <wx/button.h>
+#include <wx/dcclient.h>
+#include <wx/iconbndl.h>
+#include <wx/panel.h>
+#include <wx/settings.h>
+#include <wx/xrc/xmlres.h>
+
+#include <exception>
+
+#include "frames/converter_dlg.h"
+#include "frames/resource.h"
+#include "platform/mfc/input_gate.h"
+#include "platform/user/icon_wx.h"
+#include "sequence/sequence_name.h"
+
+// The sunken frame around the status line: a panel that never takes the focus, so that the tab
+// order stays the template's and Enter cannot land on it.
+class StatusFrame final : public wxPanel {
+ public:
+  bool AcceptsFocus() const override { return false; }
+  bool AcceptsFocusFromKeyboard() const override { return false; }
+
+ private:
+  wxDECLARE_DYNAMIC_CLASS(StatusFrame);
+};
+wxIMPLEMENT_DYNAMIC_CLASS(StatusFrame, wxPanel);
+
+namespace {
+
+// The template's client area, in dialog units of the window's own font.
+constexpr int kTemplateWidth = 194;
+constexpr int kTemplateHeight = 191;
+
+}  // namespace
+
+void RegisterControlIds() {
+  static const struct {
+    const char* name;
+    int id;
+  } kControls[] = {
+      {"IDC_STATUS", IDC_STATUS},
+      {"IDC_AVI_FILE", IDC_AVI_FILE},
+      {"IDC_LAST_FILE", IDC_LAST_FILE},
+      {"IDC_CONVERT", IDC_CONVERT},
+      {"IDC_BROWSE_FIRST", IDC_BROWSE_FIRST},
+      {"IDC_BROWSE_AVI", IDC_BROWSE_AVI},
+      {"IDC_BROWSE_LAST", IDC_BROWSE_LAST},
+      {"IDC_FIRST_FILE", IDC_FIRST_FILE},
+  };
+  // The first lookup of a name fixes its identifier for every later load.
+  for (const auto& control : kControls) wxXmlResource::GetXRCID(control.name, control.id);
+}
+
+ConverterWindow::ConverterWindow(CConverterDlg& dlg, wxXmlResource& resources)
+    : m_dlg(dlg), m_backend(this), m_fileDialogs(this) {
+  RegisterControlIds();
+  m_loaded = resources.LoadDialog(this, nullptr, "IDD_CONVERTER_DIALOG");
+  if (!m_loaded) return;
+  SetClientSize(ConvertDialogToPixels(wxSize(kTemplateWidth, kTemplateHeight)));
+
+  m_dlg.SetBackend(&m_backend);
+  m_previousFileDialogs = SetFileDialogBackend(&m_fileDialogs);
+  m_previousWindow = SetDialogWindow(this);
+  input_gate::Install(this);
+
+  Bind(wxEVT_INIT_DIALOG, &ConverterWindow::OnInit, this);
+  Bind(wxEVT_CHAR_HOOK, &ConverterWindow::OnCharHook, this);
+  Bind(wxEVT_PAINT, &ConverterWindow::OnPaintEvent, this);
+  Bind(wxEVT_BUTTON, &ConverterWindow::OnConvertClicked, this, IDC_CONVERT);
+  Bind(
+      wxEVT_BUTTON, [this](wxCommandEvent&) { m_dlg.OnBrowseFirst(); }, IDC_BROWSE_FIRST);
+  Bind(
+      wxEVT_BUTTON, [this](wxCommandEvent&) { m_dlg.OnBrowseLast(); }, IDC_BROWSE_LAST);
+  Bind(
+      wxEVT_BUTTON, [this](wxCommandEvent&) { m_dlg.OnBrowseAvi(); }, IDC_BROWSE_AVI);
+}
+
+ConverterWindow::~ConverterWindow() {
+  if (!m_loaded) return;
+  input_gate::Uninstall();
+  SetDialogWindow(m_previousWindow);
+  SetFileDialogBackend(m_previousFileDialogs);
+  m_dlg.SetBackend(nullptr);
+}
+
+int ConverterWindow::DoModal() { return ShowModal() == wxID_OK ? IDOK : IDCANCEL; }
+
+void ConverterWindow::OnInit(wxInitDialogEvent& /*event*/) {
+  m_dlg.OnInitDialog();
+  if (wxWindow* convert = FindWindow(IDC_CONVERT)) convert->SetFocus();
+}
+
+void ConverterWindow::OnConvertClicked(wxCommandEvent& /*event*/) {
+  // One job at a time: a click that arrives while a job runs (the compressor dialog has no
+  // owner, so nothing else keeps this window from being clicked) is ignored.
+  input_gate::JobScope job;
+  if (!job.Entered()) return;
+  try {
+    m_dlg.OnConvert();
+  } catch (const std::exception& error) {
+    CString text;
+    text.Format("Conversion stopped: %s", error.what());
+    m_dlg.MessageBox(text, kConverterCaption, MB_OK);
+  }
+}
+
+void ConverterWindow::OnCharHook(wxKeyEvent& event) {
+  const int key = event.GetKeyCode();
+  const bool enter = key == WXK_RETURN || key == WXK_NUMPAD_ENTER;
+  // Enter on a push button presses that button (the toolkit does it); anywhere else it ends the
+  // dialog as OK, with the fields read back first.
+  if (enter && !wxDynamicCast(FindFocus(), wxButton)) {
+    m_dlg.UpdateData(TRUE);
+    EndModal(wxID_OK);
+    return;
+  }
+  event.Skip();
+}
+
+void ConverterWindow::OnPaintEvent(wxPaintEvent& event) {
+  m_defaultPaint = false;
+  m_dlg.OnPaint();
+  if (m_defaultPaint) event.Skip();
+}
+
+void ConverterWindow::SetIcon(HICON icon, BOOL bBigIcon) {
+  // The toolkit takes every size at once and lets the desktop choose; both calls give the same.
+  if (icon && bBigIcon) SetIcons(IconBundle(icon));
+}
+
+BOOL ConverterWindow::IsIconic() { return IsIconized() ? TRUE : FALSE; }
+
+ClientRect ConverterWindow::GetClientRect() {
+  const wxSize size = GetClientSize();
+  return ClientRect{0, 0, size.GetWidth(), size.GetHeight()};
+}
+
+int ConverterWindow::GetSystemMetrics(int index) {
+  return wxSystemSettings::GetMetric(index == SM_CXICON ? wxSYS_ICON_X : wxSYS_ICON_Y, this);
+}
+
+void ConverterWindow::DefaultPaint() { m_defaultPaint = true; }
+
+void ConverterWindow::DrawIcon(int x, int y, HICON icon) {
+  wxPaintDC dc(this);
+  dc.Clear();
+  if (icon) dc.DrawIcon(IconBundle(icon).GetIcon(wxSize(32, 32)), x, y);
+}

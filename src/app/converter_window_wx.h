@@ -1,0 +1,51 @@
+#pragma once
+// The converter's window: the dialog template loaded from the XRC resource, bound to a
+// CConverterDlg whose handlers do the work. While it lives, the platform services (message
+// boxes, control text, busy cursor, file dialogs, the Escape key) are served by this window.
+
+#include <wx/dialog.h>
+
+#include "app/dialog_window.h"
+#include "platform/mfc/dialog_wx.h"
+#include "platform/user/key_state_wx.h"
+
+class CConverterDlg;
+class wxXmlResource;
+
+class ConverterWindow final : public wxDialog, private DialogWindow {
+ public:
+  /// Builds the window from the template IDD_CONVERTER_DIALOG of resources. Check IsOk() after.
+  ConverterWindow(CConverterDlg& dlg, wxXmlResource& resources);
+  ~ConverterWindow() override;
+
+  bool IsOk() const { return m_loaded; }
+  /// Runs the window modally, as the dialog's DoModal: IDOK or IDCANCEL.
+  int DoModal();
+
+ private:
+  void OnInit(wxInitDialogEvent& event);
+  void OnConvertClicked(wxCommandEvent& event);
+  void OnCharHook(wxKeyEvent& event);
+  void OnPaintEvent(wxPaintEvent& event);
+
+  // DialogWindow
+  void SetIcon(HICON icon, BOOL bBigIcon) override;
+  BOOL IsIconic() override;
+  ClientRect GetClientRect() override;
+  int GetSystemMetrics(int index) override;
+  void DefaultPaint() override;
+  void DrawIcon(int x, int y, HICON icon) override;
+
+  CConverterDlg& m_dlg;
+  bool m_loaded = false;
+  bool m_defaultPaint = false;
+  WxDialogBackend m_backend;
+  WxFileDialogBackend m_fileDialogs;
+  FileDialogBackend* m_previousFileDialogs = nullptr;
+  DialogWindow* m_previousWindow = nullptr;
+  WxKeyState m_keys;
+};
+
+/// Gives each control name of the template its IDC_ number as its window identifier. Call
+/// before the template is loaded.
+void RegisterControlIds();

@@ -1,0 +1,143 @@
+#include "platform/mfc/dialog_wx.h"
+
+#include <wx/artprov.h>
+#include <wx/control.h>
+#include <wx/dialog.h>
+#include <wx/filedlg.h>
+#include <wx/filename.h>
+#include <wx/sizer.h>
+#include <wx/statbmp.h>
+#include <wx/stattext.h>
+#include <wx/textentry.h>
+#include <wx/utils.h>
+#include <wx/window.h>
+
+#include "platform/mfc/input_gate.h"
+
+namespace {
+
+wxString ToWx(const std::string& text) { return wxString::FromUTF8(text.data(), text.size()); }
+
+std::string FromWx(const wxString& text) {
+  const wxScopedCharBuffer utf8 = text.utf8_str();
+  return std::string(utf8.data(), utf8.length());
+}
+
+// A message box: the text, an exclamation mark when the style asks for one, and the buttons of
+// the style. Built here rather than taken from the toolkit so that its input passes through the
+// input gate (a held Escape that stopped a job must not dismiss the job's last message) and so
+// that a box without an icon really has none.
+int ShowMessageBox(wxWindow* owner, const wxString& text, const wxString& caption, UINT style) {
+  const bool yesNo = (style & MB_TYPEMASK) == MB_YESNO;
+  const bool okCancel = (style & MB_TYPEMASK) == MB_OKCANCEL;
+  wxDialog box(owner, wxID_ANY, caption, wxDefaultPosition, wxDefaultSize,
+               wxDEFAULT_DIALOG_STYLE | ((style & MB_TOPMOST) ? wxSTAY_ON_TOP : 0));
+  auto* row = new wxBoxSizer(wxHORIZONTAL);
+  if ((style & MB_ICONMASK) == MB_ICONEXCLAMATION) {
+    row->Add(
+        new wxStaticBitmap(&box, wxID_ANY, wxArtProvider::GetMessageBoxIcon(wxICON_EXCLAMATION)),
+        wxSizerFlags().Top().Border(wxRIGHT, 2 * wxSizerFlags::GetDefaultBorder()));
+  }
+  row->Add(new wxStaticText(&box, wxID_ANY, text), wxSizerFlags(1).CentreVertical());
+  auto* column = new wxBoxSizer(wxVERTICAL);
+  column->Add(row, wxSizerFlags(1).Expand().DoubleBorder());
+  const long buttons = yesNo ? wxYES_NO : okCancel ? wxOK | wxCANCEL : wxOK;
+  column->Add(box.CreateSeparatedButtonSizer(buttons), wxSizerFlags().Expand().Border());
+  box.SetSizerAndFit(column);
+  if (yesNo) {
+    // Yes and No end the box with their own answers; Escape and the close box answer No.
+    box.Bind(
+        wxEVT_BUTTON, [&box](wxCommandEvent& event) { box.EndModal(event.GetId()); }, wxID_YES);
+    box.Bind(
+        wxEVT_BUTTON, [&box](wxCommandEvent& event) { box.EndModal(event.GetId()); }, wxID_NO);
+    box.SetEscapeId(wxID_NO);
+    box.SetAffirmativeId(wxID_YES);
+  } else if (!okCancel) {
+    box.SetEscapeId(wxID_OK);
+  }
+  box.CentreOnParent();
+  return box.ShowModal();
+}
+
+}  // namespace
+
+WxDialogBackend::~WxDialogBackend() {
+  while (m_busy > 0) EndWaitCursor();
+}
+
+int WxDialogBackend::MessageBox(const CString& text, const CString& caption, UINT style) {
+  // Whatever the user typed at the busy window before this box appeared was not an answer to it.
+  if (input_gate::JobRunning()) input_gate::DispatchPending();
+  switch (ShowMessageBox(m_window, ToWx(text.str()), ToWx(caption.str()), style)) {
+    case wxID_YES:
+      return IDYES;
+    case wxID_NO:
+      return IDNO;
+    case wxID_CANCEL:
+      // A Yes/No box closed without an answer changes nothing.
+      return (style & MB_TYPEMASK) == MB_YESNO ? IDNO : IDCANCEL;
+    default:
+      return IDOK;
+  }
+}
+
+CString WxDialogBackend::GetControlText(int id) {
+  wxWindow* control = m_window->FindWindow(id);
+  if (!control) return CString();
+  if (auto* entry = dynamic_cast<wxTextEntry*>(control)) return CString(FromWx(entry->GetValue()));
+  if (auto* label = wxDynamicCast(control, wxControl))
+    return CString(FromWx(label->GetLabelText()));
+  return CString(FromWx(control->GetLabel()));
+}
+
+void WxDialogBackend::SetControlText(int id, const CString& text) {
+  wxWindow* control = m_window->FindWindow(id);
+  if (!control) return;
+  const wxString value = ToWx(text.str());
+  if (auto* entry = dynamic_cast<wxTextEntry*>(control)) {
+    // Rewriting an unchanged field would move its caret for nothing.
+    if (entry->GetValue() == value) return;
+    entry->ChangeValue(value);
+  } else if (auto* label = wxDynamicCast(control, wxControl)) {
+    // As text, not as a label with '&' mnemonics.
+    if (label->GetLabelText() == value) return;
+    label->SetLabelText(value);
+  } else {
+    return;
+  }
+  if (input_gate::JobRunning()) {
+    control->Refresh();
+    input_gate::DispatchPending();
+  }
+}
+
+void WxDialogBackend::BeginWaitCursor() {
+  ++m_busy;
+  wxBeginBusyCursor();
+}
+
+void WxDialogBackend::EndWaitCursor() {
+  if (m_busy == 0) return;
+  --m_busy;
+  wxEndBusyCursor();
+}
+
+int WxFileDialogBackend::Run(const CFileDialog& dialog, std::string* path) {
+  wxString wildcard;
+  for (const auto& [description, pattern] : dialog.Filters()) {
+    if (!wildcard.empty()) wildcard += "|";
+    wildcard += ToWx(description) + "|" + ToWx(pattern);
+  }
+  long style = dialog.IsOpenStyle() ? wxFD_OPEN | wxFD_FILE_MUST_EXIST : wxFD_SAVE;
+  if (!dialog.IsOpenStyle() && (dialog.Flags() & OFN_OVERWRITEPROMPT)) {
+    style |= wxFD_OVERWRITE_PROMPT;
+  }
+  if (dialog.Flags() & OFN_FILEMUSTEXIST) style |= wxFD_FILE_MUST_EXIST;
+  const wxString folder = m_lastFolder.empty() ? wxGetCwd() : ToWx(m_lastFolder);
+  wxFileDialog fileDialog(m_owner, dialog.IsOpenStyle() ? "Open" : "Save As", folder,
+                          ToWx(dialog.InitialFileName().str()), wildcard, style);
+  if (fileDialog.ShowModal() != wxID_OK) return IDCANCEL;
+  *path = FromWx(fileDialog.GetPath());
+  m_lastFolder = FromWx(wxFileName(fileDialog.GetPath()).GetPath());
+  return IDOK;
+}

@@ -1,0 +1,44 @@
+#pragma once
+// The dialog's services over a wxWidgets window: message boxes owned by it, the text of its
+// controls found by their identifiers (IDC_...), the application's busy cursor, and its file
+// dialogs. Declared without the toolkit; only the window includes wxWidgets.
+
+#include <string>
+
+#include "platform/mfc/dialog_backend.h"
+#include "platform/mfc/file_dialog.h"
+
+class wxWindow;
+
+class WxDialogBackend final : public DialogBackend {
+ public:
+  /// window holds the controls, each with its IDC_ number as its window identifier.
+  explicit WxDialogBackend(wxWindow* window) : m_window(window) {}
+  ~WxDialogBackend() override;
+  WxDialogBackend(const WxDialogBackend&) = delete;
+  WxDialogBackend& operator=(const WxDialogBackend&) = delete;
+
+  int MessageBox(const CString& text, const CString& caption, UINT style) override;
+  CString GetControlText(int id) override;
+  /// While a job runs, the new text is painted at once (input_gate::DispatchPending).
+  void SetControlText(int id, const CString& text) override;
+  void BeginWaitCursor() override;
+  void EndWaitCursor() override;
+
+ private:
+  wxWindow* m_window;
+  int m_busy = 0;
+};
+
+/// File dialogs owned by a window. The Open style picks an existing file; the Save style takes
+/// any name and never asks about overwriting unless the caller's flags say so. Each dialog starts
+/// in the folder of the last path chosen.
+class WxFileDialogBackend final : public FileDialogBackend {
+ public:
+  explicit WxFileDialogBackend(wxWindow* owner) : m_owner(owner) {}
+  int Run(const CFileDialog& dialog, std::string* path) override;
+
+ private:
+  wxWindow* m_owner;
+  std::string m_lastFolder;
+};
