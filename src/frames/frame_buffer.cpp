@@ -68,6 +68,19 @@ bool HoldsRgbSamples(MagickCore::ColorspaceType colorspace) {
   }
 }
 
+// Whether the picture's rows are the image's columns (the photographic orientations 5 to 8).
+bool Transposes(MagickCore::OrientationType orientation) {
+  switch (orientation) {
+    case MagickCore::LeftTopOrientation:
+    case MagickCore::RightTopOrientation:
+    case MagickCore::RightBottomOrientation:
+    case MagickCore::LeftBottomOrientation:
+      return true;
+    default:
+      return false;
+  }
+}
+
 }  // namespace
 
 void EnsureMagickReady() {
@@ -108,6 +121,12 @@ bool ReadFrameImage(Magick::Image& image, const std::string& path) {
   } catch (...) {
     return false;
   }
+  try {
+    // Turned upright here, so that the size callers take from the image is the buffer's.
+    if (image.columns() > 0 && Transposes(image.orientation())) image.autoOrient();
+  } catch (...) {
+    return false;
+  }
   return FrameByteCount(image.columns(), image.rows()) >= 0;
 }
 
@@ -127,14 +146,9 @@ FrameSize ExportFrameBuffer(Magick::Image& image, bool bMatte, Magick::Blob& blo
     case MagickCore::BottomLeftOrientation:
       topFirst = false;
       break;
-    case MagickCore::LeftTopOrientation:
-    case MagickCore::RightTopOrientation:
-    case MagickCore::RightBottomOrientation:
-    case MagickCore::LeftBottomOrientation:
-      // Rows and columns trade places: rare enough (photographs) to let the library turn it.
-      image.autoOrient();
-      break;
     default:
+      // Rows and columns trade places: rare enough (photographs) to let the library turn it.
+      if (Transposes(image.orientation())) image.autoOrient();
       break;
   }
 

@@ -20,7 +20,9 @@ std::int64_t FrameByteCount(std::uint64_t columns, std::uint64_t rows);
 
 /// Reads the file at path into image. A header that claims a frame too large for
 /// FrameByteCount is refused before any pixel is decoded. A Magick++ warning that leaves an
-/// image is not a failure; any other exception, or no image, is. Returns false on failure.
+/// image is not a failure; any other exception, or no image, is. A picture stored on its side
+/// (a photograph's orientation tag) is turned upright, so image.columns() and image.rows() are
+/// the frame buffer's width and height. Returns false on failure.
 bool ReadFrameImage(Magick::Image& image, const std::string& path);
 
 struct FrameSize {

@@ -291,6 +291,32 @@ TEST_F(LoadFrameTest, NeverChangesTheBytesThatACopyOfTheBlobHolds) {
   EXPECT_THAT(Buffer(), ::testing::Each(::testing::AnyOf(9, 8, 7, 6)));
 }
 
+TEST_F(LoadFrameTest, TurnsAPictureStoredOnItsSideUpright) {
+  // Stored 3 × 2, tagged "row 0 is the right edge, column 0 the top": seen 2 wide, 3 high.
+  const std::uint8_t stored[] = {1, 0, 0, 255, 2, 0, 0, 255, 3, 0, 0, 255,
+                                 4, 0, 0, 255, 5, 0, 0, 255, 6, 0, 0, 255};
+  Magick::Image tiff = NewMagickImage();
+  tiff.read(3, 2, "RGBA", Magick::CharPixel, stored);
+  tiff.orientation(MagickCore::RightTopOrientation);
+  const std::string path = dir.File("side0001.tif");
+  tiff.write(path);
+
+  ASSERT_TRUE(dlg.LoadFrame(path.c_str(), false));
+  EXPECT_EQ(dlg.m_nFrameWidth, 2);
+  EXPECT_EQ(dlg.m_nFrameHeight, 3);
+  // Seen top to bottom: (4 1), (5 2), (6 3); the buffer starts at the bottom row.
+  const Bytes buffer = Buffer();
+  std::vector<int> reds;
+  for (std::size_t i = 2; i < buffer.size(); i += 4) reds.push_back(buffer[i]);
+  EXPECT_THAT(reds, ElementsAre(6, 3, 5, 2, 4, 1));
+
+  // The size the job reads from the image is the buffer's.
+  Magick::Image image = NewMagickImage();
+  ASSERT_TRUE(ReadFrameImage(image, path));
+  EXPECT_EQ(image.columns(), 2u);
+  EXPECT_EQ(image.rows(), 3u);
+}
+
 TEST_F(LoadFrameTest, TakesEachFrameAtItsOwnSize) {
   Load(TgaPicture(6, 2), {}, false);
   Load(TgaPicture(3, 7), {}, false, "shot0002.tga");
