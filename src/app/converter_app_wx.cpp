@@ -12,6 +12,7 @@
 #include "frames/converter_dlg.h"
 #include "frames/resource.h"
 #include "platform/user/icon_wx.h"
+#include "platform/vfw/video_compression_dialog_wx.h"
 #include "sequence/sequence_name.h"
 
 wxIMPLEMENT_APP_NO_MAIN(CConverterApp);
@@ -48,6 +49,8 @@ BOOL CConverterApp::InitInstance() {
   LoadIconFiles(IDR_MAINFRAME, {folder + "/tga2avi-32.png", folder + "/tga2avi-16.png"});
 
   {
+    // The compressor choice of every job is asked in the "Video Compression" dialog.
+    WxVideoCompressionChooser compressorChooser;
     CConverterDlg dlg;
     ConverterWindow window(dlg, resources);
     if (window.IsOk()) {

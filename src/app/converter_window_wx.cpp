@@ -116,6 +116,12 @@ void ConverterWindow::OnCharHook(wxKeyEvent& event) {
     EndModal(wxID_OK);
     return;
   }
+  // Escape ends it as Cancel, as the close box does; the toolkit would only do so for a dialog
+  // with a Cancel button.
+  if (key == WXK_ESCAPE) {
+    EndModal(wxID_CANCEL);
+    return;
+  }
   event.Skip();
 }
 

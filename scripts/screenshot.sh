@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Takes a screenshot of the converter's window under Xvfb, its fields filled in as a user
+# would: scripts/screenshot.sh [program] [output.png]
+# (defaults: build/src/app/tga2avi and docs/screenshot.png). Needs xvfb-run, xdotool, xwd
+# and ffmpeg (scripts/install-deps.sh installs them). The window is shown without a window
+# manager, so without its title bar.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+program=$(realpath "${1:-build/src/app/tga2avi}")
+output=$(realpath -m "${2:-docs/screenshot.png}")
+[ -x "$program" ] || { echo "no program at $program: run scripts/run.sh once" >&2; exit 1; }
+
+if [ -z "${TGA2AVI_UNDER_XVFB:-}" ]; then
+  TGA2AVI_UNDER_XVFB=1 exec xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" \
+    "$0" "$program" "$output"
+fi
+
+work=$(mktemp -d)
+trap 'kill $pid 2>/dev/null || true; rm -rf "$work"' EXIT
+mkdir -p "$work/sample" "$(dirname "$output")"
+(cd "$work" && exec "$program") >/dev/null 2>&1 &
+pid=$!
+
+window=
+for _ in $(seq 100); do
+  window=$(xdotool search --onlyvisible --name "^TGA TO AVI Converter\$" 2>/dev/null | head -1) &&
+    [ -n "$window" ] && break
+  sleep 0.1
+done
+[ -n "$window" ] || { echo "the window did not appear" >&2; exit 1; }
+
+# Tab order: Convert, the first and the AVI browse buttons, then the first-file box.
+xdotool windowfocus --sync "$window"
+xdotool key --delay 30 Tab Tab Tab
+xdotool type --delay 5 "sample/shot0001.tga"
+xdotool key Tab
+xdotool type --delay 5 "sample/shot.avi"
+xdotool key --delay 30 Tab Tab
+xdotool type --delay 5 "sample/shot0048.tga"
+xdotool key --delay 30 Tab
+sleep 0.5
+
+eval "$(xdotool getwindowgeometry --shell "$window")"
+xwd -root -silent -out "$work/screen.xwd"
+ffmpeg -loglevel error -y -i "$work/screen.xwd" -frames:v 1 \
+  -vf "crop=$WIDTH:$HEIGHT:$X:$Y" "$output"
+echo "Wrote $output"

@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# A conversion as a user makes it: the three paths typed into the window, Convert pressed, FFV1
+# chosen in the "Video Compression" dialog, "AVI File Created" dismissed, the tool closed with
+# Escape. Both files are then read back with FFmpeg: the colour file must hold the frames' exact
+# pixels with their alpha, the matte file the alpha as grey.
+set -euo pipefail
+source "$(dirname "$0")/lib.sh"
+gui_init "$@"
+
+frames=12
+"$SOURCE_DIR/scripts/make-sample.sh" "$WORK/frames" $frames 160x90 >/dev/null
+mkdir "$WORK/out"
+
+start_app
+main=$(wait_window "TGA TO AVI Converter")
+fill_fields "$main" "$WORK/frames/shot0001.tga" "$WORK/frames/shot0012.tga" "$WORK/out/shot.avi"
+keys_to "$main" space
+
+chooser=$(wait_window "Video Compression")
+# The list starts on "Full Frames (Uncompressed)"; FFV1 is the next entry.
+keys_to "$chooser" Down Return
+
+box=$(wait_window "TGA to AVI Converter" "$main")
+screenshot "$main" "$ARTIFACTS/convert-window.png"
+screenshot "$box" "$ARTIFACTS/convert-done.png"
+keys_to "$box" Return
+wait_gone "$box"
+app_running || fail "the tool closed with the completion message"
+
+keys_to "$main" Escape
+status=$(wait_exit)
+[ "$status" = 0 ] || fail "the tool ended with status $status"
+
+for file in shot.avi shot.matte.avi; do
+  [ -f "$WORK/out/$file" ] || fail "$file was not written"
+  found=$(probe "$WORK/out/$file")
+  [ "$found" = "ffv1,160,90,30000/1001,$frames" ] ||
+    fail "$file: expected ffv1,160,90,30000/1001,$frames but read $found"
+done
+
+# Frame 1 of the colour file is the first Targa file, byte for byte, alpha included.
+raw() { ffmpeg -loglevel error -i "$1" -frames:v 1 -f rawvideo -pix_fmt "$2" -; }
+cmp -s <(raw "$WORK/frames/shot0001.tga" rgba) <(raw "$WORK/out/shot.avi" rgba) ||
+  fail "frame 1 of shot.avi differs from shot0001.tga"
+# The matte of the last frame is that frame's alpha channel.
+cmp -s <(ffmpeg -loglevel error -i "$WORK/frames/shot0012.tga" -vf alphaextract -f rawvideo \
+  -pix_fmt gray -) \
+  <(ffmpeg -loglevel error -i "$WORK/out/shot.matte.avi" -vf "select=eq(n\,$((frames - 1)))" \
+    -frames:v 1 -f rawvideo -pix_fmt gray -) ||
+  fail "the last matte frame is not the alpha of shot0012.tga"
+
+echo "PASS: both files written through the window and read back"

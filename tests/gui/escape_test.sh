@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# Escape held down while the video pass runs: the pass stops, the matte pass is skipped and
+# "AVI File Created" is shown. The held key's repeats must neither dismiss that message nor
+# close the tool afterwards; a fresh Escape then closes it as usual.
+set -euo pipefail
+source "$(dirname "$0")/lib.sh"
+gui_init "$@"
+
+# One large frame, copied: enough work per frame that the pass is still running when the key
+# goes down.
+frames=150
+"$SOURCE_DIR/scripts/make-sample.sh" "$WORK/frames" 1 1280x720 >/dev/null
+for n in $(seq 2 $frames); do
+  cp "$WORK/frames/shot0001.tga" "$(printf '%s/frames/shot%04d.tga' "$WORK" "$n")"
+done
+mkdir "$WORK/out"
+
+start_app
+main=$(wait_window "TGA TO AVI Converter")
+fill_fields "$main" "$WORK/frames/shot0001.tga" "$WORK/frames/shot0150.tga" "$WORK/out/shot.avi"
+keys_to "$main" space
+chooser=$(wait_window "Video Compression")
+keys_to "$chooser" Return  # Full Frames (Uncompressed)
+
+# Wait until a few frames are in the file, then hold Escape down.
+tries=0
+while [ "$(stat -c %s "$WORK/out/shot.avi" 2>/dev/null || echo 0)" -lt 20000000 ]; do
+  [ $tries -lt 300 ] || fail "the video pass did not start writing"
+  sleep 0.1
+  tries=$((tries + 1))
+done
+xdotool windowfocus --sync "$main"
+xdotool keydown Escape
+box=$(wait_window "TGA to AVI Converter" "$main")
+# Long enough for the key to repeat several times.
+sleep 1.5
+xdotool keyup Escape
+sleep 0.5
+xdotool search --onlyvisible --name "." | grep -qx "$box" ||
+  fail "the repeating Escape dismissed \"AVI File Created\""
+screenshot "$main" "$ARTIFACTS/escape-window.png"
+keys_to "$box" Return
+wait_gone "$box"
+sleep 1
+app_running || fail "the Escape that stopped the conversion also closed the tool"
+xdotool search --onlyvisible --name "." | grep -qx "$main" || fail "the window is gone"
+
+[ ! -e "$WORK/out/shot.matte.avi" ] || fail "the matte pass ran after Escape"
+written=$(ffprobe -v error -count_frames -select_streams v:0 -show_entries \
+  stream=nb_read_frames -of csv=p=0 "$WORK/out/shot.avi")
+[ "$written" -ge 1 ] && [ "$written" -lt $frames ] ||
+  fail "expected a part of the frames in shot.avi, found $written"
+
+keys_to "$main" Escape
+status=$(wait_exit)
+[ "$status" = 0 ] || fail "the tool ended with status $status"
+echo "PASS: Escape stopped the pass after $written of $frames frames; the tool stayed open"

@@ -1,0 +1,135 @@
+# Helpers for the window tests: the real program under Xvfb, driven with xdotool.
+# A test script sources this file with its arguments: PROGRAM SOURCE_DIR ARTIFACT_DIR.
+# Exit code 77 tells CTest that the test was skipped.
+
+gui_init() {
+  PROGRAM=$(realpath "$1")
+  SOURCE_DIR=$2
+  ARTIFACTS=$3
+  local tool
+  for tool in xvfb-run xdotool xwd ffmpeg ffprobe; do
+    if ! command -v "$tool" >/dev/null; then
+      echo "SKIP: $tool is not installed (scripts/install-deps.sh installs it)"
+      exit 77
+    fi
+  done
+  if [ -z "${TGA2AVI_UNDER_XVFB:-}" ]; then
+    # Every test gets a display of its own; -a picks a free number.
+    TGA2AVI_UNDER_XVFB=1 exec xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" \
+      bash "$0" "$@"
+  fi
+  mkdir -p "$ARTIFACTS"
+  WORK=$(mktemp -d "${TMPDIR:-/tmp}/tga2avi-gui-XXXXXX")
+  APP_PID=
+  trap gui_cleanup EXIT
+}
+
+gui_cleanup() {
+  if [ -n "$APP_PID" ] && kill -0 "$APP_PID" 2>/dev/null; then
+    kill "$APP_PID" 2>/dev/null || true
+    wait "$APP_PID" 2>/dev/null || true
+  fi
+  rm -rf "$WORK"
+}
+
+fail() {
+  echo "FAIL: $*" >&2
+  if [ -s "$WORK/app.log" ]; then
+    echo "--- program output:" >&2
+    cat "$WORK/app.log" >&2
+  fi
+  exit 1
+}
+
+start_app() {
+  (cd "$WORK" && exec "$PROGRAM") >"$WORK/app.log" 2>&1 &
+  APP_PID=$!
+}
+
+app_running() { kill -0 "$APP_PID" 2>/dev/null; }
+
+# wait_window TITLE [EXCLUDED_ID...]: prints the id of a visible window whose title matches
+# TITLE exactly (xdotool matches without case, so "TGA to AVI Converter" also finds the
+# window titled "TGA TO AVI Converter": pass its id to leave it out).
+wait_window() {
+  local title=$1
+  shift
+  local id tries=0
+  while [ $tries -lt 200 ]; do
+    for id in $(xdotool search --onlyvisible --name "^${title}\$" 2>/dev/null); do
+      if [[ " $* " != *" $id "* ]] && [ "$(xdotool getwindowname "$id")" = "$title" ]; then
+        echo "$id"
+        return 0
+      fi
+    done
+    app_running || fail "the program ended while waiting for \"$title\""
+    sleep 0.1
+    tries=$((tries + 1))
+  done
+  fail "no window \"$title\" within 20 s"
+}
+
+# wait_gone ID: waits until the window is no longer shown.
+wait_gone() {
+  local tries=0
+  while xdotool search --onlyvisible --name "." 2>/dev/null | grep -qx "$1"; do
+    [ $tries -lt 200 ] || fail "window $1 still shown after 20 s"
+    sleep 0.1
+    tries=$((tries + 1))
+  done
+}
+
+# keys_to ID KEY...: gives the window the keyboard and presses the keys.
+keys_to() {
+  local id=$1
+  shift
+  xdotool windowfocus --sync "$id"
+  xdotool key --delay 30 "$@"
+}
+
+# type_to ID TEXT: gives the window the keyboard and types the text.
+type_to() {
+  xdotool windowfocus --sync "$1"
+  xdotool type --delay 5 "$2"
+}
+
+# fill_fields MAIN FIRST LAST AVI: types the three paths, moving between the fields with Tab in
+# the dialog's tab order (Convert, the first and the AVI browse buttons, the first-file box, the
+# AVI box, the last browse button, the last-file box), and leaves the focus on Convert.
+fill_fields() {
+  local main=$1
+  keys_to "$main" Tab Tab Tab
+  type_to "$main" "$2"
+  keys_to "$main" Tab
+  type_to "$main" "$4"
+  keys_to "$main" Tab Tab
+  type_to "$main" "$3"
+  keys_to "$main" Tab
+}
+
+# screenshot ID FILE: the window's own pixels as a PNG.
+screenshot() {
+  xwd -silent -id "$1" -out "$WORK/window.xwd" &&
+    ffmpeg -loglevel error -y -i "$WORK/window.xwd" -frames:v 1 "$2" ||
+    echo "note: no screenshot taken" >&2
+}
+
+# wait_exit: waits up to 10 s for the program to end; prints its exit status.
+wait_exit() {
+  local tries=0
+  while app_running; do
+    [ $tries -lt 100 ] || fail "the program did not end"
+    sleep 0.1
+    tries=$((tries + 1))
+  done
+  local status=0
+  wait "$APP_PID" || status=$?
+  APP_PID=
+  echo "$status"
+}
+
+# probe FILE: codec, width, height, rate and decoded frame count of the first video stream.
+probe() {
+  ffprobe -v error -select_streams v:0 -count_frames \
+    -show_entries stream=codec_name,width,height,r_frame_rate,nb_read_frames -of csv=p=0 "$1"
+}
