@@ -56,6 +56,8 @@ int ShowMessageBox(wxWindow* owner, const wxString& text, const wxString& captio
     box.SetEscapeId(wxID_OK);
   }
   box.CentreOnParent();
+  // The job's busy cursor stays on underneath; the box itself shows the usual pointer.
+  wxBusyCursorSuspender normalCursor;
   return box.ShowModal();
 }
 
