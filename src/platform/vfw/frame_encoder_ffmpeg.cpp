@@ -79,6 +79,9 @@ std::unique_ptr<FrameEncoder> FrameEncoder::Open(const EncoderSettings& settings
   // Every frame is a key frame, so nothing is gained by predicting across frames.
   context->gop_size = 1;
   context->max_b_frames = 0;
+  // Microsoft Video 1 codes a frame on its own only every keyint_min frames (or when nothing
+  // could be skipped); 0 makes every frame a key frame.
+  if (std::strcmp(compressor->encoder, "msvideo1") == 0) context->keyint_min = 0;
   // The AVI tag is the catalogue's code, whichever the muxer would pick by itself.
   context->codec_tag = compressor->fourcc;
   if (std::strcmp(compressor->encoder, "mjpeg") == 0) context->color_range = AVCOL_RANGE_JPEG;

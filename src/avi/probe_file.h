@@ -1,0 +1,22 @@
+#pragma once
+// The throw-away file the compressor choice is made on.
+
+#include "platform/mfc/cstring.h"
+
+/// A private, uniquely named file in the system's temporary folder ($TMPDIR, else /tmp),
+/// created empty when the object is made and removed when it goes, whichever way the caller
+/// leaves: "/tmp/tga2avi-probe-a1B2c3.avi". Nothing of the user's is ever touched.
+class ProbeFile {
+ public:
+  ProbeFile();
+  ~ProbeFile();
+  ProbeFile(const ProbeFile&) = delete;
+  ProbeFile& operator=(const ProbeFile&) = delete;
+
+  /// False when no file could be made (the temporary folder is missing or full).
+  bool Created() const { return !m_path.IsEmpty(); }
+  const CString& Path() const { return m_path; }
+
+ private:
+  CString m_path;
+};

@@ -1,0 +1,539 @@
+// One output pass at a time, on real Targa files and real AVI files: every catalogue
+// compressor round trip (read back by FFmpeg, ffprobe and GStreamer), every way a pass fails
+// or stops with its message and the order things are released in, and what is written for a
+// frame that did not load.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "avi/conversion_job.h"
+#include "frames/converter_dlg.h"
+#include "platform/vfw/compressor_catalogue.h"
+#include "platform/vfw/vfw_trace.h"
+#include "sequence/sequence_name.h"
+#include "tests/support/avi_reader.h"
+#include "tests/support/scripted_chooser.h"
+#include "tests/support/scripted_user.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/tga_writer.h"
+
+namespace {
+
+using ::testing::Each;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+using namespace testing_support;
+
+constexpr FOURCC kFFV1 = mmioFOURCC('F', 'F', 'V', '1');
+constexpr const char* kCaption = "TGA to AVI Converter";
+
+// Smooth ramps (so lossy codecs stay close), the top unlike the bottom, and an alpha ramp
+// through the values 128..254 that a careless conversion shifts.
+TgaPicture PassPicture(int width, int height, int seed) {
+  TgaPicture picture(width, height);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      const int across = x * 255 / (width - 1);
+      const int down = y * 255 / (height - 1);
+      picture.At(x, y) = Rgba{static_cast<std::uint8_t>(across), static_cast<std::uint8_t>(down),
+                              static_cast<std::uint8_t>(60 + 40 * seed),
+                              static_cast<std::uint8_t>((across + down) / 2)};
+    }
+  }
+  return picture;
+}
+
+TgaPicture MatteOf(const TgaPicture& picture) {
+  TgaPicture matte = picture;
+  for (Rgba& p : matte.pixels) p = {p.a, p.a, p.a, p.a};
+  return matte;
+}
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+class PassTest : public ::testing::Test {
+ protected:
+  PassTest() {
+    user.Attach(dlg);
+    chooser.LogTo(user);
+  }
+  ~PassTest() override {
+    SetVfwTrace(nullptr);
+    ClearVfwFaults();
+  }
+  void TearDown() override { EXPECT_EQ(VfwLiveObjects(), 0) << "a handle was not released"; }
+
+  std::string Frame(int n, int digits = 4) const {
+    char name[64];
+    std::snprintf(name, sizeof name, "shot%0*d.tga", digits, n);
+    return dir.File(name);
+  }
+  /// Writes frames first..last and sets the job up for them, as the Convert command would.
+  void WriteFrames(int first, int last, int width = 48, int height = 24) {
+    pictures.clear();
+    for (int n = first; n <= last; ++n) {
+      pictures.push_back(PassPicture(width, height, n - first));
+      WriteTga(Frame(n), pictures.back());
+    }
+    SetJob(Frame(first), Frame(last), width, height);
+  }
+  void SetJob(const std::string& first, const std::string& last, int width, int height) {
+    job = ConversionJob();
+    job.first = SplitSequencePath(first.c_str());
+    job.last = SplitSequencePath(last.c_str());
+    job.digitWidth = job.first.width;
+    job.width = width;
+    job.height = height;
+    job.rate = height <= 500 ? 29.97F : 25.0F;
+    job.frameByteSize = width * height * 4;
+  }
+  PassOutcome Pass(int pass, const std::string& avi) {
+    dlg.m_strAviFile = avi.c_str();
+    job.pass = pass;
+    return dlg.WriteAviPass(job, pass);
+  }
+  static DecodedAvi Decode(const std::string& path) {
+    DecodedAvi decoded;
+    std::string error;
+    EXPECT_TRUE(DecodeAvi(path, &decoded, &error)) << path << ": " << error;
+    return decoded;
+  }
+  std::vector<std::string> Statuses() const {
+    std::vector<std::string> statuses;
+    for (const std::string& line : user.log) {
+      if (line.rfind("status:", 0) == 0) statuses.push_back(line.substr(7));
+    }
+    return statuses;
+  }
+
+  TempDir dir;
+  CConverterDlg dlg;
+  ScriptedUser user;
+  ScriptedChooser chooser;
+  ConversionJob job;
+  std::vector<TgaPicture> pictures;
+};
+
+// ---- round trips: one row per compressor this machine's FFmpeg has -------------------------
+
+class PassRoundTrip : public PassTest, public ::testing::WithParamInterface<CompressorInfo> {};
+
+TEST_P(PassRoundTrip, BothFilesReadBackAsWritten) {
+  const CompressorInfo& compressor = GetParam();
+  WriteFrames(1, 3);
+  chooser.Pick(compressor.fourcc);
+  const std::string video = dir.File("shot.avi");
+  const std::string matte = dir.File("shot.matte.avi");
+  ASSERT_EQ(Pass(0, video), PassOutcome::kFinished);
+  ASSERT_EQ(Pass(1, matte), PassOutcome::kFinished);
+  EXPECT_EQ(chooser.calls.size(), 1u) << "the matte pass reuses the video pass's choice";
+  EXPECT_THAT(user.Texts(), IsEmpty());
+  EXPECT_FALSE(job.abort);
+
+  const bool fullFrames = compressor.fourcc == kFullFramesFourCC;
+  for (const bool isMatte : {false, true}) {
+    SCOPED_TRACE(isMatte ? "matte" : "video");
+    const std::string& path = isMatte ? matte : video;
+    AviHeaders headers;
+    std::string error;
+    ASSERT_TRUE(ReadAviHeaders(path, &headers, &error)) << error;
+    EXPECT_EQ(headers.handler, fullFrames ? 0u : compressor.fourcc);
+    EXPECT_EQ(headers.compression, fullFrames ? BI_RGB : compressor.fourcc);
+    EXPECT_EQ(headers.rate, 30000u);
+    EXPECT_EQ(headers.scale, 1001u);
+    EXPECT_EQ(headers.length, 3u);
+    EXPECT_EQ(headers.width, 48);
+    EXPECT_EQ(headers.height, 24);
+
+    const DecodedAvi decoded = Decode(path);
+    ASSERT_EQ(decoded.frames.size(), 3u);
+    EXPECT_THAT(decoded.keyFrames, Each(true));
+    EXPECT_THAT(decoded.pts, ElementsAre(0, 1, 2));
+    for (std::size_t i = 0; i < 3; ++i) {
+      const TgaPicture expected = isMatte ? MatteOf(pictures[i]) : pictures[i];
+      const PictureDifference diff =
+          ComparePictures(decoded.frames[i], expected, compressor.keepsAlpha);
+      if (compressor.lossless) {
+        EXPECT_EQ(diff.maxDiff, 0) << "frame " << i << " decoded as " << decoded.pixelFormat;
+      } else {
+        // Upside down, the green ramp alone would differ by about 85 on average.
+        EXPECT_LT(diff.meanDiff, 8.0) << "frame " << i << " decoded as " << decoded.pixelFormat;
+      }
+    }
+
+    const std::string tag = fullFrames ? "[0][0][0][0]" : FourCCText(compressor.fourcc);
+    if (HaveTool("ffprobe")) {
+      FfprobeView probe;
+      EXPECT_TRUE(FfprobeRead(path, &probe)) << probe.output;
+      EXPECT_EQ(probe.codecTag, tag) << probe.output;
+      EXPECT_EQ(probe.width, 48);
+      EXPECT_EQ(probe.height, 24);
+      EXPECT_EQ(probe.frameRate, "30000/1001");
+      EXPECT_EQ(probe.packets, 3);
+    } else {
+      std::printf("ffprobe is not installed: the ffprobe read is skipped\n");
+    }
+    if (HaveTool("gst-launch-1.0")) {
+      GstreamerView gst;
+      EXPECT_TRUE(GstreamerRead(path, &gst)) << gst.output;
+      EXPECT_EQ(gst.buffers, 3) << gst.output;
+      EXPECT_EQ(gst.deltaUnits, 0) << "every frame a key frame";
+      // GStreamer has no caps for some codes (Ut Video, MagicYUV) and then names no rate.
+      if (gst.caps.find("x-avi-unknown") == std::string::npos) {
+        EXPECT_THAT(gst.caps, HasSubstr("framerate=(fraction)30000/1001"));
+      }
+    } else {
+      std::printf("gst-launch-1.0 is not installed: the GStreamer read is skipped\n");
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Catalogue, PassRoundTrip, ::testing::ValuesIn(AvailableCompressors()),
+                         [](const ::testing::TestParamInfo<CompressorInfo>& info) {
+                           std::string name;
+                           for (char c : FourCCText(info.param.fourcc)) {
+                             if (std::isalnum(static_cast<unsigned char>(c))) name += c;
+                           }
+                           return name;
+                         });
+
+TEST_F(PassTest, RateOfTallFramesIsTwentyFive) {
+  WriteFrames(1, 1, 8, 501);
+  chooser.Pick(kFullFramesFourCC);
+  ASSERT_EQ(Pass(0, dir.File("tall.avi")), PassOutcome::kFinished);
+  AviHeaders headers;
+  std::string error;
+  ASSERT_TRUE(ReadAviHeaders(dir.File("tall.avi"), &headers, &error)) << error;
+  EXPECT_EQ(headers.rate, 25u);
+  EXPECT_EQ(headers.scale, 1u);
+  EXPECT_EQ(job.streamInfo.dwSuggestedBufferSize, 8u * 501 * 4);
+  EXPECT_EQ(job.bitmapHeader.biSizeImage, 8u * 501 * 4);
+}
+
+// ---- failures and stops: message, outcome, release order, what is left on disk ------------
+
+enum class Disk { kAbsent, kEmpty, kUnchanged, kFrames };
+
+TEST_F(PassTest, EveryFailureAndStopReleasesInOrder) {
+  WriteFrames(1, 3, 16, 8);
+  WriteFile(dir.File("plain.txt"), "x");
+  const std::vector<std::string> kReleased = {"vfw:AVIStreamRelease uncompressed",
+                                              "vfw:AVIStreamRelease compressed",
+                                              "vfw:AVIFileRelease", "vfw:AVIFileExit"};
+  const auto then = [](std::vector<std::string> head, const std::vector<std::string>& tail) {
+    head.insert(head.end(), tail.begin(), tail.end());
+    return head;
+  };
+  const struct Row {
+    const char* what;
+    std::string output;
+    bool existing;  // the output holds "older bytes" before the pass
+    bool cancel;    // the chooser cancels
+    VfwOp op;       // the injected fault, if nth > 0
+    int nth;
+    int escapeAtPoll;  // 0: never
+    PassOutcome outcome;
+    std::vector<std::string> boxes;
+    std::vector<std::string> tail;  // the end of the log
+    Disk disk;
+    std::size_t frames;
+  } rows[] = {
+      {"unwritable output",
+       dir.File("plain.txt/out.avi"),
+       false,
+       false,
+       VfwOp::kWrite,
+       0,
+       0,
+       PassOutcome::kFailed,
+       {"Failed to open AVI file for writing"},
+       {"vfw:AVIFileInit", "vfw:AVIFileOpenA write", "box:Failed to open AVI file for writing",
+        "vfw:AVIFileExit"},
+       Disk::kAbsent,
+       0},
+      {"choice cancelled, new file",
+       dir.File("new.avi"),
+       false,
+       true,
+       VfwOp::kWrite,
+       0,
+       0,
+       PassOutcome::kFailed,
+       {},
+       {"chooser:cancel", "vfw:AVIStreamRelease read", "vfw:AVIFileRelease", "vfw:AVIFileRelease",
+        "vfw:AVIFileExit"},
+       Disk::kAbsent,
+       0},
+      {"choice cancelled, existing file",
+       dir.File("old.avi"),
+       true,
+       true,
+       VfwOp::kWrite,
+       0,
+       0,
+       PassOutcome::kFailed,
+       {},
+       {"chooser:cancel", "vfw:AVIStreamRelease read", "vfw:AVIFileRelease", "vfw:AVIFileRelease",
+        "vfw:AVIFileExit"},
+       Disk::kUnchanged,
+       0},
+      {"stream not created",
+       dir.File("s.avi"),
+       false,
+       false,
+       VfwOp::kCreateStream,
+       2,
+       0,
+       PassOutcome::kFailed,
+       {},
+       {"vfw:AVIFileCreateStreamA", "vfw:AVIFileRelease", "vfw:AVIFileExit"},
+       Disk::kEmpty,
+       0},
+      {"compressed stream not made",
+       dir.File("c.avi"),
+       true,
+       false,
+       VfwOp::kMakeCompressedStream,
+       1,
+       0,
+       PassOutcome::kFailed,
+       {},
+       {"vfw:AVIMakeCompressedStream FFV1", "vfw:AVIStreamRelease uncompressed",
+        "vfw:AVIFileRelease", "vfw:AVIFileExit"},
+       Disk::kUnchanged,
+       0},
+      {"format not set",
+       dir.File("f.avi"),
+       false,
+       false,
+       VfwOp::kSetFormat,
+       2,
+       0,
+       PassOutcome::kFailed,
+       {"Failed to set AVI stream format"},
+       then({"vfw:AVIStreamSetFormat compressed", "box:Failed to set AVI stream format"},
+            kReleased),
+       Disk::kEmpty,
+       0},
+      {"write fails at the second frame",
+       dir.File("w.avi"),
+       false,
+       false,
+       VfwOp::kWrite,
+       3,
+       0,
+       PassOutcome::kStopped,
+       {"AVI stream write error"},
+       then({"status:Saving Video Frame 2", "vfw:AVIStreamWrite compressed 1",
+             "box:AVI stream write error"},
+            kReleased),
+       Disk::kFrames,
+       1},
+      {"Escape before the third frame",
+       dir.File("e.avi"),
+       false,
+       false,
+       VfwOp::kWrite,
+       0,
+       3,
+       PassOutcome::kStopped,
+       {},
+       then({"status:Saving Video Frame 2", "vfw:AVIStreamWrite compressed 1"}, kReleased),
+       Disk::kFrames,
+       2},
+      {"Escape before the first frame",
+       dir.File("e1.avi"),
+       false,
+       false,
+       VfwOp::kWrite,
+       0,
+       1,
+       PassOutcome::kStopped,
+       {},
+       then({"vfw:AVIStreamSetFormat compressed"}, kReleased),
+       Disk::kFrames,
+       0},
+      {"finished",
+       dir.File("done.avi"),
+       true,
+       false,
+       VfwOp::kWrite,
+       0,
+       0,
+       PassOutcome::kFinished,
+       {},
+       then({"status:Saving Video Frame 3", "vfw:AVIStreamWrite compressed 2"}, kReleased),
+       Disk::kFrames,
+       3},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    CConverterDlg fresh;
+    ScriptedUser person;
+    person.Attach(fresh);
+    ScriptedChooser picker;
+    picker.LogTo(person);
+    if (row.cancel) {
+      picker.Cancel();
+    } else {
+      picker.Pick(kFFV1);
+    }
+    if (row.existing) WriteFile(row.output, "older bytes");
+    if (row.nth > 0) FailVfwCall(row.op, row.nth);
+    person.PressEscapeAtPoll(row.escapeAtPoll);
+    SetVfwTrace(&person.log);
+    job.abort = false;
+    fresh.m_strAviFile = row.output.c_str();
+
+    const PassOutcome outcome = fresh.WriteAviPass(job, 0);
+
+    SetVfwTrace(nullptr);
+    ClearVfwFaults();
+    EXPECT_EQ(outcome, row.outcome);
+    EXPECT_EQ(job.abort, row.outcome == PassOutcome::kStopped);
+    EXPECT_EQ(person.Texts(), row.boxes);
+    for (const RecordedBox& box : person.boxes) {
+      EXPECT_EQ(box.caption, kCaption);
+      EXPECT_EQ(box.style, MB_OK);
+    }
+    ASSERT_GE(person.log.size(), row.tail.size());
+    EXPECT_EQ(std::vector<std::string>(person.log.end() - row.tail.size(), person.log.end()),
+              row.tail);
+    EXPECT_EQ(VfwLiveObjects(), 0);
+    switch (row.disk) {
+      case Disk::kAbsent:
+        EXPECT_FALSE(std::filesystem::exists(row.output));
+        break;
+      case Disk::kEmpty:
+        EXPECT_EQ(ReadAll(row.output), "");
+        break;
+      case Disk::kUnchanged:
+        EXPECT_EQ(ReadAll(row.output), "older bytes");
+        break;
+      case Disk::kFrames:
+        EXPECT_EQ(Decode(row.output).frames.size(), row.frames);
+        break;
+    }
+  }
+}
+
+TEST_F(PassTest, TheMattePassAsksNothingAndFailsAlike) {
+  WriteFrames(1, 2, 16, 8);
+  chooser.Pick(kFFV1);
+  ASSERT_EQ(Pass(0, dir.File("shot.avi")), PassOutcome::kFinished);
+  SetVfwTrace(&user.log);
+  user.log.clear();
+  ASSERT_EQ(Pass(1, dir.File("shot.matte.avi")), PassOutcome::kFinished);
+  EXPECT_THAT(user.log,
+              ElementsAre("vfw:AVIFileInit", "vfw:AVIFileOpenA write", "vfw:AVIFileCreateStreamA",
+                          "vfw:AVIMakeCompressedStream FFV1", "vfw:AVIStreamSetFormat compressed",
+                          "status:Saving Matte Frame 1", "vfw:AVIStreamWrite compressed 0",
+                          "status:Saving Matte Frame 2", "vfw:AVIStreamWrite compressed 1",
+                          "vfw:AVIStreamRelease uncompressed", "vfw:AVIStreamRelease compressed",
+                          "vfw:AVIFileRelease", "vfw:AVIFileExit"));
+  EXPECT_EQ(chooser.calls.size(), 1u);
+
+  // The matte file under a regular file: the same message as the video pass.
+  WriteFile(dir.File("plain"), "x");
+  EXPECT_EQ(Pass(1, dir.File("plain/shot.matte.avi")), PassOutcome::kFailed);
+  EXPECT_THAT(user.Texts(), ElementsAre("Failed to open AVI file for writing"));
+}
+
+TEST_F(PassTest, ACompressorThatCannotTakeTheSizeSaysSo) {
+  if (!FindCompressor(mmioFOURCC('M', 'S', 'V', 'C'))) GTEST_SKIP() << "no Microsoft Video 1";
+  WriteFrames(1, 2, 34, 18);
+  chooser.Pick(mmioFOURCC('M', 'S', 'V', 'C'));
+  EXPECT_EQ(Pass(0, dir.File("odd.avi")), PassOutcome::kFailed);
+  EXPECT_THAT(user.Texts(), ElementsAre("Failed to set AVI stream format"));
+  EXPECT_THAT(Statuses(), IsEmpty());
+}
+
+TEST_F(PassTest, AFullDiskFailsWithAMessage) {
+  if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
+  WriteFrames(1, 1, 16, 8);
+  chooser.Pick(kFullFramesFourCC);
+  EXPECT_EQ(Pass(0, "/dev/full"), PassOutcome::kFailed);
+  EXPECT_THAT(user.Texts(), ElementsAre("Failed to set AVI stream format"));
+  EXPECT_TRUE(std::filesystem::exists("/dev/full"));
+}
+
+// ---- frames that did not load -------------------------------------------------------------
+
+TEST_F(PassTest, AFrameThatDidNotLoadRepeatsTheLastGoodOne) {
+  WriteFrames(1, 5, 16, 8);
+  std::filesystem::remove(Frame(2));
+  WriteTga(Frame(4), PassPicture(12, 8, 9));  // another size: its buffer would be short
+  chooser.Pick(kFullFramesFourCC);
+
+  ASSERT_EQ(Pass(0, dir.File("gap.avi")), PassOutcome::kFinished);
+
+  EXPECT_THAT(user.Texts(), ElementsAre("Error on opening " + Frame(2)));
+  const DecodedAvi decoded = Decode(dir.File("gap.avi"));
+  ASSERT_EQ(decoded.frames.size(), 5u) << "one sample per frame number";
+  EXPECT_THAT(decoded.pts, ElementsAre(0, 1, 2, 3, 4));
+  const int expected[] = {0, 0, 2, 2, 4};
+  for (int i = 0; i < 5; ++i) {
+    EXPECT_EQ(ComparePictures(decoded.frames[i], pictures[expected[i]], true).maxDiff, 0)
+        << "sample " << i;
+  }
+}
+
+TEST_F(PassTest, WithNoGoodFrameYetABlackTransparentFrameIsWritten) {
+  WriteFrames(1, 3, 16, 8);
+  std::filesystem::remove(Frame(1));
+  WriteTga(Frame(2), PassPicture(8, 8, 0));  // wrong size as well
+  chooser.Pick(kFullFramesFourCC);
+
+  ASSERT_EQ(Pass(0, dir.File("black.avi")), PassOutcome::kFinished);
+
+  const DecodedAvi decoded = Decode(dir.File("black.avi"));
+  ASSERT_EQ(decoded.frames.size(), 3u);
+  const TgaPicture black(16, 8, Rgba{0, 0, 0, 0});
+  EXPECT_EQ(ComparePictures(decoded.frames[0], black, true).maxDiff, 0);
+  EXPECT_EQ(ComparePictures(decoded.frames[1], black, true).maxDiff, 0);
+  EXPECT_EQ(ComparePictures(decoded.frames[2], pictures[2], true).maxDiff, 0);
+}
+
+TEST_F(PassTest, SamplesCountFromZeroAndStatusCountsFrameNumbers) {
+  WriteFrames(100, 104, 8, 4);
+  chooser.Pick(kFullFramesFourCC);
+  ASSERT_EQ(Pass(0, dir.File("r.avi")), PassOutcome::kFinished);
+  ASSERT_EQ(Pass(1, dir.File("r.matte.avi")), PassOutcome::kFinished);
+  EXPECT_THAT(Statuses(), ElementsAre("Saving Video Frame 100", "Saving Video Frame 101",
+                                      "Saving Video Frame 102", "Saving Video Frame 103",
+                                      "Saving Video Frame 104", "Saving Matte Frame 100",
+                                      "Saving Matte Frame 101", "Saving Matte Frame 102",
+                                      "Saving Matte Frame 103", "Saving Matte Frame 104"));
+  EXPECT_THAT(Decode(dir.File("r.avi")).pts, ElementsAre(0, 1, 2, 3, 4));
+  EXPECT_THAT(Decode(dir.File("r.matte.avi")).pts, ElementsAre(0, 1, 2, 3, 4));
+  EXPECT_EQ(user.controls[IDC_AVI_FILE], dir.File("r.matte.avi")) << "UpdateData(FALSE) per frame";
+}
+
+TEST_F(PassTest, ALastFrameNumberOfIntMaxEndsTheLoop) {
+  const TgaPicture picture = PassPicture(8, 4, 0);
+  WriteTga(dir.File("shot2147483646.tga"), picture);
+  WriteTga(dir.File("shot2147483647.tga"), picture);
+  SetJob(dir.File("shot2147483646.tga"), dir.File("shot2147483647.tga"), 8, 4);
+  ASSERT_EQ(job.last.number, INT_MAX);
+  chooser.Pick(kFullFramesFourCC);
+
+  ASSERT_EQ(Pass(0, dir.File("max.avi")), PassOutcome::kFinished);
+
+  EXPECT_THAT(Statuses(),
+              ElementsAre("Saving Video Frame 2147483646", "Saving Video Frame 2147483647"));
+  EXPECT_EQ(Decode(dir.File("max.avi")).frames.size(), 2u);
+}
+
+}  // namespace
