@@ -199,18 +199,33 @@ TEST_F(LoadFrameTest, MatteIsWhiteWhereOpaqueAndBlackWhereClear) {
 }
 
 TEST_F(LoadFrameTest, ExportsSixteenBitSamplesAsEightBits) {
-  // 257 × k is the 16-bit form of the 8-bit sample k; 0x00F0 rounds up to 1.
-  const std::vector<Rgba16> pixels = {{257 * 10, 257 * 20, 257 * 30, 257 * 40},
-                                      {0xFFFF, 0, 0x00F0, 0xFFFF},
-                                      {0, 0, 0, 0},
-                                      {257 * 200, 257 * 100, 257 * 50, 257 * 255}};
+  // 257 × k is the 16-bit form of the 8-bit sample k; the others round to the nearest k, as the
+  // library's own 8-bit export does (0x00F0 to 1, 0x0181 to 1, 0x0182 to 2, 0x8000 to 128,
+  // 0xFF80 to 255).
+  const std::vector<Rgba16> pixels = {
+      {257 * 10, 257 * 20, 257 * 30, 257 * 40},
+      {0xFFFF, 0, 0x00F0, 0xFFFF},
+      {0xFF80, 0x0181, 0x0182, 0x8000},
+      {257 * 7, 257 * 8, 257 * 9, 257 * 10},
+      {0, 0, 0, 0},
+      {257 * 200, 257 * 100, 257 * 50, 257 * 255},
+      {0x00F0, 0x00F0, 0x00F0, 0x00F0},
+      {0xFFFF, 0xFFFF, 0xFFFF, 0},
+  };
   const std::string path = dir.File("deep0001.png");
-  WriteFile(path, EncodePng16(2, 2, pixels));
+  WriteFile(path, EncodePng16(4, 2, pixels));
   ASSERT_TRUE(dlg.LoadFrame(path.c_str(), false));
-  EXPECT_EQ(dlg.m_nFrameWidth, 2);
+  EXPECT_EQ(dlg.m_nFrameWidth, 4);
   EXPECT_EQ(dlg.m_nFrameHeight, 2);
-  EXPECT_THAT(Buffer(), ElementsAre(0, 0, 0, 0, 50, 100, 200, 255,  // bottom row
-                                    30, 20, 10, 40, 1, 0, 255, 255));
+  EXPECT_THAT(Buffer(), ElementsAreArray<int>({0,  0,  0,   0,   50,  100, 200, 255,  // bottom row
+                                               1,  1,  1,   1,   255, 255, 255, 0,    //
+                                               30, 20, 10,  40,  1,   0,   255, 255,  // top row
+                                               2,  1,  255, 128, 9,   8,   7,   10}));
+  ASSERT_TRUE(dlg.LoadFrame(path.c_str(), true));
+  EXPECT_THAT(Buffer(), ElementsAreArray<int>({0,   0,   0,   0,   255, 255, 255, 255,  //
+                                               1,   1,   1,   1,   0,   0,   0,   0,    //
+                                               40,  40,  40,  40,  255, 255, 255, 255,
+                                               128, 128, 128, 128, 10,  10,  10,  10}));
   EXPECT_TRUE(user.boxes.empty());
 }
 
