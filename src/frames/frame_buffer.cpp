@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <stdexcept>
 
 // 16-bit integer samples stored blue, green, red, opacity (Debian's Q16 build on x86-64) are
 // converted eight at a time; every other build and the mirrored rows take the plain loop.
@@ -157,7 +158,7 @@ bool ReadFrameImage(Magick::Image& image, const std::string& path) {
   try {
     image.ping(path);
   } catch (const Magick::Warning&) {
-    // A warning that still leaves the size known is not a failure; no size is checked below.
+    // A warning is not a failure by itself; a ping that left no size is refused just below.
   } catch (...) {
     return false;
   }
@@ -205,7 +206,7 @@ FrameSize ExportFrameBuffer(Magick::Image& image, bool bMatte, Magick::Blob& blo
   const std::size_t columns = image.columns();
   const std::size_t rows = image.rows();
   const std::int64_t bytes = FrameByteCount(columns, rows);
-  if (bytes < 0) throw std::bad_alloc();
+  if (bytes < 0) throw std::length_error("frame too large for a 32-bit byte count");
 
   MagickBytes buffer(
       static_cast<unsigned char*>(MagickCore::AcquireMagickMemory(static_cast<size_t>(bytes))));
@@ -219,6 +220,7 @@ FrameSize ExportFrameBuffer(Magick::Image& image, bool bMatte, Magick::Blob& blo
     const std::size_t count = std::min(band, rows - y0);
     const Magick::PixelPacket* pixels =
         image.getConstPixels(0, static_cast<ssize_t>(y0), columns, count);
+    if (!pixels) throw std::runtime_error("no pixels");
     for (std::size_t k = 0; k < count; ++k) {
       const std::size_t y = y0 + k;
       // The buffer runs bottom-up: the picture's bottom row comes first.

@@ -34,5 +34,6 @@ struct FrameSize {
 /// declares it (a bottom-left Targa file, whose rows the library keeps in file order, comes out
 /// the same as a top-left one of the same picture). The storage blob held before is released,
 /// never written, so copies of the old blob keep their bytes. Returns the buffer's columns and
-/// rows. Throws (Magick::Exception, std::bad_alloc) with blob unchanged when the export fails.
+/// rows. Throws (a Magick::Exception, std::bad_alloc, ...) when the export fails, with blob
+/// unchanged.
 FrameSize ExportFrameBuffer(Magick::Image& image, bool bMatte, Magick::Blob& blob);
