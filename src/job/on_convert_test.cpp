@@ -1,0 +1,399 @@
+// The Convert command end to end: a scripted user types the paths, answers the questions and
+// picks a compressor; the real frame loader, AVI writer and FFmpeg's reader do the rest.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "frames/converter_dlg.h"
+#include "platform/vfw/compressor_catalogue.h"
+#include "platform/vfw/vfw_trace.h"
+#include "tests/support/avi_reader.h"
+#include "tests/support/scripted_chooser.h"
+#include "tests/support/scripted_user.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/tga_writer.h"
+
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+using namespace testing_support;
+
+constexpr const char* kCaption = "TGA to AVI Converter";
+const FOURCC kFFV1 = mmioFOURCC('F', 'F', 'V', '1');
+
+class ConvertTest : public ::testing::Test {
+ protected:
+  ConvertTest() {
+    user.Attach(dlg);
+    chooser.LogTo(user);
+  }
+  ~ConvertTest() override { ClearVfwFaults(); }
+
+  /// Writes frames first..last of shot<number>.tga, width digits, width x height pixels.
+  void WriteFrames(int first, int last, int width = 16, int height = 12, int digits = 4) {
+    for (int n = first; n <= last; ++n) {
+      const TgaPicture picture = RampPicture(width, height, n);
+      pictures.push_back(picture);
+      WriteTga(Frame(n, digits), picture);
+    }
+  }
+  std::string Frame(int n, int digits = 4) const {
+    char name[64];
+    std::snprintf(name, sizeof name, "shot%0*d.tga", digits, n);
+    return dir.File(name);
+  }
+  void Type(const std::string& first, const std::string& last, const std::string& avi) {
+    user.controls[IDC_FIRST_FILE] = first;
+    user.controls[IDC_LAST_FILE] = last;
+    user.controls[IDC_AVI_FILE] = avi;
+    user.controls[IDC_STATUS] = dlg.m_strStatus.str();
+  }
+  static DecodedAvi Decode(const std::string& path) {
+    DecodedAvi decoded;
+    std::string error;
+    EXPECT_TRUE(DecodeAvi(path, &decoded, &error)) << path << ": " << error;
+    return decoded;
+  }
+  static TgaPicture MatteOf(const TgaPicture& picture) {
+    TgaPicture matte = picture;
+    for (Rgba& p : matte.pixels) p = {p.a, p.a, p.a, p.a};
+    return matte;
+  }
+  std::vector<std::string> Statuses() const {
+    std::vector<std::string> statuses;
+    for (const std::string& line : user.log) {
+      if (line.rfind("status:", 0) == 0) statuses.push_back(line.substr(7));
+    }
+    return statuses;
+  }
+
+  TempDir dir;
+  CConverterDlg dlg;
+  ScriptedUser user;
+  ScriptedChooser chooser;
+  std::vector<TgaPicture> pictures;
+};
+
+TEST_F(ConvertTest, WritesTheColourAndTheMatteFile) {
+  WriteFrames(1, 3);
+  const std::string avi = dir.File("shot.avi");
+  Type(Frame(1), Frame(3), avi);
+  chooser.Pick(kFFV1);
+
+  dlg.OnConvert();
+
+  EXPECT_THAT(user.log, ElementsAre("cursor:on", "chooser:FFV1", "status:Saving Video Frame 1",
+                                    "status:Saving Video Frame 2", "status:Saving Video Frame 3",
+                                    "status:Saving Matte Frame 1", "status:Saving Matte Frame 2",
+                                    "status:Saving Matte Frame 3", "box:AVI File Created",
+                                    "status:", "cursor:off"));
+  EXPECT_EQ(user.boxes.at(0).caption, kCaption);
+  EXPECT_EQ(user.boxes.at(0).style, MB_OK);
+  EXPECT_EQ(user.waitCursor, 0);
+  EXPECT_EQ(user.controls[IDC_AVI_FILE], dir.File("shot.matte.avi"));
+  EXPECT_EQ(dlg.m_strAviFile, dir.File("shot.matte.avi"));
+
+  const DecodedAvi video = Decode(avi);
+  const DecodedAvi matte = Decode(dir.File("shot.matte.avi"));
+  ASSERT_EQ(video.frames.size(), 3U);
+  ASSERT_EQ(matte.frames.size(), 3U);
+  for (std::size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(ComparePictures(video.frames[i], pictures[i], true).maxDiff, 0) << i;
+    EXPECT_EQ(ComparePictures(matte.frames[i], MatteOf(pictures[i]), true).maxDiff, 0) << i;
+  }
+  AviHeaders headers;
+  std::string error;
+  ASSERT_TRUE(ReadAviHeaders(avi, &headers, &error)) << error;
+  EXPECT_EQ(headers.handler, kFFV1);
+  EXPECT_EQ(headers.rate, 30000U);
+  EXPECT_EQ(headers.scale, 1001U);
+  EXPECT_EQ(VfwLiveObjects(), 0);
+}
+
+TEST_F(ConvertTest, RateFollowsTheFirstFrameHeight) {
+  struct Case {
+    int height;
+    std::uint32_t rate;
+    std::uint32_t scale;
+  } cases[] = {{500, 30000, 1001}, {501, 25, 1}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.height);
+    const std::string name = "h" + std::to_string(c.height);
+    WriteTga(dir.File(name + "1.tga"), RampPicture(8, c.height, 1));
+    Type(dir.File(name + "1.tga"), dir.File(name + "1.tga"), dir.File(name + ".avi"));
+    chooser.Pick(kFullFramesFourCC);
+    dlg.OnConvert();
+    AviHeaders headers;
+    std::string error;
+    ASSERT_TRUE(ReadAviHeaders(dir.File(name + ".avi"), &headers, &error)) << error;
+    EXPECT_EQ(headers.rate, c.rate);
+    EXPECT_EQ(headers.scale, c.scale);
+    EXPECT_EQ(headers.height, c.height);
+  }
+}
+
+// Every way the command ends before a pass starts: the messages in order, and nothing on disk,
+// no busy cursor, the status line as it was.
+TEST_F(ConvertTest, EndsEarlyWithItsMessage) {
+  WriteFrames(1, 3);
+  testing_support::WriteFile(dir.File("garbage0001.tga"), "this is no picture");
+  WriteFile(dir.File("huge0001.tga"), TgaHeader(65535, 65535));
+  WriteTga(dir.File("Shot0003.tga"), RampPicture(4, 4, 0));
+  const std::string existing = dir.File("existing.avi");
+
+  struct Case {
+    const char* what;
+    std::string first;
+    std::string last;
+    std::string avi;
+    std::vector<int> answers;
+    std::vector<std::string> boxes;
+  } cases[] = {
+      {"empty first field", "", Frame(3), dir.File("a.avi"), {}, {"Failed to open First TGA file"}},
+      {"empty last field", Frame(1), "", dir.File("a.avi"), {}, {"Failed to open Last TGA file"}},
+      {"missing first file",
+       dir.File("none0001.tga"),
+       Frame(3),
+       dir.File("a.avi"),
+       {},
+       {"Failed to open First TGA file"}},
+      {"folder as last file",
+       Frame(1),
+       dir.path().string(),
+       dir.File("a.avi"),
+       {},
+       {"Failed to open Last TGA file"}},
+      {"range before the output test",
+       Frame(3),
+       Frame(1),
+       existing,
+       {},
+       {"Ending frame number must be greater than starting frame number"}},
+      {"range and root both wrong",
+       dir.File("Shot0003.tga"),
+       Frame(1),
+       dir.File("a.avi"),
+       {},
+       {"Ending frame number must be greater than starting frame number"}},
+      {"root differs in case",
+       Frame(1),
+       dir.File("Shot0003.tga"),
+       dir.File("a.avi"),
+       {},
+       {"Ending root file name must be the same as starting root file name"}},
+      {"existing output, answer No",
+       Frame(1),
+       Frame(3),
+       existing,
+       {IDNO},
+       {"AVI file exists, overwrite?"}},
+      {"first frame unreadable",
+       dir.File("garbage0001.tga"),
+       dir.File("garbage0001.tga"),
+       dir.File("a.avi"),
+       {},
+       {"Error reading " + dir.File("garbage0001.tga")}},
+      {"first frame too large",
+       dir.File("huge0001.tga"),
+       dir.File("huge0001.tga"),
+       dir.File("a.avi"),
+       {},
+       {"Frame too large to convert: " + dir.File("huge0001.tga") + " (65535 x 65535)"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    WriteFile(existing, "keep me");
+    CConverterDlg fresh;
+    ScriptedUser person;
+    person.Attach(fresh);
+    person.controls = {{IDC_FIRST_FILE, c.first},
+                       {IDC_LAST_FILE, c.last},
+                       {IDC_AVI_FILE, c.avi},
+                       {IDC_STATUS, "last status"}};
+    person.answers.assign(c.answers.begin(), c.answers.end());
+
+    fresh.OnConvert();
+
+    EXPECT_EQ(person.Texts(), c.boxes);
+    for (const RecordedBox& box : person.boxes) {
+      EXPECT_EQ(box.caption, kCaption);
+      EXPECT_EQ(box.style, box.text == "AVI file exists, overwrite?" ? MB_YESNO : MB_OK);
+    }
+    EXPECT_EQ(person.maxWaitCursor, 0);
+    EXPECT_EQ(person.controls[IDC_STATUS], "last status");
+    EXPECT_TRUE(chooser.calls.empty());
+    EXPECT_FALSE(std::filesystem::exists(dir.File("a.avi")));
+    EXPECT_FALSE(std::filesystem::exists(dir.File("a.matte.avi")));
+    EXPECT_FALSE(std::filesystem::exists(dir.File("existing.matte.avi")));
+    std::ifstream kept(existing);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "keep me");
+  }
+}
+
+TEST_F(ConvertTest, CancelledChoiceEndsSilentlyAndKeepsAnExistingFile) {
+  WriteFrames(1, 2);
+  const std::string avi = dir.File("shot.avi");
+  WriteFile(avi, "an older cut");
+  Type(Frame(1), Frame(2), avi);
+  chooser.Cancel();
+
+  dlg.OnConvert();
+
+  EXPECT_THAT(user.Texts(), ElementsAre("AVI file exists, overwrite?"));
+  EXPECT_EQ(user.waitCursor, 0);
+  EXPECT_EQ(user.maxWaitCursor, 1);
+  std::ifstream kept(avi);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "an older cut");
+  EXPECT_FALSE(std::filesystem::exists(dir.File("shot.matte.avi")));
+
+  // Without an older file, a cancelled choice leaves nothing behind.
+  const std::string fresh = dir.File("fresh.avi");
+  Type(Frame(1), Frame(2), fresh);
+  chooser.Cancel();
+  dlg.OnConvert();
+  EXPECT_FALSE(std::filesystem::exists(fresh));
+  EXPECT_THAT(user.Texts(), ElementsAre("AVI file exists, overwrite?"));
+}
+
+TEST_F(ConvertTest, EscapeStopsThePassesAndStillCompletes) {
+  WriteFrames(1, 3);
+  struct Case {
+    int poll;  // the poll at which Escape is seen; polls 1-3 are the video pass, 4-6 the matte
+    std::size_t videoFrames;
+    int matteFrames;  // -1: no matte file
+  } cases[] = {{1, 0, -1}, {3, 2, -1}, {4, 3, 0}, {6, 3, 2}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.poll);
+    CConverterDlg fresh;
+    ScriptedUser person;
+    person.Attach(fresh);
+    ScriptedChooser picker;
+    picker.Pick(kFullFramesFourCC);
+    const std::string avi = dir.File("esc" + std::to_string(c.poll) + ".avi");
+    const std::string matte = dir.File("esc" + std::to_string(c.poll) + ".matte.avi");
+    person.controls = {{IDC_FIRST_FILE, Frame(1)}, {IDC_LAST_FILE, Frame(3)}, {IDC_AVI_FILE, avi}};
+    person.PressEscapeAtPoll(c.poll);
+
+    fresh.OnConvert();
+
+    EXPECT_THAT(person.Texts(), ElementsAre("AVI File Created"));
+    EXPECT_EQ(person.controls[IDC_STATUS], "");
+    EXPECT_EQ(person.waitCursor, 0);
+    EXPECT_EQ(Decode(avi).frames.size(), c.videoFrames);
+    if (c.matteFrames < 0) {
+      EXPECT_FALSE(std::filesystem::exists(matte));
+    } else {
+      EXPECT_EQ(Decode(matte).frames.size(), static_cast<std::size_t>(c.matteFrames));
+    }
+  }
+}
+
+TEST_F(ConvertTest, MissingFrameRepeatsThePreviousOne) {
+  WriteFrames(1, 4);
+  std::filesystem::remove(Frame(3));
+  Type(Frame(1), Frame(4), dir.File("gap.avi"));
+  chooser.Pick(kFullFramesFourCC);
+
+  dlg.OnConvert();
+
+  EXPECT_THAT(user.Texts(), ElementsAre("Error on opening " + Frame(3),
+                                        "Error on opening " + Frame(3), "AVI File Created"));
+  const DecodedAvi video = Decode(dir.File("gap.avi"));
+  ASSERT_EQ(video.frames.size(), 4U);
+  EXPECT_EQ(ComparePictures(video.frames[2], pictures[1], true).maxDiff, 0);
+  EXPECT_EQ(ComparePictures(video.frames[3], pictures[3], true).maxDiff, 0);
+  const DecodedAvi matte = Decode(dir.File("gap.matte.avi"));
+  ASSERT_EQ(matte.frames.size(), 4U);
+  EXPECT_EQ(ComparePictures(matte.frames[2], MatteOf(pictures[1]), true).maxDiff, 0);
+}
+
+TEST_F(ConvertTest, NumbersFramesFromTheFirstFileAndSamplesFromZero) {
+  WriteFrames(100, 104);
+  Type(Frame(100), Frame(104), dir.File("range.avi"));
+  chooser.Pick(kFullFramesFourCC);
+
+  dlg.OnConvert();
+
+  EXPECT_THAT(Statuses(), ElementsAre("Saving Video Frame 100", "Saving Video Frame 101",
+                                      "Saving Video Frame 102", "Saving Video Frame 103",
+                                      "Saving Video Frame 104", "Saving Matte Frame 100",
+                                      "Saving Matte Frame 101", "Saving Matte Frame 102",
+                                      "Saving Matte Frame 103", "Saving Matte Frame 104", ""));
+  const DecodedAvi video = Decode(dir.File("range.avi"));
+  EXPECT_THAT(video.pts, ElementsAre(0, 1, 2, 3, 4));
+  ASSERT_EQ(video.frames.size(), 5U);
+  EXPECT_EQ(ComparePictures(video.frames[4], pictures[4], true).maxDiff, 0);
+}
+
+TEST_F(ConvertTest, UnpaddedRunKeepsTheFirstFilesWidth) {
+  for (int n = 1; n <= 10; ++n) {
+    pictures.push_back(RampPicture(8, 6, n));
+    WriteTga(dir.File("take" + std::to_string(n) + ".tga"), pictures.back());
+  }
+  Type(dir.File("take1.tga"), dir.File("take10.tga"), dir.File("take.avi"));
+  chooser.Pick(kFullFramesFourCC);
+
+  dlg.OnConvert();
+
+  EXPECT_THAT(user.Texts(), ElementsAre("AVI File Created"));
+  const DecodedAvi video = Decode(dir.File("take.avi"));
+  ASSERT_EQ(video.frames.size(), 10U);
+  EXPECT_EQ(ComparePictures(video.frames[9], pictures[9], true).maxDiff, 0);
+}
+
+TEST_F(ConvertTest, ConvertingAgainDerivesTheMatteNameOnceMore) {
+  WriteFrames(1, 1);
+  WriteFile(dir.File("shot.matte.avi"), "old matte");
+  Type(Frame(1), Frame(1), dir.File("shot.avi"));
+  chooser.Pick(kFullFramesFourCC);
+  dlg.OnConvert();
+  // The existing matte file was overwritten without a question.
+  EXPECT_THAT(user.Texts(), ElementsAre("AVI File Created"));
+  EXPECT_EQ(Decode(dir.File("shot.matte.avi")).frames.size(), 1U);
+
+  // The edit box now shows the matte name; converting again asks before writing into it.
+  chooser.Pick(kFullFramesFourCC);
+  dlg.OnConvert();
+  EXPECT_THAT(user.Texts(),
+              ElementsAre("AVI File Created", "AVI file exists, overwrite?", "AVI File Created"));
+  EXPECT_TRUE(std::filesystem::exists(dir.File("shot.matte.matte.avi")));
+}
+
+TEST_F(ConvertTest, WriteErrorInTheMattePassStillCompletes) {
+  WriteFrames(1, 3);
+  Type(Frame(1), Frame(3), dir.File("werr.avi"));
+  chooser.Pick(kFullFramesFourCC);
+  // Writes: the probe's one frame, three video frames, then the matte pass's second frame.
+  FailVfwCall(VfwOp::kWrite, 6);
+
+  dlg.OnConvert();
+
+  EXPECT_THAT(user.Texts(), ElementsAre("AVI stream write error", "AVI File Created"));
+  EXPECT_EQ(Decode(dir.File("werr.avi")).frames.size(), 3U);
+  EXPECT_EQ(Decode(dir.File("werr.matte.avi")).frames.size(), 1U);
+  EXPECT_EQ(user.waitCursor, 0);
+  EXPECT_EQ(VfwLiveObjects(), 0);
+}
+
+TEST_F(ConvertTest, FailedPassEndsWithoutCompletion) {
+  WriteFrames(1, 2);
+  // The output name lies under a regular file, so the video pass cannot open it.
+  WriteFile(dir.File("plain"), "x");
+  Type(Frame(1), Frame(2), dir.File("plain/x.avi"));
+  chooser.Pick(kFullFramesFourCC);
+  dlg.OnConvert();
+  EXPECT_THAT(user.Texts(), ElementsAre("Failed to open AVI file for writing"));
+  EXPECT_EQ(user.waitCursor, 0);
+  EXPECT_TRUE(chooser.calls.empty());
+}
+
+}  // namespace
