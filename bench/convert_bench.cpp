@@ -1,0 +1,281 @@
+// The whole conversion against the ffmpeg command line, on the same frames in the same run.
+//
+//   convert_bench                      120 distinct 1920×1080 RGBA Targa frames, 3 rounds each,
+//                                      Full Frames, FFV1 and Motion JPEG
+//   convert_bench --frames 240 --repeat 5 --codec ffv1 --codec raw
+//   convert_bench --memory             our peak memory converting 30 and then 300 frames
+//
+// Our side is the real Convert command (CConverterDlg::OnConvert with a scripted user who picks
+// the compressor; no window), run in a child process so that its wall time and peak resident
+// memory come from the child's own rusage. The ffmpeg side is two runs of the command line that
+// produce the same two files: the colour file with the same codec and pixel format, and the
+// matte file through alphaextract, converted to the same pixel format. Before a time counts,
+// both of our files must decode to the right number of frames.
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "frames/converter_dlg.h"
+#include "platform/vfw/compressor_catalogue.h"
+#include "tests/support/avi_reader.h"
+#include "tests/support/scripted_chooser.h"
+#include "tests/support/scripted_user.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/tga_writer.h"
+
+namespace {
+
+using namespace testing_support;
+
+constexpr int kWidth = 1920;
+constexpr int kHeight = 1080;
+
+struct Measured {
+  double seconds = 0.0;
+  long peakKb = 0;
+  bool ok = false;
+};
+
+// Runs argv as a child process and measures it.
+Measured Run(const std::vector<std::string>& argv) {
+  std::vector<char*> args;
+  for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+  args.push_back(nullptr);
+
+  const auto start = std::chrono::steady_clock::now();
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::execvp(args[0], args.data());
+    std::perror(args[0]);
+    ::_exit(127);
+  }
+  int status = 0;
+  struct rusage usage {};
+  ::wait4(pid, &status, 0, &usage);
+  Measured m;
+  m.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  m.peakKb = usage.ru_maxrss;
+  m.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  return m;
+}
+
+std::string FramePath(const std::string& dir, int n) {
+  char name[32];
+  std::snprintf(name, sizeof name, "/shot%04d.tga", n);
+  return dir + name;
+}
+
+// Distinct frames with texture, as rendered frames have: ramps, a moving square, some noise and
+// an alpha channel with solid, clear and soft parts.
+void WriteFrames(const std::string& dir, int count) {
+  TgaPicture picture(kWidth, kHeight);
+  unsigned seed = 1;
+  for (int n = 1; n <= count; ++n) {
+    for (int y = 0; y < kHeight; ++y) {
+      for (int x = 0; x < kWidth; ++x) {
+        seed = seed * 1103515245U + 12345U;
+        const int noise = static_cast<int>((seed >> 16) & 7);
+        const bool square = std::abs(x - 200 - n * 12) < 150 && std::abs(y - 540) < 150;
+        picture.At(x, y) = {static_cast<std::uint8_t>((x / 8 + n + noise) & 255),
+                            static_cast<std::uint8_t>((y / 4 + noise) & 255),
+                            static_cast<std::uint8_t>(square ? 250 : (x ^ y) & 255),
+                            static_cast<std::uint8_t>(x < 600    ? 255
+                                                      : x > 1400 ? 0
+                                                                 : (x + y) & 255)};
+      }
+    }
+    WriteTga(FramePath(dir, n), picture);
+  }
+}
+
+// One conversion in this (child) process: exit status 0 when it ended with "AVI File Created"
+// and nothing else was said.
+int ConvertOnce(const std::string& first, const std::string& last, const std::string& avi,
+                FOURCC fourcc) {
+  CConverterDlg dlg;
+  ScriptedUser user;
+  user.Attach(dlg);
+  ScriptedChooser chooser;
+  chooser.Pick(fourcc);
+  user.controls[IDC_FIRST_FILE] = first;
+  user.controls[IDC_LAST_FILE] = last;
+  user.controls[IDC_AVI_FILE] = avi;
+  dlg.OnConvert();
+  const std::vector<std::string> texts = user.Texts();
+  if (texts.size() == 1 && texts[0] == "AVI File Created") return 0;
+  for (const std::string& text : texts) std::fprintf(stderr, "convert: %s\n", text.c_str());
+  return 1;
+}
+
+bool CountFrames(const std::string& path, int expected) {
+  DecodedAvi decoded;
+  std::string error;
+  if (!DecodeAvi(path, &decoded, &error)) {
+    std::fprintf(stderr, "%s: %s\n", path.c_str(), error.c_str());
+    return false;
+  }
+  if (static_cast<int>(decoded.frames.size()) != expected) {
+    std::fprintf(stderr, "%s: %zu frames, expected %d\n", path.c_str(), decoded.frames.size(),
+                 expected);
+    return false;
+  }
+  return true;
+}
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+long Median(std::vector<long> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+std::vector<std::string> OurCommand(const std::string& self, const std::string& dir, int frames,
+                                    const std::string& avi, FOURCC fourcc) {
+  return {self, "--child", FramePath(dir, 1), FramePath(dir, frames), avi, std::to_string(fourcc)};
+}
+
+std::vector<std::string> FfmpegCommand(const std::string& dir, int frames, const std::string& avi,
+                                       const CompressorInfo& info, bool matte) {
+  const std::string pixelFormat = CompressorPixelFormat(info, kWidth, kHeight);
+  std::vector<std::string> cmd = {"ffmpeg",
+                                  "-nostdin",
+                                  "-y",
+                                  "-loglevel",
+                                  "error",
+                                  "-framerate",
+                                  "25",
+                                  "-start_number",
+                                  "1",
+                                  "-i",
+                                  dir + "/shot%04d.tga",
+                                  "-frames:v",
+                                  std::to_string(frames)};
+  if (matte) {
+    cmd.insert(cmd.end(), {"-vf", "alphaextract,format=" + pixelFormat});
+  } else {
+    cmd.insert(cmd.end(), {"-pix_fmt", pixelFormat});
+  }
+  const std::string encoder = *info.encoder ? info.encoder : "rawvideo";
+  cmd.insert(cmd.end(), {"-c:v", encoder});
+  if (info.knob == QualityKnob::kQScale) {
+    cmd.insert(cmd.end(), {"-q:v", std::to_string(CodecQualityValue(info, kDefaultQuality))});
+  }
+  cmd.push_back(avi);
+  return cmd;
+}
+
+int Compare(const std::string& self, int frames, int repeat,
+            const std::vector<std::string>& codecs) {
+  TempDir dir;
+  const std::string d = dir.path().string();
+  std::printf("writing %d frames of %dx%d RGBA Targa ...\n", frames, kWidth, kHeight);
+  std::fflush(stdout);
+  WriteFrames(d, frames);
+
+  std::printf("\n%-28s %9s %9s %7s %8s %8s %9s %9s\n", "codec (medians)", "ours s", "ffmpeg s",
+              "ratio", "ours fps", "ff fps", "ours MB", "ffmpeg MB");
+  for (const CompressorInfo& info : AvailableCompressors()) {
+    const std::string code = FourCCText(info.fourcc);
+    if (std::find(codecs.begin(), codecs.end(), code) == codecs.end()) continue;
+    std::vector<double> ours, theirs;
+    std::vector<long> oursKb, theirsKb;
+    for (int round = 0; round < repeat; ++round) {
+      const std::string avi = d + "/ours.avi";
+      std::filesystem::remove(avi);
+      std::filesystem::remove(d + "/ours.matte.avi");
+      const Measured m = Run(OurCommand(self, d, frames, avi, info.fourcc));
+      if (!m.ok || (round == 0 &&
+                    (!CountFrames(avi, frames) || !CountFrames(d + "/ours.matte.avi", frames)))) {
+        std::fprintf(stderr, "%s: our conversion failed\n", code.c_str());
+        return 1;
+      }
+      ours.push_back(m.seconds);
+      oursKb.push_back(m.peakKb);
+
+      const Measured colour = Run(FfmpegCommand(d, frames, d + "/ff.avi", info, false));
+      const Measured matte = Run(FfmpegCommand(d, frames, d + "/ff.matte.avi", info, true));
+      if (!colour.ok || !matte.ok) {
+        std::fprintf(stderr, "%s: the ffmpeg command line failed\n", code.c_str());
+        return 1;
+      }
+      theirs.push_back(colour.seconds + matte.seconds);
+      theirsKb.push_back(std::max(colour.peakKb, matte.peakKb));
+    }
+    const double o = Median(ours), t = Median(theirs);
+    std::printf("%-28s %9.2f %9.2f %6.2fx %8.1f %8.1f %9.1f %9.1f\n", info.name, o, t, o / t,
+                2.0 * frames / o, 2.0 * frames / t, Median(oursKb) / 1024.0,
+                Median(theirsKb) / 1024.0);
+    std::fflush(stdout);
+  }
+  std::printf(
+      "\nratio = our wall time for both files / ffmpeg's two runs; fps counts the frames\n"
+      "of both files; MB is peak resident memory.\n");
+  return 0;
+}
+
+int Memory(const std::string& self) {
+  TempDir dir;
+  const std::string d = dir.path().string();
+  const FOURCC fourcc = mmioFOURCC('F', 'F', 'V', '1');
+  WriteFrames(d, 300);
+  std::printf("%8s %12s\n", "frames", "peak MB");
+  for (int frames : {30, 300}) {
+    std::filesystem::remove(d + "/mem.avi");
+    std::filesystem::remove(d + "/mem.matte.avi");
+    const Measured m = Run(OurCommand(self, d, frames, d + "/mem.avi", fourcc));
+    if (!m.ok) return 1;
+    std::printf("%8d %12.1f\n", frames, m.peakKb / 1024.0);
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 6 && std::strcmp(argv[1], "--child") == 0) {
+    return ConvertOnce(argv[2], argv[3], argv[4], static_cast<FOURCC>(std::stoul(argv[5])));
+  }
+  const std::string self = "/proc/self/exe";
+  char path[4096];
+  const ssize_t length = ::readlink(self.c_str(), path, sizeof path - 1);
+  const std::string exe =
+      length > 0 ? std::string(path, static_cast<std::size_t>(length)) : argv[0];
+
+  int frames = 120;
+  int repeat = 3;
+  std::vector<std::string> codecs;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--memory") return Memory(exe);
+    if (arg == "--frames" && i + 1 < argc) {
+      frames = std::max(1, std::atoi(argv[++i]));
+    } else if (arg == "--repeat" && i + 1 < argc) {
+      repeat = std::max(1, std::atoi(argv[++i]));
+    } else if (arg == "--codec" && i + 1 < argc) {
+      std::string code = argv[++i];
+      std::transform(code.begin(), code.end(), code.begin(), ::toupper);
+      codecs.push_back(code == "RAW" ? "DIB " : code);
+    } else {
+      std::fprintf(stderr,
+                   "usage: convert_bench [--frames N] [--repeat R] [--codec raw|FFV1|MJPG|...]..."
+                   " | --memory\n");
+      return 2;
+    }
+  }
+  if (codecs.empty()) codecs = {"DIB ", "FFV1", "MJPG"};
+  return Compare(exe, frames, repeat, codecs);
+}
