@@ -7,6 +7,7 @@
 
 struct AVCodecContext;
 struct AVCodecParameters;
+struct AVDictionary;
 struct AVFormatContext;
 struct AVFrame;
 struct AVIOContext;
@@ -29,6 +30,9 @@ struct CodecContextDeleter {
 struct CodecParametersDeleter {
   void operator()(AVCodecParameters* parameters) const;
 };
+struct DictionaryDeleter {
+  void operator()(AVDictionary* dictionary) const;
+};
 struct FrameDeleter {
   void operator()(AVFrame* frame) const;
 };
@@ -47,6 +51,7 @@ using OutputFormatPtr = std::unique_ptr<AVFormatContext, OutputFormatDeleter>;
 using InputFormatPtr = std::unique_ptr<AVFormatContext, InputFormatDeleter>;
 using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextDeleter>;
 using CodecParametersPtr = std::unique_ptr<AVCodecParameters, CodecParametersDeleter>;
+using DictionaryPtr = std::unique_ptr<AVDictionary, DictionaryDeleter>;
 using FramePtr = std::unique_ptr<AVFrame, FrameDeleter>;
 using PacketPtr = std::unique_ptr<AVPacket, PacketDeleter>;
 using SwsContextPtr = std::unique_ptr<SwsContext, SwsContextDeleter>;

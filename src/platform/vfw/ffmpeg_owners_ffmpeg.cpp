@@ -4,6 +4,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavformat/avio.h>
+#include <libavutil/dict.h>
 #include <libavutil/frame.h>
 #include <libavutil/mem.h>
 #include <libswscale/swscale.h>
@@ -26,6 +27,8 @@ void CodecContextDeleter::operator()(AVCodecContext* context) const {
 void CodecParametersDeleter::operator()(AVCodecParameters* parameters) const {
   avcodec_parameters_free(&parameters);
 }
+
+void DictionaryDeleter::operator()(AVDictionary* dictionary) const { av_dict_free(&dictionary); }
 
 void FrameDeleter::operator()(AVFrame* frame) const { av_frame_free(&frame); }
 

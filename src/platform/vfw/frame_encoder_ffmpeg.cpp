@@ -79,9 +79,17 @@ std::unique_ptr<FrameEncoder> FrameEncoder::Open(const EncoderSettings& settings
   // Every frame is a key frame, so nothing is gained by predicting across frames.
   context->gop_size = 1;
   context->max_b_frames = 0;
+  // As many threads as the codec can use; frames held by them come out at the flush.
+  context->thread_count = 0;
   // Microsoft Video 1 codes a frame on its own only every keyint_min frames (or when nothing
   // could be skipped); 0 makes every frame a key frame.
   if (std::strcmp(compressor->encoder, "msvideo1") == 0) context->keyint_min = 0;
+  // FFmpeg's Cinepak encoder searches its codebooks for seconds per large frame; one strip
+  // and no extra passes halve that at little cost.
+  if (std::strcmp(compressor->encoder, "cinepak") == 0) {
+    av_opt_set_int(context->priv_data, "max_strips", 1, 0);
+    av_opt_set_int(context->priv_data, "max_extra_cb_iterations", 0, 0);
+  }
   // The AVI tag is the catalogue's code, whichever the muxer would pick by itself.
   context->codec_tag = compressor->fourcc;
   if (std::strcmp(compressor->encoder, "mjpeg") == 0) context->color_range = AVCOL_RANGE_JPEG;

@@ -239,7 +239,7 @@ HRESULT WriteHeader(AviFile& file, const AviStream& stream, AVCodecParameters* p
   // Rows bottom-up as given, declared by a positive biHeight, instead of turned over.
   if (rawBottomUp) av_dict_set(&options, "flipped_raw_rgb", "1", 0);
   const int ret = avformat_write_header(muxer.get(), &options);
-  av_dict_free(&options);
+  vfw_detail::DictionaryPtr unused(options);  // what the muxer did not take
   if (ret < 0 || io->error < 0) return AVIERR_FILEWRITE;
 
   file.io = std::move(io);
