@@ -17,8 +17,8 @@ fill_fields "$main" "$WORK/frames/shot0001.tga" "$WORK/frames/shot0012.tga" "$WO
 keys_to "$main" space
 
 chooser=$(wait_window "Video Compression")
-# The list starts on "Full Frames (Uncompressed)"; FFV1 is the next entry.
-keys_to "$chooser" Down Return
+# Tab reaches the list, which "Full Frames (Uncompressed)" heads; FFV1 is the next entry.
+keys_to "$chooser" Tab Home Down Return
 
 box=$(wait_window "TGA to AVI Converter" "$main")
 screenshot "$main" "$ARTIFACTS/convert-window.png"
@@ -28,8 +28,8 @@ wait_gone "$box"
 app_running || fail "the tool closed with the completion message"
 
 keys_to "$main" Escape
-status=$(wait_exit)
-[ "$status" = 0 ] || fail "the tool ended with status $status"
+wait_exit
+[ "$EXIT_STATUS" = 0 ] || fail "the tool ended with status $EXIT_STATUS"
 
 for file in shot.avi shot.matte.avi; do
   [ -f "$WORK/out/$file" ] || fail "$file was not written"

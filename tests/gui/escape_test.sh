@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Escape held down while the video pass runs: the pass stops, the matte pass is skipped and
 # "AVI File Created" is shown. The held key's repeats must neither dismiss that message nor
-# close the tool afterwards; a fresh Escape then closes it as usual.
+# close the tool afterwards; Convert pressed during the pass must not start a second job; a
+# fresh Escape then closes the tool as usual.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 gui_init "$@"
@@ -29,6 +30,11 @@ while [ "$(stat -c %s "$WORK/out/shot.avi" 2>/dev/null || echo 0)" -lt 20000000 
   sleep 0.1
   tries=$((tries + 1))
 done
+# Convert pressed again while the pass runs, by key and by mouse: the busy window takes no input,
+# and no second job may follow this one.
+keys_to "$main" space Return
+eval "$(xdotool getwindowgeometry --shell "$main")"
+xdotool mousemove $((X + WIDTH * 154 / 194)) $((Y + HEIGHT * 165 / 191)) click 1
 xdotool windowfocus --sync "$main"
 xdotool keydown Escape
 box=$(wait_window "TGA to AVI Converter" "$main")
@@ -43,7 +49,8 @@ keys_to "$box" Return
 wait_gone "$box"
 sleep 1
 app_running || fail "the Escape that stopped the conversion also closed the tool"
-xdotool search --onlyvisible --name "." | grep -qx "$main" || fail "the window is gone"
+shown=$(xdotool search --onlyvisible --name "." | sort | tr '\n' ' ')
+[ "$shown" = "$main " ] || fail "after the job, windows $shown are shown instead of $main alone"
 
 [ ! -e "$WORK/out/shot.matte.avi" ] || fail "the matte pass ran after Escape"
 written=$(ffprobe -v error -count_frames -select_streams v:0 -show_entries \
@@ -52,6 +59,6 @@ written=$(ffprobe -v error -count_frames -select_streams v:0 -show_entries \
   fail "expected a part of the frames in shot.avi, found $written"
 
 keys_to "$main" Escape
-status=$(wait_exit)
-[ "$status" = 0 ] || fail "the tool ended with status $status"
+wait_exit
+[ "$EXIT_STATUS" = 0 ] || fail "the tool ended with status $EXIT_STATUS"
 echo "PASS: Escape stopped the pass after $written of $frames frames; the tool stayed open"

@@ -114,7 +114,7 @@ screenshot() {
     echo "note: no screenshot taken" >&2
 }
 
-# wait_exit: waits up to 10 s for the program to end; prints its exit status.
+# wait_exit: waits up to 10 s for the program to end and sets EXIT_STATUS to its exit status.
 wait_exit() {
   local tries=0
   while app_running; do
@@ -122,10 +122,9 @@ wait_exit() {
     sleep 0.1
     tries=$((tries + 1))
   done
-  local status=0
-  wait "$APP_PID" || status=$?
+  EXIT_STATUS=0
+  wait "$APP_PID" || EXIT_STATUS=$?
   APP_PID=
-  echo "$status"
 }
 
 # probe FILE: codec, width, height, rate and decoded frame count of the first video stream.
