@@ -52,12 +52,6 @@ TgaPicture PassPicture(int width, int height, int seed) {
   return picture;
 }
 
-TgaPicture MatteOf(const TgaPicture& picture) {
-  TgaPicture matte = picture;
-  for (Rgba& p : matte.pixels) p = {p.a, p.a, p.a, p.a};
-  return matte;
-}
-
 std::string ReadAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), {});
@@ -104,19 +98,6 @@ class PassTest : public ::testing::Test {
     job.pass = pass;
     return dlg.WriteAviPass(job, pass);
   }
-  static DecodedAvi Decode(const std::string& path) {
-    DecodedAvi decoded;
-    std::string error;
-    EXPECT_TRUE(DecodeAvi(path, &decoded, &error)) << path << ": " << error;
-    return decoded;
-  }
-  std::vector<std::string> Statuses() const {
-    std::vector<std::string> statuses;
-    for (const std::string& line : user.log) {
-      if (line.rfind("status:", 0) == 0) statuses.push_back(line.substr(7));
-    }
-    return statuses;
-  }
 
   TempDir dir;
   CConverterDlg dlg;
@@ -157,7 +138,7 @@ TEST_P(PassRoundTrip, BothFilesReadBackAsWritten) {
     EXPECT_EQ(headers.width, 48);
     EXPECT_EQ(headers.height, 24);
 
-    const DecodedAvi decoded = Decode(path);
+    const DecodedAvi decoded = DecodeAviOrFail(path);
     ASSERT_EQ(decoded.frames.size(), 3u);
     EXPECT_THAT(decoded.keyFrames, Each(true));
     EXPECT_THAT(decoded.pts, ElementsAre(0, 1, 2));
@@ -423,7 +404,7 @@ TEST_F(PassTest, EveryFailureAndStopReleasesInOrder) {
         EXPECT_EQ(ReadAll(row.output), "older bytes");
         break;
       case Disk::kFrames:
-        EXPECT_EQ(Decode(row.output).frames.size(), row.frames);
+        EXPECT_EQ(DecodeAviOrFail(row.output).frames.size(), row.frames);
         break;
     }
   }
@@ -457,7 +438,7 @@ TEST_F(PassTest, ACompressorThatCannotTakeTheSizeSaysSo) {
   chooser.Pick(mmioFOURCC('M', 'S', 'V', 'C'));
   EXPECT_EQ(Pass(0, dir.File("odd.avi")), PassOutcome::kFailed);
   EXPECT_THAT(user.Texts(), ElementsAre("Failed to set AVI stream format"));
-  EXPECT_THAT(Statuses(), IsEmpty());
+  EXPECT_THAT(user.Statuses(), IsEmpty());
 }
 
 TEST_F(PassTest, AFullDiskFailsWithAMessage) {
@@ -480,7 +461,7 @@ TEST_F(PassTest, AFrameThatDidNotLoadRepeatsTheLastGoodOne) {
   ASSERT_EQ(Pass(0, dir.File("gap.avi")), PassOutcome::kFinished);
 
   EXPECT_THAT(user.Texts(), ElementsAre("Error on opening " + Frame(2)));
-  const DecodedAvi decoded = Decode(dir.File("gap.avi"));
+  const DecodedAvi decoded = DecodeAviOrFail(dir.File("gap.avi"));
   ASSERT_EQ(decoded.frames.size(), 5u) << "one sample per frame number";
   EXPECT_THAT(decoded.pts, ElementsAre(0, 1, 2, 3, 4));
   const int expected[] = {0, 0, 2, 2, 4};
@@ -498,7 +479,7 @@ TEST_F(PassTest, WithNoGoodFrameYetABlackTransparentFrameIsWritten) {
 
   ASSERT_EQ(Pass(0, dir.File("black.avi")), PassOutcome::kFinished);
 
-  const DecodedAvi decoded = Decode(dir.File("black.avi"));
+  const DecodedAvi decoded = DecodeAviOrFail(dir.File("black.avi"));
   ASSERT_EQ(decoded.frames.size(), 3u);
   const TgaPicture black(16, 8, Rgba{0, 0, 0, 0});
   EXPECT_EQ(ComparePictures(decoded.frames[0], black, true).maxDiff, 0);
@@ -511,13 +492,13 @@ TEST_F(PassTest, SamplesCountFromZeroAndStatusCountsFrameNumbers) {
   chooser.Pick(kFullFramesFourCC);
   ASSERT_EQ(Pass(0, dir.File("r.avi")), PassOutcome::kFinished);
   ASSERT_EQ(Pass(1, dir.File("r.matte.avi")), PassOutcome::kFinished);
-  EXPECT_THAT(Statuses(), ElementsAre("Saving Video Frame 100", "Saving Video Frame 101",
-                                      "Saving Video Frame 102", "Saving Video Frame 103",
-                                      "Saving Video Frame 104", "Saving Matte Frame 100",
-                                      "Saving Matte Frame 101", "Saving Matte Frame 102",
-                                      "Saving Matte Frame 103", "Saving Matte Frame 104"));
-  EXPECT_THAT(Decode(dir.File("r.avi")).pts, ElementsAre(0, 1, 2, 3, 4));
-  EXPECT_THAT(Decode(dir.File("r.matte.avi")).pts, ElementsAre(0, 1, 2, 3, 4));
+  EXPECT_THAT(user.Statuses(), ElementsAre("Saving Video Frame 100", "Saving Video Frame 101",
+                                           "Saving Video Frame 102", "Saving Video Frame 103",
+                                           "Saving Video Frame 104", "Saving Matte Frame 100",
+                                           "Saving Matte Frame 101", "Saving Matte Frame 102",
+                                           "Saving Matte Frame 103", "Saving Matte Frame 104"));
+  EXPECT_THAT(DecodeAviOrFail(dir.File("r.avi")).pts, ElementsAre(0, 1, 2, 3, 4));
+  EXPECT_THAT(DecodeAviOrFail(dir.File("r.matte.avi")).pts, ElementsAre(0, 1, 2, 3, 4));
   EXPECT_EQ(user.controls[IDC_AVI_FILE], dir.File("r.matte.avi")) << "UpdateData(FALSE) per frame";
 }
 
@@ -531,9 +512,9 @@ TEST_F(PassTest, ALastFrameNumberOfIntMaxEndsTheLoop) {
 
   ASSERT_EQ(Pass(0, dir.File("max.avi")), PassOutcome::kFinished);
 
-  EXPECT_THAT(Statuses(),
+  EXPECT_THAT(user.Statuses(),
               ElementsAre("Saving Video Frame 2147483646", "Saving Video Frame 2147483647"));
-  EXPECT_EQ(Decode(dir.File("max.avi")).frames.size(), 2u);
+  EXPECT_EQ(DecodeAviOrFail(dir.File("max.avi")).frames.size(), 2u);
 }
 
 }  // namespace

@@ -57,24 +57,6 @@ class ConvertTest : public ::testing::Test {
     user.controls[IDC_AVI_FILE] = avi;
     user.controls[IDC_STATUS] = dlg.m_strStatus.str();
   }
-  static DecodedAvi Decode(const std::string& path) {
-    DecodedAvi decoded;
-    std::string error;
-    EXPECT_TRUE(DecodeAvi(path, &decoded, &error)) << path << ": " << error;
-    return decoded;
-  }
-  static TgaPicture MatteOf(const TgaPicture& picture) {
-    TgaPicture matte = picture;
-    for (Rgba& p : matte.pixels) p = {p.a, p.a, p.a, p.a};
-    return matte;
-  }
-  std::vector<std::string> Statuses() const {
-    std::vector<std::string> statuses;
-    for (const std::string& line : user.log) {
-      if (line.rfind("status:", 0) == 0) statuses.push_back(line.substr(7));
-    }
-    return statuses;
-  }
 
   TempDir dir;
   CConverterDlg dlg;
@@ -102,8 +84,8 @@ TEST_F(ConvertTest, WritesTheColourAndTheMatteFile) {
   EXPECT_EQ(user.controls[IDC_AVI_FILE], dir.File("shot.matte.avi"));
   EXPECT_EQ(dlg.m_strAviFile, dir.File("shot.matte.avi"));
 
-  const DecodedAvi video = Decode(avi);
-  const DecodedAvi matte = Decode(dir.File("shot.matte.avi"));
+  const DecodedAvi video = DecodeAviOrFail(avi);
+  const DecodedAvi matte = DecodeAviOrFail(dir.File("shot.matte.avi"));
   ASSERT_EQ(video.frames.size(), 3U);
   ASSERT_EQ(matte.frames.size(), 3U);
   for (std::size_t i = 0; i < 3; ++i) {
@@ -288,11 +270,11 @@ TEST_F(ConvertTest, EscapeStopsThePassesAndStillCompletes) {
     EXPECT_THAT(person.Texts(), ElementsAre("AVI File Created"));
     EXPECT_EQ(person.controls[IDC_STATUS], "");
     EXPECT_EQ(person.waitCursor, 0);
-    EXPECT_EQ(Decode(avi).frames.size(), c.videoFrames);
+    EXPECT_EQ(DecodeAviOrFail(avi).frames.size(), c.videoFrames);
     if (c.matteFrames < 0) {
       EXPECT_FALSE(std::filesystem::exists(matte));
     } else {
-      EXPECT_EQ(Decode(matte).frames.size(), static_cast<std::size_t>(c.matteFrames));
+      EXPECT_EQ(DecodeAviOrFail(matte).frames.size(), static_cast<std::size_t>(c.matteFrames));
     }
   }
 }
@@ -307,11 +289,11 @@ TEST_F(ConvertTest, MissingFrameRepeatsThePreviousOne) {
 
   EXPECT_THAT(user.Texts(), ElementsAre("Error on opening " + Frame(3),
                                         "Error on opening " + Frame(3), "AVI File Created"));
-  const DecodedAvi video = Decode(dir.File("gap.avi"));
+  const DecodedAvi video = DecodeAviOrFail(dir.File("gap.avi"));
   ASSERT_EQ(video.frames.size(), 4U);
   EXPECT_EQ(ComparePictures(video.frames[2], pictures[1], true).maxDiff, 0);
   EXPECT_EQ(ComparePictures(video.frames[3], pictures[3], true).maxDiff, 0);
-  const DecodedAvi matte = Decode(dir.File("gap.matte.avi"));
+  const DecodedAvi matte = DecodeAviOrFail(dir.File("gap.matte.avi"));
   ASSERT_EQ(matte.frames.size(), 4U);
   EXPECT_EQ(ComparePictures(matte.frames[2], MatteOf(pictures[1]), true).maxDiff, 0);
 }
@@ -323,12 +305,12 @@ TEST_F(ConvertTest, NumbersFramesFromTheFirstFileAndSamplesFromZero) {
 
   dlg.OnConvert();
 
-  EXPECT_THAT(Statuses(), ElementsAre("Saving Video Frame 100", "Saving Video Frame 101",
-                                      "Saving Video Frame 102", "Saving Video Frame 103",
-                                      "Saving Video Frame 104", "Saving Matte Frame 100",
-                                      "Saving Matte Frame 101", "Saving Matte Frame 102",
-                                      "Saving Matte Frame 103", "Saving Matte Frame 104", ""));
-  const DecodedAvi video = Decode(dir.File("range.avi"));
+  EXPECT_THAT(user.Statuses(), ElementsAre("Saving Video Frame 100", "Saving Video Frame 101",
+                                           "Saving Video Frame 102", "Saving Video Frame 103",
+                                           "Saving Video Frame 104", "Saving Matte Frame 100",
+                                           "Saving Matte Frame 101", "Saving Matte Frame 102",
+                                           "Saving Matte Frame 103", "Saving Matte Frame 104", ""));
+  const DecodedAvi video = DecodeAviOrFail(dir.File("range.avi"));
   EXPECT_THAT(video.pts, ElementsAre(0, 1, 2, 3, 4));
   ASSERT_EQ(video.frames.size(), 5U);
   EXPECT_EQ(ComparePictures(video.frames[4], pictures[4], true).maxDiff, 0);
@@ -345,7 +327,7 @@ TEST_F(ConvertTest, UnpaddedRunKeepsTheFirstFilesWidth) {
   dlg.OnConvert();
 
   EXPECT_THAT(user.Texts(), ElementsAre("AVI File Created"));
-  const DecodedAvi video = Decode(dir.File("take.avi"));
+  const DecodedAvi video = DecodeAviOrFail(dir.File("take.avi"));
   ASSERT_EQ(video.frames.size(), 10U);
   EXPECT_EQ(ComparePictures(video.frames[9], pictures[9], true).maxDiff, 0);
 }
@@ -358,7 +340,7 @@ TEST_F(ConvertTest, ConvertingAgainDerivesTheMatteNameOnceMore) {
   dlg.OnConvert();
   // The existing matte file was overwritten without a question.
   EXPECT_THAT(user.Texts(), ElementsAre("AVI File Created"));
-  EXPECT_EQ(Decode(dir.File("shot.matte.avi")).frames.size(), 1U);
+  EXPECT_EQ(DecodeAviOrFail(dir.File("shot.matte.avi")).frames.size(), 1U);
 
   // The edit box now shows the matte name; converting again asks before writing into it.
   chooser.Pick(kFullFramesFourCC);
@@ -378,8 +360,8 @@ TEST_F(ConvertTest, WriteErrorInTheMattePassStillCompletes) {
   dlg.OnConvert();
 
   EXPECT_THAT(user.Texts(), ElementsAre("AVI stream write error", "AVI File Created"));
-  EXPECT_EQ(Decode(dir.File("werr.avi")).frames.size(), 3U);
-  EXPECT_EQ(Decode(dir.File("werr.matte.avi")).frames.size(), 1U);
+  EXPECT_EQ(DecodeAviOrFail(dir.File("werr.avi")).frames.size(), 3U);
+  EXPECT_EQ(DecodeAviOrFail(dir.File("werr.matte.avi")).frames.size(), 1U);
   EXPECT_EQ(user.waitCursor, 0);
   EXPECT_EQ(VfwLiveObjects(), 0);
 }

@@ -1,5 +1,7 @@
 #include "tests/support/avi_reader.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -398,6 +400,22 @@ PictureDifference ComparePictures(const TgaPicture& a, const TgaPicture& b, bool
   }
   result.meanDiff = a.pixels.empty() ? 0.0 : double(sum) / (3.0 * double(a.pixels.size()));
   return result;
+}
+
+DecodedAvi DecodeAviOrFail(const std::string& path) {
+  DecodedAvi decoded;
+  std::string error;
+  if (!DecodeAvi(path, &decoded, &error)) {
+    ADD_FAILURE() << path << ": " << error;
+    decoded.frames.clear();
+  }
+  return decoded;
+}
+
+TgaPicture MatteOf(const TgaPicture& picture) {
+  TgaPicture matte = picture;
+  for (Rgba& p : matte.pixels) p = {p.a, p.a, p.a, p.a};
+  return matte;
 }
 
 }  // namespace testing_support

@@ -82,6 +82,12 @@ struct GstreamerView {
 /// Runs gst-launch-1.0 on path. False when the pipeline fails.
 bool GstreamerRead(const std::string& path, GstreamerView* view);
 
+/// DecodeAvi for a test: a file that does not decode fails the current test and gives no frames.
+DecodedAvi DecodeAviOrFail(const std::string& path);
+
+/// The matte of a picture: every pixel its alpha four times.
+TgaPicture MatteOf(const TgaPicture& picture);
+
 /// A picture with smooth colour ramps (red across, green down, so the top differs from the
 /// bottom) and alpha running through every value; seed shifts blue and alpha per frame.
 TgaPicture RampPicture(int width, int height, int seed);

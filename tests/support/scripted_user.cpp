@@ -14,6 +14,14 @@ std::vector<std::string> ScriptedUser::Texts() const {
   return texts;
 }
 
+std::vector<std::string> ScriptedUser::Statuses() const {
+  std::vector<std::string> statuses;
+  for (const std::string& line : log) {
+    if (line.rfind("status:", 0) == 0) statuses.push_back(line.substr(7));
+  }
+  return statuses;
+}
+
 int ScriptedUser::MessageBox(const CString& text, const CString& caption, UINT style) {
   boxes.push_back({text.str(), caption.str(), style});
   log.push_back("box:" + text.str());

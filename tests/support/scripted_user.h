@@ -50,6 +50,8 @@ class ScriptedUser : public DialogBackend, public KeyStateBackend {
   /// Everything the user saw, in order: "box:<text>", "cursor:on", "cursor:off",
   /// "status:<text>". Other scripted parts may add their own lines.
   std::vector<std::string> log;
+  /// The status texts of the log, in order ("status:" lines without their prefix).
+  std::vector<std::string> Statuses() const;
 
   int MessageBox(const CString& text, const CString& caption, UINT style) override;
   CString GetControlText(int id) override;
