@@ -3,7 +3,8 @@
 //   convert_bench                      120 distinct 1920×1080 RGBA Targa frames, 3 rounds each,
 //                                      Full Frames, FFV1 and Motion JPEG
 //   convert_bench --frames 240 --repeat 5 --codec ffv1 --codec raw
-//   convert_bench --memory             our peak memory converting 30 and then 300 frames
+//   convert_bench --memory             our peak memory converting 30 and then 300 frames,
+//                                      per codec
 //
 // Our side is the real Convert command (CConverterDlg::OnConvert with a scripted user who picks
 // the compressor; no window), run in a child process so that its wall time and peak resident
@@ -227,18 +228,27 @@ int Compare(const std::string& self, int frames, int repeat,
   return 0;
 }
 
-int Memory(const std::string& self) {
+int Memory(const std::string& self, const std::vector<std::string>& codecs) {
   TempDir dir;
   const std::string d = dir.path().string();
-  const FOURCC fourcc = mmioFOURCC('F', 'F', 'V', '1');
+  std::printf("writing 300 frames of %dx%d RGBA Targa ...\n", kWidth, kHeight);
+  std::fflush(stdout);
   WriteFrames(d, 300);
-  std::printf("%8s %12s\n", "frames", "peak MB");
-  for (int frames : {30, 300}) {
-    std::filesystem::remove(d + "/mem.avi");
-    std::filesystem::remove(d + "/mem.matte.avi");
-    const Measured m = Run(OurCommand(self, d, frames, d + "/mem.avi", fourcc));
-    if (!m.ok) return 1;
-    std::printf("%8d %12.1f\n", frames, m.peakKb / 1024.0);
+  std::printf("\n%-28s %14s %14s %8s\n", "our peak memory", "30 frames MB", "300 frames MB",
+              "growth");
+  for (const CompressorInfo& info : AvailableCompressors()) {
+    if (std::find(codecs.begin(), codecs.end(), FourCCText(info.fourcc)) == codecs.end()) continue;
+    long peakKb[2] = {0, 0};
+    for (int i = 0; i < 2; ++i) {
+      std::filesystem::remove(d + "/mem.avi");
+      std::filesystem::remove(d + "/mem.matte.avi");
+      const Measured m = Run(OurCommand(self, d, i == 0 ? 30 : 300, d + "/mem.avi", info.fourcc));
+      if (!m.ok) return 1;
+      peakKb[i] = m.peakKb;
+    }
+    std::printf("%-28s %14.1f %14.1f %7.1f%%\n", info.name, peakKb[0] / 1024.0, peakKb[1] / 1024.0,
+                100.0 * (peakKb[1] - peakKb[0]) / peakKb[0]);
+    std::fflush(stdout);
   }
   return 0;
 }
@@ -257,11 +267,13 @@ int main(int argc, char** argv) {
 
   int frames = 120;
   int repeat = 3;
+  bool memory = false;
   std::vector<std::string> codecs;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    if (arg == "--memory") return Memory(exe);
-    if (arg == "--frames" && i + 1 < argc) {
+    if (arg == "--memory") {
+      memory = true;
+    } else if (arg == "--frames" && i + 1 < argc) {
       frames = std::max(1, std::atoi(argv[++i]));
     } else if (arg == "--repeat" && i + 1 < argc) {
       repeat = std::max(1, std::atoi(argv[++i]));
@@ -277,5 +289,5 @@ int main(int argc, char** argv) {
     }
   }
   if (codecs.empty()) codecs = {"DIB ", "FFV1", "MJPG"};
-  return Compare(exe, frames, repeat, codecs);
+  return memory ? Memory(exe, codecs) : Compare(exe, frames, repeat, codecs);
 }

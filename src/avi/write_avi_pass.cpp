@@ -105,6 +105,7 @@ PassOutcome CConverterDlg::WriteAviPass(ConversionJob& job, int nPass) {
   FrameSource frames(job.frameByteSize);
   bool stopped = false;
   const long long first = job.first.number;
+  long long readAheadTo = first;  // the last frame number whose read has been started
   // Counted in 64 bits, so that a last frame number of INT_MAX ends the loop.
   for (long long n = first; n <= job.last.number; ++n) {
     if (GetAsyncKeyState(VK_ESCAPE)) {
@@ -117,6 +118,12 @@ PassOutcome CConverterDlg::WriteAviPass(ConversionJob& job, int nPass) {
     UpdateData(FALSE);
     job.frameFile = FrameFileName(job.first, job.digitWidth, frameNumber);
     const bool loaded = LoadFrame(job.frameFile, nPass == 1);
+    // The next frames are read while this one is compressed; a failure shows at its own turn.
+    while (readAheadTo < job.last.number &&
+           ReadAhead(FrameFileName(job.first, job.digitWidth, static_cast<int>(readAheadTo + 1)),
+                     nPass == 1)) {
+      ++readAheadTo;
+    }
     const BYTE* frame = frames.Pick(*this, loaded, job.width, job.height);
     if (AVIStreamWrite(pCompressed, static_cast<LONG>(n - first), 1, const_cast<BYTE*>(frame),
                        job.frameByteSize, AVIIF_KEYFRAME, nullptr, nullptr) != 0) {
@@ -127,6 +134,8 @@ PassOutcome CConverterDlg::WriteAviPass(ConversionJob& job, int nPass) {
     }
   }
 
+  // After Escape or a failed write the frame read ahead is not wanted any more.
+  AbandonReadAhead();
   releaseAll();
   return stopped ? PassOutcome::kStopped : PassOutcome::kFinished;
 }

@@ -6,6 +6,7 @@
 
 #include <Magick++.h>
 
+#include "frames/read_ahead.h"
 #include "frames/resource.h"
 #include "platform/mfc/cstring.h"
 #include "platform/mfc/dialog.h"
@@ -41,11 +42,21 @@ class CConverterDlg : public CDialog {
   /// that no caller reads past its end.
   int m_nFrameWidth = 0;
   int m_nFrameHeight = 0;
+  /// The next frames, being read while the current one is compressed.
+  FrameReadAhead m_readAhead;
 
   /// Reads one frame file into the frame buffer: rows bottom-up, bytes blue, green, red, alpha
   /// (video) or alpha four times (matte). On failure shows its message and keeps the previous
   /// buffer.
   bool LoadFrame(CString strFrameFile, bool bMatte);
+
+  /// Starts reading, on a thread of its own, a frame that a later LoadFrame of the same name
+  /// and flag will want; that LoadFrame then only waits for it, and reports its failure at
+  /// that frame's turn. Frames must be asked for in the order they will be loaded. False, and
+  /// nothing started, when enough frames are being read already.
+  bool ReadAhead(CString strFrameFile, bool bMatte);
+  /// Drops the frames read ahead and not taken (after Escape or at the end of a pass).
+  void AbandonReadAhead();
 
   /// Lets the user choose the compressor through a probe file in the job's frame format.
   /// Returns 1 when a compressor was chosen.
