@@ -298,6 +298,26 @@ TEST_F(ConvertTest, MissingFrameRepeatsThePreviousOne) {
   EXPECT_EQ(ComparePictures(matte.frames[2], MatteOf(pictures[1]), true).maxDiff, 0);
 }
 
+// Frames are read ahead of their turn; a missing one is still told right after its own status.
+TEST_F(ConvertTest, AMissingFrameIsToldAtItsOwnTurn) {
+  WriteFrames(1, 5);
+  std::filesystem::remove(Frame(4));
+  Type(Frame(1), Frame(5), dir.File("turn.avi"));
+  chooser.Pick(kFullFramesFourCC);
+
+  dlg.OnConvert();
+
+  const std::string missing = "box:Error on opening " + Frame(4);
+  EXPECT_THAT(
+      user.log,
+      ElementsAre("cursor:on", "chooser:DIB ", "status:Saving Video Frame 1",
+                  "status:Saving Video Frame 2", "status:Saving Video Frame 3",
+                  "status:Saving Video Frame 4", missing, "status:Saving Video Frame 5",
+                  "status:Saving Matte Frame 1", "status:Saving Matte Frame 2",
+                  "status:Saving Matte Frame 3", "status:Saving Matte Frame 4", missing,
+                  "status:Saving Matte Frame 5", "box:AVI File Created", "status:", "cursor:off"));
+}
+
 TEST_F(ConvertTest, NumbersFramesFromTheFirstFileAndSamplesFromZero) {
   WriteFrames(100, 104);
   Type(Frame(100), Frame(104), dir.File("range.avi"));
