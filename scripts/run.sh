@@ -5,8 +5,9 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTGA2AVI_BUILD_TESTS=OFF >/dev/null
 cmake --build build --parallel "$(nproc)"
-if [ ! -x build/src/app/tga2avi ]; then
-  echo "Built the conversion libraries; the converter's window is not part of this build yet."
-  exit 0
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  echo "Built build/src/app/tga2avi. It opens a window, and this session has no display"
+  echo "(neither DISPLAY nor WAYLAND_DISPLAY is set): start it from a desktop session."
+  exit 1
 fi
 exec build/src/app/tga2avi "$@"
