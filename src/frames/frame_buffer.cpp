@@ -139,14 +139,9 @@ bool Transposes(MagickCore::OrientationType orientation) {
 void EnsureMagickReady() {
   static std::once_flag once;
   std::call_once(once, [] {
-    // Every frame's pixel cache and buffers have the same size as the last frame's. Left to
-    // its defaults the allocator hands such blocks back to the system when they are freed and
-    // maps them afresh for the next frame, paying a page fault for every 4 KiB of every frame;
-    // kept, they are reused. Blocks above 32 MiB (frames beyond about 2K) still go back.
-    mallopt(M_MMAP_THRESHOLD, 32 << 20);
-    mallopt(M_TRIM_THRESHOLD, 256 << 20);
-    // Frames are read on threads of their own; one arena lets the next read reuse the blocks
-    // the last one freed, whichever thread it runs on, instead of each arena keeping its own.
+    // Frames are read on threads of their own. With one allocator arena the next read reuses
+    // the blocks the last one freed, whichever thread it runs on; with an arena per thread each
+    // keeps its own frame-sized blocks and the peak grows by a frame or two.
     mallopt(M_ARENA_MAX, 1);
     Magick::InitializeMagick(nullptr);
   });
