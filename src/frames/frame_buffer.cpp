@@ -139,10 +139,11 @@ bool Transposes(MagickCore::OrientationType orientation) {
 void EnsureMagickReady() {
   static std::once_flag once;
   std::call_once(once, [] {
-    // Frames are read on threads of their own. With one allocator arena the next read reuses
-    // the blocks the last one freed, whichever thread it runs on; with an arena per thread each
-    // keeps its own frame-sized blocks and the peak grows by a frame or two.
-    mallopt(M_ARENA_MAX, 1);
+    // Frames are read on threads of their own, and frame-sized blocks (pixel caches, frame
+    // buffers) are freed in whatever order the threads finish. Kept in the heap they fragment
+    // it, and the peak grows with the length of the sequence; mapped and unmapped one by one
+    // they cost page faults but the peak stays that of a few frames.
+    mallopt(M_MMAP_THRESHOLD, 4 << 20);
     Magick::InitializeMagick(nullptr);
   });
 }

@@ -79,8 +79,11 @@ std::unique_ptr<FrameEncoder> FrameEncoder::Open(const EncoderSettings& settings
   // Every frame is a key frame, so nothing is gained by predicting across frames.
   context->gop_size = 1;
   context->max_b_frames = 0;
-  // As many threads as the codec can use; frames held by them come out at the flush.
+  // As many threads as the codec can use on one frame. Frame threads are left out: they hold
+  // frames of their own in flight, and with them the peak memory grew with every frame
+  // written (Motion JPEG, measured); slices keep one frame in the codec at a time.
   context->thread_count = 0;
+  context->thread_type = FF_THREAD_SLICE;
   // Microsoft Video 1 codes a frame on its own only every keyint_min frames (or when nothing
   // could be skipped); 0 makes every frame a key frame.
   if (std::strcmp(compressor->encoder, "msvideo1") == 0) context->keyint_min = 0;
