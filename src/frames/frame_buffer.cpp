@@ -1,5 +1,7 @@
 #include "frames/frame_buffer.h"
 
+#include "frames/frame_memory.h"
+
 #include <malloc.h>
 
 #include <algorithm>
@@ -140,10 +142,11 @@ void EnsureMagickReady() {
   static std::once_flag once;
   std::call_once(once, [] {
     // Frames are read on threads of their own, and frame-sized blocks (pixel caches, frame
-    // buffers) are freed in whatever order the threads finish. Kept in the heap they fragment
-    // it, and the peak grows with the length of the sequence; mapped and unmapped one by one
-    // they cost page faults but the peak stays that of a few frames.
-    mallopt(M_MMAP_THRESHOLD, 4 << 20);
+    // buffers) are freed in whatever order the threads finish. Left in the heap they fragment
+    // it and the peak grows with the length of the sequence; so they are mapped on their own,
+    // and the pool keeps a few of them mapped for the next frames.
+    mallopt(M_MMAP_THRESHOLD, 1 << 20);
+    UseFrameBlockPool();
     Magick::InitializeMagick(nullptr);
   });
 }
