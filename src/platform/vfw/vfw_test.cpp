@@ -13,6 +13,7 @@
 #include "tests/support/avi_reader.h"
 #include "tests/support/scripted_chooser.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/vfw_records.h"
 
 namespace {
 
@@ -23,25 +24,8 @@ using testing_support::DecodedAvi;
 using testing_support::TempDir;
 using testing_support::TgaPicture;
 
-AVISTREAMINFOA VideoInfo(DWORD rate, DWORD scale) {
-  AVISTREAMINFOA info{};
-  info.fccType = streamtypeVIDEO;
-  info.dwRate = rate;
-  info.dwScale = scale;
-  info.dwQuality = 0xFFFFFFFF;
-  return info;
-}
-
-BITMAPINFOHEADER Format32(int width, int height) {
-  BITMAPINFOHEADER format{};
-  format.biSize = sizeof format;
-  format.biWidth = width;
-  format.biHeight = height;
-  format.biPlanes = 1;
-  format.biBitCount = 32;
-  format.biCompression = BI_RGB;
-  return format;
-}
+using testing_support::Format32;
+using testing_support::VideoStreamInfo;
 
 std::string ReadAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -58,7 +42,7 @@ HRESULT WriteThrough(const std::string& path, FOURCC fourcc,
   PAVIFILE file = nullptr;
   HRESULT hr = AVIFileOpenA(&file, path.c_str(), OF_WRITE | OF_CREATE, nullptr);
   if (hr != 0) return hr;
-  AVISTREAMINFOA info = VideoInfo(rate, scale);
+  AVISTREAMINFOA info = VideoStreamInfo(rate, scale);
   PAVISTREAM raw = nullptr;
   PAVISTREAM compressed = nullptr;
   AVICOMPRESSOPTIONS options{};
@@ -117,7 +101,7 @@ TEST_F(VfwTest, OpenForWritingLeavesAnExistingFileUntilAFormatIsSet) {
   testing_support::WriteFile(path, "precious bytes");
   PAVIFILE file = nullptr;
   ASSERT_EQ(AVIFileOpenA(&file, path.c_str(), OF_WRITE | OF_CREATE, nullptr), 0);
-  AVISTREAMINFOA info = VideoInfo(25, 1);
+  AVISTREAMINFOA info = VideoStreamInfo(25, 1);
   PAVISTREAM stream = nullptr;
   ASSERT_EQ(AVIFileCreateStreamA(file, &stream, &info), 0);
   AVIStreamRelease(stream);
@@ -253,7 +237,7 @@ TEST_F(VfwTest, RefusesWhatWouldReadOutsideTheFrameOrRewriteTheStream) {
   const std::string path = dir.File("refused.avi");
   PAVIFILE file = nullptr;
   ASSERT_EQ(AVIFileOpenA(&file, path.c_str(), OF_WRITE | OF_CREATE, nullptr), 0);
-  AVISTREAMINFOA info = VideoInfo(25, 1);
+  AVISTREAMINFOA info = VideoStreamInfo(25, 1);
   PAVISTREAM stream = nullptr;
   ASSERT_EQ(AVIFileCreateStreamA(file, &stream, &info), 0);
   std::vector<std::uint8_t> frame(8 * 4 * 4);
@@ -341,7 +325,7 @@ TEST_F(VfwTest, TheLastReferenceFinishesTheFile) {
   const std::string path = dir.File("order.avi");
   PAVIFILE file = nullptr;
   ASSERT_EQ(AVIFileOpenA(&file, path.c_str(), OF_WRITE | OF_CREATE, nullptr), 0);
-  AVISTREAMINFOA info = VideoInfo(25, 1);
+  AVISTREAMINFOA info = VideoStreamInfo(25, 1);
   PAVISTREAM raw = nullptr;
   ASSERT_EQ(AVIFileCreateStreamA(file, &raw, &info), 0);
   AVICOMPRESSOPTIONS options{};
@@ -374,7 +358,7 @@ TEST_F(VfwTest, AFullDiskFailsWhenTheHeaderIsWritten) {
   if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
   PAVIFILE file = nullptr;
   ASSERT_EQ(AVIFileOpenA(&file, "/dev/full", OF_WRITE | OF_CREATE, nullptr), 0);
-  AVISTREAMINFOA info = VideoInfo(25, 1);
+  AVISTREAMINFOA info = VideoStreamInfo(25, 1);
   PAVISTREAM stream = nullptr;
   ASSERT_EQ(AVIFileCreateStreamA(file, &stream, &info), 0);
   BITMAPINFOHEADER format = Format32(16, 16);

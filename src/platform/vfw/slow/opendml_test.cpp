@@ -15,6 +15,7 @@
 #include "platform/vfw/vfw_trace.h"
 #include "tests/support/avi_reader.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/vfw_records.h"
 
 namespace {
 
@@ -40,22 +41,14 @@ TEST(OpenDmlTest, AnUncompressedFilePastOneGibReadsBackWhole) {
 
   PAVIFILE file = nullptr;
   ASSERT_EQ(AVIFileOpenA(&file, path.c_str(), OF_WRITE | OF_CREATE, nullptr), 0);
-  AVISTREAMINFOA info{};
-  info.fccType = streamtypeVIDEO;
-  info.dwRate = 25;
-  info.dwScale = 1;
+  AVISTREAMINFOA info = testing_support::VideoStreamInfo(25, 1);
   PAVISTREAM raw = nullptr;
   PAVISTREAM compressed = nullptr;
   ASSERT_EQ(AVIFileCreateStreamA(file, &raw, &info), 0);
   AVICOMPRESSOPTIONS options{};
   options.fccHandler = kFullFramesFourCC;
   ASSERT_EQ(AVIMakeCompressedStream(&compressed, raw, &options, nullptr), 0);
-  BITMAPINFOHEADER format{};
-  format.biSize = sizeof format;
-  format.biWidth = kWidth;
-  format.biHeight = kHeight;
-  format.biPlanes = 1;
-  format.biBitCount = 32;
+  BITMAPINFOHEADER format = testing_support::Format32(kWidth, kHeight);
   ASSERT_EQ(AVIStreamSetFormat(compressed, 0, &format, sizeof format), 0);
   std::vector<std::uint8_t> frame(kFrameBytes, 0x5A);
   for (int n = 0; n < kFrames; ++n) {
