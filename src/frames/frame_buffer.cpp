@@ -28,11 +28,6 @@ using MagickCore::Quantum;
 // never needs a second whole-frame copy; an in-memory cache hands out its rows in place.
 constexpr std::uint64_t kBandPixels = 1u << 20;
 
-struct MagickMemoryFree {
-  void operator()(unsigned char* p) const { MagickCore::RelinquishMagickMemory(p); }
-};
-using MagickBytes = std::unique_ptr<unsigned char[], MagickMemoryFree>;
-
 inline unsigned char Sample(Quantum q) { return MagickCore::ScaleQuantumToChar(q); }
 inline unsigned char Alpha(const Magick::PixelPacket& p) {
   return MagickCore::ScaleQuantumToChar(static_cast<Quantum>(QuantumRange - p.opacity));
@@ -220,9 +215,7 @@ FrameSize ExportFrameBuffer(Magick::Image& image, bool bMatte, Magick::Blob& blo
   const std::int64_t bytes = FrameByteCount(columns, rows);
   if (bytes < 0) throw std::length_error("frame too large for a 32-bit byte count");
 
-  MagickBytes buffer(
-      static_cast<unsigned char*>(MagickCore::AcquireMagickMemory(static_cast<size_t>(bytes))));
-  if (!buffer) throw std::bad_alloc();
+  MagickBytes buffer = AcquireMagickBytes(static_cast<std::size_t>(bytes));
 
   const RowConverter convert = PickConverter(bMatte, image.matte());
   const std::ptrdiff_t step = mirrored ? -1 : 1;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <mutex>
+#include <new>
 #include <vector>
 
 namespace {
@@ -93,3 +94,11 @@ void UseFrameBlockPool() {
 }
 
 std::size_t FrameBlockPoolBytes() { return Pool().Bytes(); }
+
+void MagickMemoryFree::operator()(unsigned char* p) const { MagickCore::RelinquishMagickMemory(p); }
+
+MagickBytes AcquireMagickBytes(std::size_t size) {
+  MagickBytes bytes(static_cast<unsigned char*>(MagickCore::AcquireMagickMemory(size)));
+  if (!bytes) throw std::bad_alloc();
+  return bytes;
+}

@@ -2,8 +2,18 @@
 
 #include <utility>
 
+#include "frames/targa_frame.h"
+
 FrameRead::Status ReadFrameInto(Magick::Image& image, Magick::Blob& blob, FrameSize* size,
                                 const std::string& path, bool bMatte) {
+  try {
+    if (ReadPlainTarga(path, bMatte, blob, size)) {
+      image = Magick::Image();  // nothing read through the library
+      return FrameRead::Status::kOk;
+    }
+  } catch (...) {
+    // No memory for the buffer: the library's reader will say so in its own way.
+  }
   if (!ReadFrameImage(image, path)) return FrameRead::Status::kOpenFailed;
   try {
     *size = ExportFrameBuffer(image, bMatte, blob);

@@ -14,13 +14,15 @@
 struct FrameRead {
   enum class Status { kOk, kOpenFailed, kExportFailed };
   Status status = Status::kOpenFailed;
-  Magick::Image image;  ///< what the read left, also when the export then failed
+  Magick::Image image;  ///< what the library read, also when the export then failed
   Magick::Blob blob;    ///< the frame buffer; empty unless status is kOk
   FrameSize size;
 };
 
-/// Reads path into image with ReadFrameImage and exports its frame buffer (the matte one when
-/// bMatte) into blob, setting *size. The blob is left alone unless the result is kOk.
+/// Reads path into a frame buffer (the matte one when bMatte) owned by blob, setting *size: a
+/// plain Targa file directly (image is then left empty), anything else into image with
+/// ReadFrameImage and out of it with ExportFrameBuffer. The blob is left alone unless the
+/// result is kOk.
 FrameRead::Status ReadFrameInto(Magick::Image& image, Magick::Blob& blob, FrameSize* size,
                                 const std::string& path, bool bMatte);
 
