@@ -62,6 +62,7 @@ class FrameEncoder {
   int m_format = -1;  // AVPixelFormat
   CodecContextPtr m_codec;
   FramePtr m_picture;
+  FramePtr m_spare;  // made when the codec holds on to m_picture
   PacketPtr m_packet;
   SwsContextPtr m_convert;
 };

@@ -1,5 +1,6 @@
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 #include "platform/vfw/frame_encoder.h"
 
@@ -31,6 +32,20 @@ void QuietLibraries() {
     return true;
   }();
   (void)once;
+}
+
+// A picture of its own buffer for frames of this format and size.
+int NewPicture(int format, int width, int height, AVColorRange range, FramePtr* picture) {
+  FramePtr made(av_frame_alloc());
+  if (!made) return AVERROR(ENOMEM);
+  made->format = format;
+  made->width = width;
+  made->height = height;
+  made->color_range = range;
+  const int ret = av_frame_get_buffer(made.get(), 0);
+  if (ret < 0) return ret;
+  *picture = std::move(made);
+  return 0;
 }
 
 }  // namespace
@@ -117,18 +132,14 @@ std::unique_ptr<FrameEncoder> FrameEncoder::Open(const EncoderSettings& settings
     return nullptr;
   }
 
-  encoder->m_picture.reset(av_frame_alloc());
   encoder->m_packet.reset(av_packet_alloc());
-  if (!encoder->m_picture || !encoder->m_packet) {
+  if (!encoder->m_packet) {
     *why = "out of memory";
     return nullptr;
   }
-  AVFrame* picture = encoder->m_picture.get();
-  picture->format = format;
-  picture->width = settings.width;
-  picture->height = settings.height;
-  if (std::strcmp(compressor->encoder, "mjpeg") == 0) picture->color_range = AVCOL_RANGE_JPEG;
-  ret = av_frame_get_buffer(picture, 0);
+  const AVColorRange range =
+      std::strcmp(compressor->encoder, "mjpeg") == 0 ? AVCOL_RANGE_JPEG : AVCOL_RANGE_UNSPECIFIED;
+  ret = NewPicture(format, settings.width, settings.height, range, &encoder->m_picture);
   if (ret < 0) {
     *why = ErrorText(ret);
     return nullptr;
@@ -214,9 +225,23 @@ void FrameEncoder::FillPicture(const BYTE* frame) {
 }
 
 int FrameEncoder::Encode(const BYTE* frame, long long pts, bool keyFrame, const PacketSink& sink) {
-  // The codec may still hold the previous picture; it gets a fresh buffer then.
-  int ret = av_frame_make_writable(m_picture.get());
-  if (ret < 0) return ret;
+  // The codec may still hold the picture it was given last (FFV1 keeps it until the next one
+  // comes): a second picture then takes turns with it, rather than a fresh frame-sized buffer
+  // and a copy of the old picture into it for every frame.
+  int ret = 0;
+  if (!av_frame_is_writable(m_picture.get())) {
+    if (!m_spare) {
+      ret = NewPicture(m_picture->format, m_picture->width, m_picture->height,
+                       m_picture->color_range, &m_spare);
+      if (ret < 0) return ret;
+    }
+    if (av_frame_is_writable(m_spare.get())) {
+      std::swap(m_picture, m_spare);
+    } else {
+      ret = av_frame_make_writable(m_picture.get());
+      if (ret < 0) return ret;
+    }
+  }
   FillPicture(frame);
   AVFrame* picture = m_picture.get();
   picture->pts = pts;
