@@ -56,7 +56,7 @@ class FrameEncoder {
 
  private:
   int Drain(const PacketSink& sink);
-  void FillPicture(const BYTE* frame);
+  int FillPicture(const BYTE* frame);  // 0 or an FFmpeg error
 
   EncoderSettings m_settings;
   int m_format = -1;  // AVPixelFormat
@@ -65,6 +65,7 @@ class FrameEncoder {
   FramePtr m_spare;  // made when the codec holds on to m_picture
   PacketPtr m_packet;
   SwsContextPtr m_convert;
+  FramePtr m_source;  // the caller's frame as the conversion's source
 };
 
 }  // namespace vfw_detail

@@ -148,11 +148,25 @@ std::unique_ptr<FrameEncoder> FrameEncoder::Open(const EncoderSettings& settings
   const bool byHand = format == AV_PIX_FMT_BGRA || format == AV_PIX_FMT_RGBA ||
                       format == AV_PIX_FMT_GBRAP || format == AV_PIX_FMT_RGB24;
   if (!byHand) {
-    encoder->m_convert.reset(sws_getContext(
-        settings.width, settings.height, AV_PIX_FMT_BGRA, settings.width, settings.height, format,
-        SWS_BILINEAR | SWS_ACCURATE_RND, nullptr, nullptr, nullptr));
-    if (!encoder->m_convert) {
+    // Sliced over as many threads as there are processors: the conversion costs Motion JPEG
+    // about as much as the compression itself.
+    SwsContextPtr convert(sws_alloc_context());
+    SwsContext* sws = convert.get();
+    if (!sws || av_opt_set_int(sws, "srcw", settings.width, 0) < 0 ||
+        av_opt_set_int(sws, "srch", settings.height, 0) < 0 ||
+        av_opt_set_int(sws, "src_format", AV_PIX_FMT_BGRA, 0) < 0 ||
+        av_opt_set_int(sws, "dstw", settings.width, 0) < 0 ||
+        av_opt_set_int(sws, "dsth", settings.height, 0) < 0 ||
+        av_opt_set_int(sws, "dst_format", format, 0) < 0 ||
+        av_opt_set_int(sws, "sws_flags", SWS_BILINEAR | SWS_ACCURATE_RND, 0) < 0 ||
+        av_opt_set_int(sws, "threads", 0, 0) < 0 || sws_init_context(sws, nullptr, nullptr) < 0) {
       *why = "no conversion to " + formatName;
+      return nullptr;
+    }
+    encoder->m_convert = std::move(convert);
+    encoder->m_source.reset(av_frame_alloc());
+    if (!encoder->m_source) {
+      *why = "out of memory";
       return nullptr;
     }
     if (context->color_range == AVCOL_RANGE_JPEG) {
@@ -169,7 +183,7 @@ int FrameEncoder::FillParameters(AVCodecParameters* parameters) const {
   return avcodec_parameters_from_context(parameters, m_codec.get());
 }
 
-void FrameEncoder::FillPicture(const BYTE* frame) {
+int FrameEncoder::FillPicture(const BYTE* frame) {
   const int width = m_settings.width;
   const int height = m_settings.height;
   const std::ptrdiff_t stride = static_cast<std::ptrdiff_t>(width) * 4;
@@ -183,7 +197,7 @@ void FrameEncoder::FillPicture(const BYTE* frame) {
       for (int y = 0; y < height; ++y) {
         std::memcpy(picture->data[0] + y * picture->linesize[0], top + y * step, stride);
       }
-      return;
+      return 0;
     case AV_PIX_FMT_RGBA:
     case AV_PIX_FMT_RGB24: {
       const int size = m_format == AV_PIX_FMT_RGBA ? 4 : 3;
@@ -197,7 +211,7 @@ void FrameEncoder::FillPicture(const BYTE* frame) {
           if (size == 4) out[3] = in[3];
         }
       }
-      return;
+      return 0;
     }
     case AV_PIX_FMT_GBRAP:
       // By hand: libswscale's BGRA to GBRAP conversion moves alpha values 128..254 up by one.
@@ -214,12 +228,22 @@ void FrameEncoder::FillPicture(const BYTE* frame) {
           a[x] = in[3];
         }
       }
-      return;
+      return 0;
     default: {
-      const uint8_t* source[4] = {top, nullptr, nullptr, nullptr};
-      const int sourceStride[4] = {static_cast<int>(step), 0, 0, 0};
-      sws_scale(m_convert.get(), source, sourceStride, 0, height, picture->data, picture->linesize);
-      return;
+      // The threaded conversion takes its source as a frame with a buffer reference: one that
+      // borrows the caller's bytes for the length of the call and never frees them.
+      AVFrame* source = m_source.get();
+      source->format = AV_PIX_FMT_BGRA;
+      source->width = width;
+      source->height = height;
+      source->data[0] = const_cast<BYTE*>(top);
+      source->linesize[0] = static_cast<int>(step);
+      source->buf[0] = av_buffer_create(const_cast<BYTE*>(frame), stride * height,
+                                        [](void*, uint8_t*) {}, nullptr, AV_BUFFER_FLAG_READONLY);
+      if (!source->buf[0]) return AVERROR(ENOMEM);
+      const int ret = sws_scale_frame(m_convert.get(), picture, source);
+      av_buffer_unref(&source->buf[0]);
+      return ret < 0 ? ret : 0;
     }
   }
 }
@@ -242,7 +266,8 @@ int FrameEncoder::Encode(const BYTE* frame, long long pts, bool keyFrame, const 
       if (ret < 0) return ret;
     }
   }
-  FillPicture(frame);
+  ret = FillPicture(frame);
+  if (ret < 0) return ret;
   AVFrame* picture = m_picture.get();
   picture->pts = pts;
   picture->pict_type = keyFrame ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_NONE;
