@@ -1,16 +1,12 @@
 #include "frames/targa_frame.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
 #include "frames/frame_memory.h"
+#include "platform/mfc/cfile.h"
 
 namespace {
 
@@ -63,42 +59,6 @@ bool ParseHeader(const unsigned char* h, PlainTarga* t) {
   return FrameByteCount(t->width, t->height) >= 0 && WithinMagickLimits(t->width, t->height);
 }
 
-class FileReader {
- public:
-  explicit FileReader(const std::string& path) : m_fd(open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
-  ~FileReader() {
-    if (m_fd >= 0) close(m_fd);
-  }
-  FileReader(const FileReader&) = delete;
-  FileReader& operator=(const FileReader&) = delete;
-
-  // The bytes left from here to the end, or -1 when this is not an open regular file.
-  long long Remaining() const {
-    struct stat st;
-    if (m_fd < 0 || fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode)) return -1;
-    const off_t here = lseek(m_fd, 0, SEEK_CUR);
-    return here < 0 ? -1 : static_cast<long long>(st.st_size - here);
-  }
-
-  // Reads exactly count bytes into out; false on an error or the end of the file first.
-  bool Read(void* out, std::size_t count) {
-    auto* p = static_cast<unsigned char*>(out);
-    while (count > 0) {
-      const ssize_t n = read(m_fd, p, count);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) return false;
-      p += n;
-      count -= static_cast<std::size_t>(n);
-    }
-    return true;
-  }
-
-  bool Skip(std::size_t count) { return lseek(m_fd, static_cast<off_t>(count), SEEK_CUR) >= 0; }
-
- private:
-  int m_fd;
-};
-
 // Turns one stored row (pixelBytes a pixel, blue green red [alpha]) into one row of the frame
 // buffer: blue green red alpha, or the alpha four times for the matte. 24-bit pixels are opaque.
 void ConvertRow(const unsigned char* in, std::size_t pixelBytes, std::size_t width, bool mirrored,
@@ -124,8 +84,8 @@ void ConvertRow(const unsigned char* in, std::size_t pixelBytes, std::size_t wid
 
 // A run-length packet may run on past the end of a row: what it still owes the next one.
 struct RunState {
-  std::size_t pending = 0;    // pixels
-  bool repeat = false;        // copies of pixel, else stored pixels that follow
+  std::size_t pending = 0;  // pixels
+  bool repeat = false;      // copies of pixel, else stored pixels that follow
   unsigned char pixel[4] = {};
 };
 
@@ -149,7 +109,8 @@ bool DecodeRun(const unsigned char** in, const unsigned char* end, std::size_t p
     }
     const std::size_t n = std::min(count, state->pending);
     if (state->repeat) {
-      for (std::size_t i = 0; i < n; ++i) std::memcpy(out + i * pixelBytes, state->pixel, pixelBytes);
+      for (std::size_t i = 0; i < n; ++i)
+        std::memcpy(out + i * pixelBytes, state->pixel, pixelBytes);
     } else {
       if (static_cast<std::size_t>(end - p) < n * pixelBytes) return false;
       std::memcpy(out, p, n * pixelBytes);
@@ -168,34 +129,37 @@ bool DecodeRun(const unsigned char** in, const unsigned char* end, std::size_t p
 bool ReadPlainTarga(const std::string& path, bool bMatte, Magick::Blob& blob, FrameSize* size) {
   if (!EndsWithTga(path)) return false;
   EnsureMagickReady();
-  FileReader file(path);
+  CFile file;
   unsigned char header[kHeaderBytes];
   PlainTarga t;
-  if (!file.Read(header, sizeof header) || !ParseHeader(header, &t) || !file.Skip(t.idBytes)) {
+  if (!file.Open(path.c_str(), CFile::modeRead | CFile::shareDenyWrite | CFile::modeNoTruncate) ||
+      file.Read(header, sizeof header) != sizeof header || !ParseHeader(header, &t) ||
+      file.Seek(static_cast<std::int64_t>(t.idBytes), CFile::current) == CFile::kFailed) {
     return false;
   }
-  const long long available = file.Remaining();
-  if (available < 0) return false;
+  const std::uint64_t length = file.GetLength();
+  const std::uint64_t position = file.GetPosition();
+  if (length == CFile::kFailed || position == CFile::kFailed || position > length) return false;
+  const std::uint64_t available = length - position;
 
   const std::size_t width = t.width;
   const std::size_t height = t.height;
   const std::size_t storedRow = width * t.pixelBytes;
   const std::size_t frameBytes = width * height * 4;
   // Raw pixels are read exactly; run-length data is at most one packet byte a pixel more.
-  const std::size_t wanted =
-      t.rle ? std::min<std::size_t>(static_cast<std::size_t>(available),
-                                    height * (storedRow + width))
-            : height * storedRow;
-  if (static_cast<std::size_t>(available) < wanted) return false;
+  const std::size_t wanted = t.rle ? static_cast<std::size_t>(std::min<std::uint64_t>(
+                                         available, height * (storedRow + width)))
+                                   : height * storedRow;
+  if (available < wanted) return false;
 
   MagickBytes frame = AcquireMagickBytes(frameBytes);
   // The frame buffer runs bottom-up, as a bottom-left file stores it: such a file's 32-bit
   // pixels are the video buffer as they stand.
   if (!t.rle && !t.topFirst && !t.mirrored && !bMatte && t.pixelBytes == 4) {
-    if (!file.Read(frame.get(), frameBytes)) return false;
+    if (file.Read(frame.get(), static_cast<UINT>(frameBytes)) != frameBytes) return false;
   } else {
     MagickBytes stored = AcquireMagickBytes(std::max<std::size_t>(wanted, 1));
-    if (!file.Read(stored.get(), wanted)) return false;
+    if (file.Read(stored.get(), static_cast<UINT>(wanted)) != wanted) return false;
     const unsigned char* in = stored.get();
     const unsigned char* const end = in + wanted;
     std::vector<unsigned char> row(t.rle ? storedRow : 0);

@@ -41,6 +41,35 @@ void CFile::Close() {
   }
 }
 
+UINT CFile::Read(void* buffer, UINT count) {
+  auto* out = static_cast<unsigned char*>(buffer);
+  UINT done = 0;
+  while (done < count) {
+    const ssize_t n = ::read(m_fd, out + done, count - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<UINT>(n);
+  }
+  return done;
+}
+
+std::uint64_t CFile::Seek(std::int64_t offset, UINT from) {
+  const int whence = from == begin ? SEEK_SET : from == current ? SEEK_CUR : SEEK_END;
+  const off_t position = ::lseek(m_fd, static_cast<off_t>(offset), whence);
+  return position < 0 ? kFailed : static_cast<std::uint64_t>(position);
+}
+
+std::uint64_t CFile::GetLength() const {
+  struct stat info {};
+  if (::fstat(m_fd, &info) != 0) return kFailed;
+  return static_cast<std::uint64_t>(info.st_size);
+}
+
+std::uint64_t CFile::GetPosition() const {
+  const off_t position = ::lseek(m_fd, 0, SEEK_CUR);
+  return position < 0 ? kFailed : static_cast<std::uint64_t>(position);
+}
+
 BOOL CFile::GetStatus(LPCSTR fileName, CFileStatus& status) {
   if (!fileName || !*fileName) return FALSE;
   struct stat info {};

@@ -1,6 +1,6 @@
 #pragma once
-// The framework's file object, as far as the conversion job uses it: prove that a file can be
-// opened for reading, and ask whether an entry of a given name exists.
+// The framework's file object, as far as the conversion uses it: open a file for reading and read
+// it, and ask whether an entry of a given name exists.
 
 #include <cstdint>
 #include <ctime>
@@ -31,6 +31,9 @@ class CFile {
     modeCreate = 0x1000,
     modeNoTruncate = 0x2000,
   };
+  enum SeekPosition : UINT { begin = 0, current = 1, end = 2 };
+  /// What Seek, GetLength and GetPosition give when the call fails (the framework throws).
+  static constexpr std::uint64_t kFailed = ~std::uint64_t{0};
 
   CFile() = default;
   CFile(const CFile&) = delete;
@@ -44,6 +47,13 @@ class CFile {
   BOOL Open(LPCSTR fileName, UINT openFlags, CFileException* error = nullptr);
   void Close();
   bool IsOpen() const { return m_fd >= 0; }
+
+  /// Reads up to count bytes into buffer; fewer only at the end of the file or on an error.
+  UINT Read(void* buffer, UINT count);
+  /// Moves to offset from the start, the current position or the end; the new position.
+  std::uint64_t Seek(std::int64_t offset, UINT from);
+  std::uint64_t GetLength() const;
+  std::uint64_t GetPosition() const;
 
   /// TRUE when an entry of that name exists (a file or a directory), with its details.
   static BOOL GetStatus(LPCSTR fileName, CFileStatus& status);

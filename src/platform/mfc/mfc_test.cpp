@@ -69,6 +69,28 @@ TEST(CFileTest, OpensOnlyReadableFiles) {
   }
 }
 
+TEST(CFileTest, ReadsSeeksAndMeasures) {
+  TempDir dir;
+  testing_support::WriteFile(dir.File("frame.tga"), "0123456789");
+  CFile file;
+  ASSERT_TRUE(file.Open(dir.File("frame.tga").c_str(), CFile::modeRead));
+  EXPECT_EQ(file.GetLength(), 10u);
+  char bytes[16] = {};
+  EXPECT_EQ(file.Read(bytes, 4), 4u);
+  EXPECT_EQ(std::string(bytes, 4), "0123");
+  EXPECT_EQ(file.Seek(2, CFile::current), 6u);
+  EXPECT_EQ(file.GetPosition(), 6u);
+  EXPECT_EQ(file.Read(bytes, 16), 4u) << "only what is left";
+  EXPECT_EQ(std::string(bytes, 4), "6789");
+  EXPECT_EQ(file.Read(bytes, 16), 0u);
+  EXPECT_EQ(file.Seek(-3, CFile::end), 7u);
+  EXPECT_EQ(file.Seek(1, CFile::begin), 1u);
+  EXPECT_EQ(file.Seek(-5, CFile::begin), CFile::kFailed);
+  file.Close();
+  EXPECT_EQ(file.GetLength(), CFile::kFailed);
+  EXPECT_EQ(file.Read(bytes, 4), 0u);
+}
+
 TEST(CFileTest, StatusTellsWhetherAnEntryExists) {
   TempDir dir;
   testing_support::WriteFile(dir.File("shot.avi"), "RIFF");
