@@ -169,6 +169,9 @@ std::unique_ptr<FrameEncoder> FrameEncoder::Open(const EncoderSettings& settings
       *why = "out of memory";
       return nullptr;
     }
+    encoder->m_source->format = AV_PIX_FMT_BGRA;
+    encoder->m_source->width = settings.width;
+    encoder->m_source->height = settings.height;
     if (context->color_range == AVCOL_RANGE_JPEG) {
       // Full-range luma and chroma, as JPEG defines them.
       const int* coefficients = sws_getCoefficients(SWS_CS_DEFAULT);
@@ -233,9 +236,6 @@ int FrameEncoder::FillPicture(const BYTE* frame) {
       // The threaded conversion takes its source as a frame with a buffer reference: one that
       // borrows the caller's bytes for the length of the call and never frees them.
       AVFrame* source = m_source.get();
-      source->format = AV_PIX_FMT_BGRA;
-      source->width = width;
-      source->height = height;
       source->data[0] = const_cast<BYTE*>(top);
       source->linesize[0] = static_cast<int>(step);
       source->buf[0] = av_buffer_create(const_cast<BYTE*>(frame), stride * height,
