@@ -1,6 +1,7 @@
 #include "job/conversion.h"
 
 #include <cstdint>
+#include <string>
 
 #include "frames/frame_buffer.h"
 
@@ -24,5 +25,12 @@ bool CheckVideoForWindowsVersion(CDialog& dlg, DWORD version) {
 }
 
 CString MatteFileName(const CString& aviFile) {
-  return aviFile.Left(aviFile.GetLength() - 3) + "matte.avi";
+  // The cut takes at most the file-name part: "out/ab" gives "out/matte.avi", never a name in
+  // the folder above the one the user chose.
+  const std::string& path = aviFile.str();
+  const std::size_t separator = path.find_last_of("/\\");
+  const int nameLength = static_cast<int>(
+      separator == std::string::npos ? path.size() : path.size() - separator - 1);
+  const int cut = nameLength < 3 ? nameLength : 3;
+  return aviFile.Left(aviFile.GetLength() - cut) + "matte.avi";
 }

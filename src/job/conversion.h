@@ -27,5 +27,6 @@ std::optional<FrameGeometry> MakeFrameGeometry(std::size_t columns, std::size_t 
 bool CheckVideoForWindowsVersion(CDialog& dlg, DWORD version);
 
 /// The matte file beside an output file: the last three bytes give way to "matte.avi", so
-/// "D:\clips\shot.avi" gives "D:\clips\shot.matte.avi" and "clip" gives "cmatte.avi".
+/// "D:\clips\shot.avi" gives "D:\clips\shot.matte.avi" and "clip" gives "cmatte.avi". The cut
+/// stops at the last path separator: "out/ab" gives "out/matte.avi".
 CString MatteFileName(const CString& aviFile);

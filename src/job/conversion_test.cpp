@@ -81,6 +81,12 @@ TEST(MatteFileNameTest, CutsThreeBytesAndAddsMatte) {
       {"ab", "matte.avi"},
       {"", "matte.avi"},
       {"shot.matte.avi", "shot.matte.matte.avi"},
+      // The cut never reaches into the folder: the matte stays where the user asked.
+      {"/home/ed/out/ab", "/home/ed/out/matte.avi"},
+      {"/home/ed/out/a", "/home/ed/out/matte.avi"},
+      {"/home/ed/out/", "/home/ed/out/matte.avi"},
+      {"D:\\clips\\ab", "D:\\clips\\matte.avi"},
+      {"out/abc", "out/matte.avi"},
   };
   for (const auto& [name, matte] : cases) EXPECT_EQ(MatteFileName(name), matte);
 }

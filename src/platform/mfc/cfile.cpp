@@ -22,11 +22,17 @@ BOOL CFile::Open(LPCSTR fileName, UINT openFlags, CFileException* error) {
   if (!fileName || !*fileName) return fail(ENOENT);
   if ((openFlags & (modeWrite | modeReadWrite | modeCreate)) != 0) return fail(EINVAL);
 
-  const int fd = ::open(fileName, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return fail(errno);
+  // Only regular files: a named pipe would block the open until a writer came, and a device
+  // or a folder is no frame. The name is looked at before the open, so that nothing else is
+  // ever opened, and the descriptor again after it, in case the name changed in between.
   struct stat info {};
-  if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
-    const int cause = S_ISDIR(info.st_mode) ? EISDIR : errno;
+  if (::stat(fileName, &info) != 0) return fail(errno);
+  if (!S_ISREG(info.st_mode)) return fail(S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
+  const int fd = ::open(fileName, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return fail(errno);
+  const int statResult = ::fstat(fd, &info);
+  if (statResult != 0 || !S_ISREG(info.st_mode)) {
+    const int cause = statResult != 0 ? errno : EINVAL;
     ::close(fd);
     return fail(cause);
   }

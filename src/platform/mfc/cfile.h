@@ -41,9 +41,10 @@ class CFile {
   ~CFile();
 
   /// Opens a file by name: Open("shot0001.tga", modeRead | shareDenyWrite | modeNoTruncate).
-  /// Only reading is supported. Returns FALSE, filling *error when given, for a missing or
-  /// unreadable file, an empty name, or a directory (which the desktop platform never opens
-  /// as a file). Sharing flags have no effect here: Linux has no mandatory share locks.
+  /// Only reading is supported. Returns FALSE at once, filling *error when given, for a
+  /// missing or unreadable file, an empty name, or anything that is not a regular file (a
+  /// folder, a named pipe, a device). Sharing flags have no effect here: Linux has no
+  /// mandatory share locks.
   BOOL Open(LPCSTR fileName, UINT openFlags, CFileException* error = nullptr);
   void Close();
   bool IsOpen() const { return m_fd >= 0; }

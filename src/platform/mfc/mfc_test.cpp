@@ -1,5 +1,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -55,8 +56,11 @@ TEST(CFileTest, OpensOnlyReadableFiles) {
       {dir.File("empty.tga"), true},
       {dir.File("missing.tga"), false},
       {dir.path().string(), false},  // a folder is not a frame file
+      {dir.File("pipe.tga"), false},  // a named pipe would block the open for ever
+      {"/dev/zero", false},           // nor is a device
       {"", false},
   };
+  ASSERT_EQ(::mkfifo(dir.File("pipe.tga").c_str(), 0600), 0);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path);
     CFile file;
