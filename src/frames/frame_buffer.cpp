@@ -1,6 +1,7 @@
 #include "frames/frame_buffer.h"
 
 #include "frames/frame_memory.h"
+#include "frames/magick_policy.h"
 
 #include <malloc.h>
 
@@ -133,6 +134,10 @@ bool Transposes(MagickCore::OrientationType orientation) {
 
 }  // namespace
 
+namespace {
+bool g_magickConfined = false;  // set once, before any frame is read
+}  // namespace
+
 void EnsureMagickReady() {
   static std::once_flag once;
   std::call_once(once, [] {
@@ -143,6 +148,7 @@ void EnsureMagickReady() {
     mallopt(M_MMAP_THRESHOLD, 1 << 20);
     UseFrameBlockPool();
     Magick::InitializeMagick(nullptr);
+    g_magickConfined = ConfineMagick();
   });
 }
 
@@ -160,6 +166,9 @@ std::int64_t FrameByteCount(std::uint64_t columns, std::uint64_t rows) {
 }
 
 bool ReadFrameImage(Magick::Image& image, const std::string& path) {
+  EnsureMagickReady();
+  // A library that would not take our limits reads no frame at all.
+  if (!g_magickConfined) return false;
   // The header alone first: a file that claims 65535 × 65535 must not get a pixel cache of
   // tens of gigabytes (in memory or on disk) before it is refused.
   try {
