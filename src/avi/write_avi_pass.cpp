@@ -118,6 +118,19 @@ PassOutcome CConverterDlg::WriteAviPass(ConversionJob& job, int nPass) {
     UpdateData(FALSE);
     job.frameFile = FrameFileName(job.first, job.digitWidth, frameNumber);
     const bool loaded = LoadFrame(job.frameFile, nPass == 1);
+    if (m_bLoadStopped) {
+      // Escape ended the wait for a read that hung: nothing more is written.
+      job.abort = true;
+      stopped = true;
+      break;
+    }
+    if (loaded && (m_nFrameWidth != job.width || m_nFrameHeight != job.height)) {
+      CString text;
+      text.Format("Frame size differs from the first frame: %s (%d x %d, expected %d x %d)",
+                  job.frameFile.GetString(), m_nFrameWidth, m_nFrameHeight, job.width,
+                  job.height);
+      MessageBox(text, kConverterCaption, MB_OK);
+    }
     // The next frames are read while this one is compressed; a failure shows at its own turn.
     while (readAheadTo < job.last.number &&
            ReadAhead(FrameFileName(job.first, job.digitWidth, static_cast<int>(readAheadTo + 1)),

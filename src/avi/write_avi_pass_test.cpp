@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -460,7 +461,11 @@ TEST_F(PassTest, AFrameThatDidNotLoadRepeatsTheLastGoodOne) {
 
   ASSERT_EQ(Pass(0, dir.File("gap.avi")), PassOutcome::kFinished);
 
-  EXPECT_THAT(user.Texts(), ElementsAre("Error on opening " + Frame(2)));
+  // A frame of another size is told at its turn, as a missing one is, and repeats the last.
+  EXPECT_THAT(user.Texts(),
+              ElementsAre("Error on opening " + Frame(2),
+                          "Frame size differs from the first frame: " + Frame(4) +
+                              " (12 x 8, expected 16 x 8)"));
   const DecodedAvi decoded = DecodeAviOrFail(dir.File("gap.avi"));
   ASSERT_EQ(decoded.frames.size(), 5u) << "one sample per frame number";
   EXPECT_THAT(decoded.pts, ElementsAre(0, 1, 2, 3, 4));
@@ -471,6 +476,29 @@ TEST_F(PassTest, AFrameThatDidNotLoadRepeatsTheLastGoodOne) {
   }
 }
 
+TEST_F(PassTest, EscapeStopsAPassThatWaitsOnAReadThatHangs) {
+  WriteFrames(1, 5, 16, 8);
+  std::promise<void> release;
+  std::shared_future<void> gate = release.get_future().share();
+  dlg.m_readAhead.UseReader([gate, hanging = Frame(3)](const std::string& path, bool matte) {
+    if (path == hanging) gate.wait();
+    return ReadFrame(path, matte);
+  });
+  chooser.Pick(kFullFramesFourCC);
+  // Polls 1 to 3 come before frames 1 to 3; the fourth is the one made while frame 3 hangs.
+  user.PressEscapeAtPoll(4);
+
+  EXPECT_EQ(Pass(0, dir.File("hang.avi")), PassOutcome::kStopped);
+  release.set_value();
+
+  EXPECT_TRUE(job.abort);
+  EXPECT_THAT(user.Texts(), IsEmpty());
+  EXPECT_EQ(user.Statuses().back(), "Saving Video Frame 3");
+  const DecodedAvi decoded = DecodeAviOrFail(dir.File("hang.avi"));
+  ASSERT_EQ(decoded.frames.size(), 2u) << "nothing is written after the stop";
+  EXPECT_EQ(ComparePictures(decoded.frames[1], pictures[1], true).maxDiff, 0);
+}
+
 TEST_F(PassTest, WithNoGoodFrameYetABlackTransparentFrameIsWritten) {
   WriteFrames(1, 3, 16, 8);
   std::filesystem::remove(Frame(1));
@@ -478,6 +506,9 @@ TEST_F(PassTest, WithNoGoodFrameYetABlackTransparentFrameIsWritten) {
   chooser.Pick(kFullFramesFourCC);
 
   ASSERT_EQ(Pass(0, dir.File("black.avi")), PassOutcome::kFinished);
+  EXPECT_THAT(user.Texts(), ElementsAre("Error on opening " + Frame(1),
+                                        "Frame size differs from the first frame: " + Frame(2) +
+                                            " (8 x 8, expected 16 x 8)"));
 
   const DecodedAvi decoded = DecodeAviOrFail(dir.File("black.avi"));
   ASSERT_EQ(decoded.frames.size(), 3u);

@@ -44,10 +44,14 @@ class CConverterDlg : public CDialog {
   int m_nFrameHeight = 0;
   /// The next frames, being read while the current one is compressed.
   FrameReadAhead m_readAhead;
+  /// True after a LoadFrame that gave up waiting for its file because Escape was pressed:
+  /// nothing was loaded, nothing was shown, and the pass must stop.
+  bool m_bLoadStopped = false;
 
   /// Reads one frame file into the frame buffer: rows bottom-up, bytes blue, green, red, alpha
   /// (video) or alpha four times (matte). On failure shows its message and keeps the previous
-  /// buffer.
+  /// buffer. Escape pressed while the read hangs ends the wait: false, no message, and
+  /// m_bLoadStopped set.
   bool LoadFrame(CString strFrameFile, bool bMatte);
 
   /// Starts reading, on a thread of its own, a frame that a later LoadFrame of the same name

@@ -1,28 +1,33 @@
 #include "frames/converter_dlg.h"
 #include "frames/frame_buffer.h"
 #include "frames/read_ahead.h"
+#include "platform/user/key_state.h"
 #include "sequence/sequence_name.h"
 
 bool CConverterDlg::LoadFrame(CString strFrameFile, bool bMatte) {
   EnsureMagickReady();
   CString strMessage;
+  m_bLoadStopped = false;
 
-  FrameRead::Status status;
-  FrameSize size;
-  if (std::optional<FrameRead> ahead = m_readAhead.Take(strFrameFile.str(), bMatte)) {
-    // Read on the second thread: its image, and its buffer when there is one, become ours.
-    status = ahead->status;
-    m_image = ahead->image;
-    if (status == FrameRead::Status::kOk) {
-      m_blob = ahead->blob;
-      size = ahead->size;
-    }
-  } else {
-    status = ReadFrameInto(m_image, m_blob, &size, strFrameFile.str(), bMatte);
+  // Every frame is read on a thread of its own (most were started ahead of their turn), so
+  // that a read that hangs cannot hold the window: Escape still ends the wait.
+  const auto escape = [] { return GetAsyncKeyState(VK_ESCAPE) != 0; };
+  std::optional<FrameRead> read = m_readAhead.Take(strFrameFile.str(), bMatte, escape);
+  if (!read) {
+    m_readAhead.Start(strFrameFile.str(), bMatte);
+    read = m_readAhead.Take(strFrameFile.str(), bMatte, escape);
   }
 
-  switch (status) {
+  if (read->status == FrameRead::Status::kStopped) {
+    m_bLoadStopped = true;
+    return false;
+  }
+  // Its image, and its buffer when there is one, become ours.
+  m_image = read->image;
+  switch (read->status) {
+    case FrameRead::Status::kStopped:
     case FrameRead::Status::kOpenFailed:
+    case FrameRead::Status::kTooLarge:
       strMessage.Format("Error on opening %s", strFrameFile.GetString());
       MessageBox(strMessage, kConverterCaption, MB_OK);
       return false;
@@ -33,9 +38,10 @@ bool CConverterDlg::LoadFrame(CString strFrameFile, bool bMatte) {
     case FrameRead::Status::kOk:
       break;
   }
+  m_blob = read->blob;
   m_pFrameData = static_cast<BYTE*>(const_cast<void*>(m_blob.data()));
-  m_nFrameWidth = size.width;
-  m_nFrameHeight = size.height;
+  m_nFrameWidth = read->size.width;
+  m_nFrameHeight = read->size.height;
   return true;
 }
 

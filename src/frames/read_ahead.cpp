@@ -1,5 +1,11 @@
 #include "frames/read_ahead.h"
 
+#include <algorithm>
+#include <chrono>
+#include <climits>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 #include <utility>
 
 #include "frames/targa_frame.h"
@@ -14,7 +20,16 @@ FrameRead::Status ReadFrameInto(Magick::Image& image, Magick::Blob& blob, FrameS
   } catch (...) {
     // No memory for the buffer: the library's reader will say so in its own way.
   }
-  if (!ReadFrameImage(image, path)) return FrameRead::Status::kOpenFailed;
+  if (!ReadFrameImage(image, path)) {
+    // A header that promised too many pixels leaves its size in the image, for the message.
+    if (image.columns() > 0 && image.rows() > 0 &&
+        FrameByteCount(image.columns(), image.rows()) < 0) {
+      size->width = static_cast<int>(std::min<std::size_t>(image.columns(), INT_MAX));
+      size->height = static_cast<int>(std::min<std::size_t>(image.rows(), INT_MAX));
+      return FrameRead::Status::kTooLarge;
+    }
+    return FrameRead::Status::kOpenFailed;
+  }
   try {
     *size = ExportFrameBuffer(image, bMatte, blob);
   } catch (...) {
@@ -23,35 +38,71 @@ FrameRead::Status ReadFrameInto(Magick::Image& image, Magick::Blob& blob, FrameS
   return FrameRead::Status::kOk;
 }
 
-namespace {
-
-FrameRead ReadOnItsOwn(const std::string& path, bool bMatte) {
+FrameRead ReadFrame(const std::string& path, bool bMatte) {
   FrameRead read;
   read.image = NewMagickImage();
   read.status = ReadFrameInto(read.image, read.blob, &read.size, path, bMatte);
   return read;
 }
 
-}  // namespace
+// What the reading thread and the taker share; whichever lets go last frees it.
+struct FrameReadAhead::Slot {
+  std::mutex mutex;
+  std::condition_variable finished;
+  bool done = false;
+  FrameRead read;
+};
+
+FrameReadAhead::FrameReadAhead() : m_reader(ReadFrame) {}
+
+FrameReadAhead::FrameReadAhead(Reader reader) : m_reader(std::move(reader)) {}
 
 bool FrameReadAhead::Start(const std::string& path, bool bMatte) {
   if (m_pending.size() >= kMaxPending) return false;
-  m_pending.push_back({path, bMatte, std::async(std::launch::async, ReadOnItsOwn, path, bMatte)});
+  auto slot = std::make_shared<Slot>();
+  std::thread([slot, reader = m_reader, path, bMatte] {
+    FrameRead read = reader(path, bMatte);
+    std::lock_guard<std::mutex> lock(slot->mutex);
+    slot->read = std::move(read);
+    slot->done = true;
+    slot->finished.notify_all();
+  }).detach();
+  m_pending.push_back({path, bMatte, std::move(slot)});
   return true;
 }
 
-std::optional<FrameRead> FrameReadAhead::Take(const std::string& path, bool bMatte) {
+std::optional<FrameRead> FrameReadAhead::Take(const std::string& path, bool bMatte,
+                                              const StopCheck& stopRequested) {
   if (m_pending.empty()) return std::nullopt;
   if (m_pending.front().path != path || m_pending.front().matte != bMatte) {
     Abandon();
     return std::nullopt;
   }
-  FrameRead read = m_pending.front().read.get();
+  Slot& slot = *m_pending.front().slot;
+  std::unique_lock<std::mutex> lock(slot.mutex);
+  // A read that ends soon is waited for quietly; only a slow one asks whether to go on, so
+  // the keyboard is polled no more often than before unless a read really hangs.
+  auto slice = std::chrono::milliseconds(200);
+  while (!slot.finished.wait_for(lock, slice, [&slot] { return slot.done; })) {
+    if (stopRequested) {
+      lock.unlock();
+      const bool stop = stopRequested();
+      lock.lock();
+      if (stop) {
+        // The press was taken by this poll: the wait ends even if the read just finished.
+        lock.unlock();
+        Abandon();
+        FrameRead stopped;
+        stopped.status = FrameRead::Status::kStopped;
+        return stopped;
+      }
+    }
+    slice = std::chrono::milliseconds(100);
+  }
+  FrameRead read = std::move(slot.read);
+  lock.unlock();
   m_pending.pop_front();
   return read;
 }
 
-void FrameReadAhead::Abandon() {
-  for (Pending& pending : m_pending) pending.read.wait();
-  m_pending.clear();
-}
+void FrameReadAhead::Abandon() { m_pending.clear(); }

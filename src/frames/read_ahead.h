@@ -4,7 +4,8 @@
 #include <Magick++.h>
 
 #include <deque>
-#include <future>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -12,7 +13,13 @@
 
 /// One frame file read and turned into a frame buffer, in an image and a blob of its own.
 struct FrameRead {
-  enum class Status { kOk, kOpenFailed, kExportFailed };
+  enum class Status {
+    kOk,
+    kOpenFailed,    ///< missing, unreadable, not a frame the readers know, damaged
+    kExportFailed,  ///< read, but could not be turned into a frame buffer
+    kTooLarge,      ///< declares more pixels than a frame buffer can hold; size says how many
+    kStopped,       ///< the wait for it was given up (FrameReadAhead::Take)
+  };
   Status status = Status::kOpenFailed;
   Magick::Image image;  ///< what the library read, also when the export then failed
   Magick::Blob blob;    ///< the frame buffer; empty unless status is kOk
@@ -26,15 +33,26 @@ struct FrameRead {
 FrameRead::Status ReadFrameInto(Magick::Image& image, Magick::Blob& blob, FrameSize* size,
                                 const std::string& path, bool bMatte);
 
+/// ReadFrameInto into an image and a blob of their own.
+FrameRead ReadFrame(const std::string& path, bool bMatte);
+
 /// A few frame files being read on threads of their own, in the order they were started. The
 /// caller starts the reads of the frames it will want next and takes each at its turn;
-/// whatever it does not take (after Escape, a failed write, the end of a pass) is waited for
-/// and dropped. At most kMaxPending frames are held beyond the caller's own.
+/// whatever it does not take (after Escape, a failed write, the end of a pass) is dropped
+/// without being waited for, so a read that never returns (a file on a server that went away)
+/// holds up nobody: its thread ends with the read, and what it read is thrown away. At most
+/// kMaxPending frames are held beyond the caller's own.
 class FrameReadAhead {
  public:
   static constexpr std::size_t kMaxPending = 2;
 
-  FrameReadAhead() = default;
+  /// How one frame is read; a test may put a read of its own in place of ReadFrameInto.
+  using Reader = std::function<FrameRead(const std::string& path, bool bMatte)>;
+  /// Asked while a take waits for its read: true stops the wait.
+  using StopCheck = std::function<bool()>;
+
+  FrameReadAhead();
+  explicit FrameReadAhead(Reader reader);
   ~FrameReadAhead() { Abandon(); }
   FrameReadAhead(const FrameReadAhead&) = delete;
   FrameReadAhead& operator=(const FrameReadAhead&) = delete;
@@ -44,19 +62,28 @@ class FrameReadAhead {
   bool Start(const std::string& path, bool bMatte);
 
   /// The oldest read, once it has finished, when it is the read of path and bMatte; else
-  /// nothing, and every pending read is abandoned.
-  std::optional<FrameRead> Take(const std::string& path, bool bMatte);
+  /// nothing, and every pending read is abandoned. While the read is still going on,
+  /// stopRequested is asked every tenth of a second once the first fifth has passed; when it
+  /// says true the wait ends, every pending read is abandoned and the result has status
+  /// kStopped.
+  std::optional<FrameRead> Take(const std::string& path, bool bMatte,
+                                const StopCheck& stopRequested = {});
 
-  /// Waits for every pending read and drops what they read.
+  /// Drops every pending read at once; reads still going on finish on their own threads.
   void Abandon();
+
+  /// Reads later frames with reader instead (tests put in a read that hangs).
+  void UseReader(Reader reader) { m_reader = std::move(reader); }
 
   std::size_t PendingReads() const { return m_pending.size(); }
 
  private:
+  struct Slot;
   struct Pending {
     std::string path;
     bool matte;
-    std::future<FrameRead> read;
+    std::shared_ptr<Slot> slot;
   };
+  Reader m_reader;
   std::deque<Pending> m_pending;
 };

@@ -8,6 +8,8 @@
 
 #include <cstdint>
 #include <cstring>
+#include <future>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -72,7 +74,7 @@ TEST_F(ReadAheadTest, AFailedReadIsToldAtItsOwnTurn) {
   const Bytes first = BufferOf(dlg);
   dlg.ReadAhead(Frame(2).c_str(), false);
   dlg.ReadAhead(Frame(3).c_str(), false);
-  dlg.m_readAhead.Abandon();  // waits for both, so the failure has certainly happened by now
+  dlg.m_readAhead.Abandon();  // dropped untaken: whatever they found is never told
   EXPECT_TRUE(user.boxes.empty());
 
   dlg.ReadAhead(Frame(2).c_str(), false);
@@ -105,6 +107,58 @@ TEST_F(ReadAheadTest, AKeptCopyOfTheBufferSurvivesLaterFramesReadAhead) {
   for (int n = 2; n <= 4; ++n) dlg.ReadAhead(Frame(n).c_str(), false);
   for (int n = 2; n <= 4; ++n) ASSERT_TRUE(dlg.LoadFrame(Frame(n).c_str(), false));
   EXPECT_EQ(0, std::memcmp(kept.data(), before.data(), before.size()));
+}
+
+// A read that hangs until the test lets it go, as a file on a server that went away does.
+class HangingRead {
+ public:
+  FrameReadAhead::Reader Around(std::string hangingPath) {
+    return [gate = m_gate, hangingPath](const std::string& path, bool matte) {
+      if (path == hangingPath) gate.wait();
+      return ReadFrame(path, matte);
+    };
+  }
+  void Release() { m_release.set_value(); }
+
+ private:
+  std::promise<void> m_release;
+  std::shared_future<void> m_gate = m_release.get_future().share();
+};
+
+TEST_F(ReadAheadTest, EscapeEndsTheWaitForAReadThatHangs) {
+  HangingRead hanging;
+  FrameReadAhead ahead(hanging.Around(Frame(2)));
+  ASSERT_TRUE(ahead.Start(Frame(1), false));
+  ASSERT_TRUE(ahead.Start(Frame(2), false));
+
+  int asked = 0;
+  const auto escapeAtThirdAsk = [&asked] { return ++asked >= 3; };
+  std::optional<FrameRead> first = ahead.Take(Frame(1), false, escapeAtThirdAsk);
+  ASSERT_TRUE(first);
+  EXPECT_EQ(first->status, FrameRead::Status::kOk);
+  EXPECT_EQ(asked, 0) << "a read that finishes is not held up by polls";
+
+  std::optional<FrameRead> second = ahead.Take(Frame(2), false, escapeAtThirdAsk);
+  ASSERT_TRUE(second);
+  EXPECT_EQ(second->status, FrameRead::Status::kStopped);
+  EXPECT_EQ(asked, 3);
+  EXPECT_EQ(ahead.PendingReads(), 0U) << "the hanging read is given up";
+  hanging.Release();  // its thread ends on its own, and what it read is dropped
+}
+
+TEST_F(ReadAheadTest, ALoadThatHangsEndsOnEscapeWithoutAMessage) {
+  HangingRead hanging;
+  dlg.m_readAhead.UseReader(hanging.Around(Frame(2)));
+  ASSERT_TRUE(dlg.LoadFrame(Frame(1).c_str(), false));
+  const Bytes first = BufferOf(dlg);
+  EXPECT_FALSE(dlg.m_bLoadStopped);
+
+  user.PressEscapeAtPoll(1);
+  EXPECT_FALSE(dlg.LoadFrame(Frame(2).c_str(), false));
+  EXPECT_TRUE(dlg.m_bLoadStopped);
+  EXPECT_TRUE(user.boxes.empty());
+  EXPECT_EQ(BufferOf(dlg), first);
+  hanging.Release();
 }
 
 }  // namespace

@@ -3,8 +3,10 @@
 #include "avi/conversion_job.h"
 #include "frames/converter_dlg.h"
 #include "frames/frame_buffer.h"
+#include "frames/read_ahead.h"
 #include "job/conversion.h"
 #include "platform/mfc/cfile.h"
+#include "platform/user/key_state.h"
 #include "sequence/sequence_name.h"
 
 namespace {
@@ -61,19 +63,26 @@ void CConverterDlg::OnConvert() {
   job.abort = false;
   if (!CheckVideoForWindowsVersion(*this, VideoForWindowsVersion())) return;
 
-  // The first frame decides the size and rate of both files. One that cannot be read, or whose
-  // buffer would not fit a 32-bit byte count, leaves nothing to size the streams by, so the
-  // job ends before anything is created.
+  // The first frame decides the size and rate of both files. It is read as every frame of the
+  // passes is, by the same reader. One that cannot be read, or whose buffer would not fit a
+  // 32-bit byte count, leaves nothing to size the streams by, so the job ends before anything
+  // is created.
   job.frameFile = FrameFileName(job.first, job.digitWidth, job.first.number);
   m_image = NewMagickImage();
-  const bool read = ReadFrameImage(m_image, job.frameFile.str());
+  m_readAhead.Start(job.frameFile.str(), false);
+  const std::optional<FrameRead> first = m_readAhead.Take(
+      job.frameFile.str(), false, [] { return GetAsyncKeyState(VK_ESCAPE) != 0; });
+  if (first->status == FrameRead::Status::kStopped) return;
+  m_image = first->image;
+  const FrameSize size = first->size;
   const std::optional<FrameGeometry> geometry =
-      MakeFrameGeometry(m_image.columns(), m_image.rows());
-  if (!read || !geometry) {
+      first->status == FrameRead::Status::kOk ? MakeFrameGeometry(size.width, size.height)
+                                              : std::nullopt;
+  if (!geometry) {
     CString text;
-    if (!geometry && m_image.columns() > 0 && m_image.rows() > 0) {
-      text.Format("Frame too large to convert: %s (%zu x %zu)", job.frameFile.GetString(),
-                  m_image.columns(), m_image.rows());
+    if (first->status == FrameRead::Status::kTooLarge) {
+      text.Format("Frame too large to convert: %s (%d x %d)", job.frameFile.GetString(),
+                  size.width, size.height);
     } else {
       job.errorText.Format("Error reading %s", job.frameFile.GetString());
       text = job.errorText;

@@ -3,6 +3,7 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -131,6 +132,8 @@ TEST_F(ConvertTest, EndsEarlyWithItsMessage) {
   WriteFile(dir.File("huge0001.tga"), TgaHeader(65535, 65535));
   WriteTga(dir.File("Shot0003.tga"), RampPicture(4, 4, 0));
   const std::string existing = dir.File("existing.avi");
+  // Opening a named pipe for reading waits for a writer: the check must not open it.
+  ASSERT_EQ(mkfifo(dir.File("pipe0001.tga").c_str(), 0600), 0);
 
   struct Case {
     const char* what;
@@ -148,6 +151,18 @@ TEST_F(ConvertTest, EndsEarlyWithItsMessage) {
        dir.File("a.avi"),
        {},
        {"Failed to open First TGA file"}},
+      {"named pipe as first file",
+       dir.File("pipe0001.tga"),
+       Frame(3),
+       dir.File("a.avi"),
+       {},
+       {"Failed to open First TGA file"}},
+      {"named pipe as last file",
+       Frame(1),
+       dir.File("pipe0001.tga"),
+       dir.File("a.avi"),
+       {},
+       {"Failed to open Last TGA file"}},
       {"folder as last file",
        Frame(1),
        dir.path().string(),
@@ -299,6 +314,57 @@ TEST_F(ConvertTest, MissingFrameRepeatsThePreviousOne) {
 }
 
 // Frames are read ahead of their turn; a missing one is still told right after its own status.
+TEST_F(ConvertTest, TheFirstFrameIsReadAsEveryOtherFrameIs) {
+  // Targa files whose bytes another coder of the library would claim: pixels that spell an
+  // EMF signature at byte 40, origin fields that read "ILBM". Both are read as Targa, as
+  // frame 1 as well as frame 2.
+  struct Case {
+    const char* what;
+    std::size_t offset;
+    std::string bytes;
+  } cases[] = {
+      {"EMF signature in the pixels", 40, std::string(" EMF\0\0\1\0", 8)},
+      {"ILBM in the origin fields", 8, "ILBM"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir folder;
+    std::vector<TgaPicture> shots;
+    for (int n = 1; n <= 2; ++n) {
+      TgaPicture shot = RampPicture(8, 4, n);
+      std::string file = EncodeTga(shot);  // 32-bit, raw, bottom row first
+      file.replace(c.offset, c.bytes.size(), c.bytes);
+      // The picture the changed bytes hold.
+      for (int i = 0; i < shot.width * shot.height; ++i) {
+        const auto* p = reinterpret_cast<const std::uint8_t*>(file.data()) + 18 + 4 * i;
+        shot.At(i % shot.width, shot.height - 1 - i / shot.width) = {p[2], p[1], p[0], p[3]};
+      }
+      shots.push_back(shot);
+      WriteFile(folder.File("odd000" + std::to_string(n) + ".tga"), file);
+    }
+    CConverterDlg fresh;
+    ScriptedUser person;
+    person.Attach(fresh);
+    chooser.LogTo(person);
+    chooser.Pick(kFFV1);
+    person.controls = {{IDC_FIRST_FILE, folder.File("odd0001.tga")},
+                       {IDC_LAST_FILE, folder.File("odd0002.tga")},
+                       {IDC_AVI_FILE, folder.File("odd.avi")},
+                       {IDC_STATUS, ""}};
+    fresh.OnConvert();
+
+    EXPECT_THAT(person.Texts(), ElementsAre("AVI File Created"));
+    const DecodedAvi video = DecodeAviOrFail(folder.File("odd.avi"));
+    const DecodedAvi matte = DecodeAviOrFail(folder.File("odd.matte.avi"));
+    ASSERT_EQ(video.frames.size(), 2u);
+    ASSERT_EQ(matte.frames.size(), 2u);
+    for (int i = 0; i < 2; ++i) {
+      EXPECT_EQ(ComparePictures(video.frames[i], shots[i], true).maxDiff, 0) << i;
+      EXPECT_EQ(ComparePictures(matte.frames[i], MatteOf(shots[i]), true).maxDiff, 0) << i;
+    }
+  }
+}
+
 TEST_F(ConvertTest, AMissingFrameIsToldAtItsOwnTurn) {
   WriteFrames(1, 5);
   std::filesystem::remove(Frame(4));
