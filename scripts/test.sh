@@ -26,5 +26,5 @@ run_config() {
 run_config build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
   LSAN_OPTIONS=suppressions="$PWD/tests/lsan.supp" \
-  run_config build-asan -DCMAKE_BUILD_TYPE=Debug -DTGA2AVI_SANITIZE=ON -DTGA2AVI_BUILD_APP=OFF
+  run_config build-asan -DCMAKE_BUILD_TYPE=Debug -DTGA2AVI_SANITIZE=ON
 exit $status
