@@ -105,4 +105,23 @@ std::optional<FrameRead> FrameReadAhead::Take(const std::string& path, bool bMat
   return read;
 }
 
-void FrameReadAhead::Abandon() { m_pending.clear(); }
+FrameReadAhead::~FrameReadAhead() {
+  Abandon();
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+  for (const std::shared_ptr<Slot>& slot : m_abandoned) {
+    std::unique_lock<std::mutex> lock(slot->mutex);
+    if (!slot->finished.wait_until(lock, deadline, [&slot] { return slot->done; })) break;
+  }
+}
+
+void FrameReadAhead::Abandon() {
+  for (Pending& pending : m_pending) m_abandoned.push_back(std::move(pending.slot));
+  m_pending.clear();
+  // Keep only those still reading.
+  m_abandoned.erase(std::remove_if(m_abandoned.begin(), m_abandoned.end(),
+                                   [](const std::shared_ptr<Slot>& slot) {
+                                     std::lock_guard<std::mutex> lock(slot->mutex);
+                                     return slot->done;
+                                   }),
+                    m_abandoned.end());
+}

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "frames/frame_buffer.h"
 
@@ -53,7 +54,9 @@ class FrameReadAhead {
 
   FrameReadAhead();
   explicit FrameReadAhead(Reader reader);
-  ~FrameReadAhead() { Abandon(); }
+  /// Gives reads still going on a moment to finish, so that none outlives the library it
+  /// reads with; one that hangs is left behind.
+  ~FrameReadAhead();
   FrameReadAhead(const FrameReadAhead&) = delete;
   FrameReadAhead& operator=(const FrameReadAhead&) = delete;
 
@@ -86,4 +89,5 @@ class FrameReadAhead {
   };
   Reader m_reader;
   std::deque<Pending> m_pending;
+  std::vector<std::shared_ptr<Slot>> m_abandoned;  // dropped while their read went on
 };
