@@ -11,20 +11,16 @@ bool CConverterDlg::LoadFrame(CString strFrameFile, bool bMatte) {
 
   // Every frame is read on a thread of its own (most were started ahead of their turn), so
   // that a read that hangs cannot hold the window: Escape still ends the wait.
-  const auto escape = [] { return GetAsyncKeyState(VK_ESCAPE) != 0; };
-  std::optional<FrameRead> read = m_readAhead.Take(strFrameFile.str(), bMatte, escape);
-  if (!read) {
-    m_readAhead.Start(strFrameFile.str(), bMatte);
-    read = m_readAhead.Take(strFrameFile.str(), bMatte, escape);
-  }
+  const FrameRead read = m_readAhead.Read(
+      strFrameFile.str(), bMatte, [] { return GetAsyncKeyState(VK_ESCAPE) != 0; });
 
-  if (read->status == FrameRead::Status::kStopped) {
+  if (read.status == FrameRead::Status::kStopped) {
     m_bLoadStopped = true;
     return false;
   }
   // Its image, and its buffer when there is one, become ours.
-  m_image = read->image;
-  switch (read->status) {
+  m_image = read.image;
+  switch (read.status) {
     case FrameRead::Status::kStopped:
     case FrameRead::Status::kOpenFailed:
     case FrameRead::Status::kTooLarge:
@@ -38,10 +34,10 @@ bool CConverterDlg::LoadFrame(CString strFrameFile, bool bMatte) {
     case FrameRead::Status::kOk:
       break;
   }
-  m_blob = read->blob;
+  m_blob = read.blob;
   m_pFrameData = static_cast<BYTE*>(const_cast<void*>(m_blob.data()));
-  m_nFrameWidth = read->size.width;
-  m_nFrameHeight = read->size.height;
+  m_nFrameWidth = read.size.width;
+  m_nFrameHeight = read.size.height;
   return true;
 }
 

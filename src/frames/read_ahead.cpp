@@ -105,6 +105,14 @@ std::optional<FrameRead> FrameReadAhead::Take(const std::string& path, bool bMat
   return read;
 }
 
+FrameRead FrameReadAhead::Read(const std::string& path, bool bMatte,
+                               const StopCheck& stopRequested) {
+  if (std::optional<FrameRead> read = Take(path, bMatte, stopRequested)) return std::move(*read);
+  Abandon();
+  Start(path, bMatte);
+  return *Take(path, bMatte, stopRequested);
+}
+
 FrameReadAhead::~FrameReadAhead() {
   Abandon();
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);

@@ -72,6 +72,10 @@ class FrameReadAhead {
   std::optional<FrameRead> Take(const std::string& path, bool bMatte,
                                 const StopCheck& stopRequested = {});
 
+  /// The frame path as bMatte asks: the read already started for it when it is the oldest,
+  /// else a read started now (after dropping the others); waited for as Take does.
+  FrameRead Read(const std::string& path, bool bMatte, const StopCheck& stopRequested = {});
+
   /// Drops every pending read at once; reads still going on finish on their own threads.
   void Abandon();
 

@@ -69,18 +69,17 @@ void CConverterDlg::OnConvert() {
   // is created.
   job.frameFile = FrameFileName(job.first, job.digitWidth, job.first.number);
   m_image = NewMagickImage();
-  m_readAhead.Start(job.frameFile.str(), false);
-  const std::optional<FrameRead> first = m_readAhead.Take(
+  const FrameRead firstFrame = m_readAhead.Read(
       job.frameFile.str(), false, [] { return GetAsyncKeyState(VK_ESCAPE) != 0; });
-  if (first->status == FrameRead::Status::kStopped) return;
-  m_image = first->image;
-  const FrameSize size = first->size;
+  if (firstFrame.status == FrameRead::Status::kStopped) return;
+  m_image = firstFrame.image;
+  const FrameSize size = firstFrame.size;
   const std::optional<FrameGeometry> geometry =
-      first->status == FrameRead::Status::kOk ? MakeFrameGeometry(size.width, size.height)
+      firstFrame.status == FrameRead::Status::kOk ? MakeFrameGeometry(size.width, size.height)
                                               : std::nullopt;
   if (!geometry) {
     CString text;
-    if (first->status == FrameRead::Status::kTooLarge) {
+    if (firstFrame.status == FrameRead::Status::kTooLarge) {
       text.Format("Frame too large to convert: %s (%d x %d)", job.frameFile.GetString(),
                   size.width, size.height);
     } else {
