@@ -259,6 +259,29 @@ TEST_F(TargaFrameTest, FollowsRunsThatCrossRowsAndIgnoresWhatFollowsThePixels) {
             Bytes({80, 80, 80, 96, 80, 80, 80, 96, 80, 80, 80, 96, 112, 112, 112, 128}));
 }
 
+TEST_F(TargaFrameTest, IgnoresTheColourMapFieldsOfAFileWithoutAMap) {
+  // Found by the differential fuzzer: 1 × 259, 16-bit run-length pixels, no alpha bits declared,
+  // colour map type 0 but a map entry size of 32. The library then takes the top bit for alpha;
+  // without a map the field means nothing, and the frame is opaque.
+  const std::string found(
+      "\x00\x00\x0a\x00\x00\x00\x00\x20\x2d\x26\x3e\x00\x01\x00\x03\x01\x10\x00\xc0\x04"
+      "\xc0\xc4\xc4\x04\x00\x00\x02\x00\x00\x00\xfa\xff\x00\x00\x00\x00\x05\x00\x03\x18"
+      "\xc8\x28\xcc\xbc\x00\xd1\xd0\x00\x10\x01\xc0\x00\x04\x02\x06\xc4",
+      56);
+  EXPECT_EQ(DirectBytes(found, true, {1, 259}), Bytes(259 * 4, 255));
+
+  TgaPicture pic(3, 2, {Expand5(3), Expand5(30), Expand5(17), 0});
+  pic.At(1, 1).a = 255;
+  TgaOptions options{TgaKind::kTrueColor, 16, true};
+  options.alphaBits = 0;
+  std::string file = EncodeTga(pic, options);
+  file[7] = 32;  // map entry size
+  file[3] = 9;   // first map entry
+  for (bool matte : {false, true}) {
+    EXPECT_EQ(DirectBytes(file, matte, {3, 2}), FrameBufferOf(Seen(pic, Alpha::kOpaque), matte));
+  }
+}
+
 TEST_F(TargaFrameTest, AnExtensionAreaSaysWhetherAlphaCounts) {
   TgaPicture mixed(5, 2, {10, 20, 30, 200});
   mixed.At(1, 0).a = 0;
