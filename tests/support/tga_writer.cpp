@@ -14,7 +14,7 @@ void PutWord(std::string& out, int value) {
   out.push_back(static_cast<char>((value >> 8) & 0xFF));
 }
 
-struct MapSpec {
+struct MapFields {
   int type = 0;  // colour map type: 1 when the file carries a map
   int first = 0;
   int length = 0;
@@ -22,7 +22,7 @@ struct MapSpec {
 };
 
 std::string Header(int imageType, int width, int height, int bits, int descriptor,
-                   const MapSpec& map, size_t idLength) {
+                   const MapFields& map, size_t idLength) {
   std::string h;
   h.push_back(static_cast<char>(idLength));
   h.push_back(static_cast<char>(map.type));
@@ -137,7 +137,7 @@ std::string EncodeTga(const TgaPicture& pic, const TgaOptions& options) {
 
   int imageType = 2;
   int pixelBits = options.bits;
-  MapSpec map;
+  MapFields map;
   int defaultAlphaBits = options.bits == 32 ? 8 : options.bits == 16 ? 1 : 0;
   switch (options.kind) {
     case TgaKind::kTrueColor:
