@@ -12,13 +12,22 @@
 
 FrameRead::Status ReadFrameInto(Magick::Image& image, Magick::Blob& blob, FrameSize* size,
                                 const std::string& path, bool bMatte) {
+  // A Targa file is ours alone to read: handed to the library, a damaged one could be read by
+  // whichever coder its bytes resemble.
   try {
-    if (ReadPlainTarga(path, bMatte, blob, size)) {
-      image = Magick::Image();  // nothing read through the library
-      return FrameRead::Status::kOk;
+    switch (ReadTargaFrame(path, bMatte, blob, size)) {
+      case TargaRead::kRead:
+        image = Magick::Image();  // nothing read through the library
+        return FrameRead::Status::kOk;
+      case TargaRead::kUnreadable:
+        image = Magick::Image();
+        return FrameRead::Status::kOpenFailed;
+      case TargaRead::kNotTarga:
+        break;
     }
   } catch (...) {
-    // No memory for the buffer: the library's reader will say so in its own way.
+    image = Magick::Image();  // no memory for the frame buffer
+    return FrameRead::Status::kOpenFailed;
   }
   if (!ReadFrameImage(image, path)) {
     // A header that promised too many pixels leaves its size in the image, for the message.

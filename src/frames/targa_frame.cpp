@@ -1,8 +1,10 @@
 #include "frames/targa_frame.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "frames/frame_memory.h"
@@ -11,19 +13,63 @@
 namespace {
 
 constexpr std::size_t kHeaderBytes = 18;
+constexpr std::size_t kFooterBytes = 26;
+constexpr std::size_t kExtensionBytes = 495;        // a Targa 2.0 extension area, its size first
+constexpr char kSignature[] = "TRUEVISION-XFILE.";  // the footer's last 18 bytes, with the zero
+constexpr std::size_t kMostPixelsAPacket = 128;
 
-// What the 18-byte header says, for the files this reader takes.
-struct PlainTarga {
-  std::size_t idBytes = 0;
+// How one stored pixel holds its colour.
+enum class Pixel {
+  kBgra32,       // blue, green, red, alpha
+  kBgr24,        // blue, green, red
+  kRgb555,       // a little-endian word: blue, green, red in 5 bits each, an attribute bit on top
+  kGrey8,        // grey
+  kGreyAlpha16,  // grey, alpha
+  kIndex8,       // an index into the colour map
+  kIndex16,      // a little-endian index into the colour map
+};
+
+constexpr std::size_t BytesOf(Pixel pixel) {
+  switch (pixel) {
+    case Pixel::kBgra32:
+      return 4;
+    case Pixel::kBgr24:
+      return 3;
+    case Pixel::kGrey8:
+    case Pixel::kIndex8:
+      return 1;
+    case Pixel::kRgb555:
+    case Pixel::kGreyAlpha16:
+    case Pixel::kIndex16:
+      break;
+  }
+  return 2;
+}
+
+// What the 18-byte header says.
+struct TargaLayout {
+  Pixel pixel = Pixel::kBgra32;
+  std::size_t pixelBytes = 4;
   bool rle = false;
-  std::size_t pixelBytes = 0;  // 3 or 4
   std::size_t width = 0;
   std::size_t height = 0;
-  bool topFirst = false;  // the first stored row is the top of the picture
-  bool mirrored = false;  // each stored row runs from the right edge to the left
+  bool topFirst = false;        // the first stored row is the top of the picture
+  bool mirrored = false;        // each stored row runs from the right edge to the left
+  bool interleaved = false;     // rows stored two or four ways interleaved
+  bool attributeAlpha = false;  // the top bit of a 5-5-5 pixel or map entry is its alpha
+  std::size_t idBytes = 0;
+  // The colour map, used by indexed pixels and skipped by the others.
+  bool hasMap = false;
+  std::size_t mapFirst = 0;  // the index of its first entry
+  std::size_t mapLength = 0;
+  std::size_t mapEntryBytes = 0;
+  unsigned mapEntryBits = 0;
 };
 
 unsigned Little16(const unsigned char* p) { return p[0] | unsigned(p[1]) << 8; }
+std::uint32_t Little32(const unsigned char* p) {
+  return Little16(p) | std::uint32_t(Little16(p + 2)) << 16;
+}
 
 bool EndsWithTga(const std::string& path) {
   if (path.size() < 4) return false;
@@ -32,8 +78,8 @@ bool EndsWithTga(const std::string& path) {
          (ext[3] | 0x20) == 'a';
 }
 
-// Within what ImageMagick would agree to decode, so that a file it refuses is refused here
-// with its message.
+// Within what ImageMagick would agree to decode: the frame limits are the same whichever reader
+// a file meets.
 bool WithinMagickLimits(std::size_t width, std::size_t height) {
   using MagickCore::GetMagickResourceLimit;
   return width <= GetMagickResourceLimit(MagickCore::WidthResource) &&
@@ -41,45 +87,205 @@ bool WithinMagickLimits(std::size_t width, std::size_t height) {
          width * height <= GetMagickResourceLimit(MagickCore::AreaResource);
 }
 
-bool ParseHeader(const unsigned char* h, PlainTarga* t) {
-  const unsigned colorMapType = h[1];
+// False when the header is not a Targa header at all: a map type, image type, pixel size or map
+// entry size the format does not have, or indexed pixels without a map.
+bool ParseHeader(const unsigned char* h, TargaLayout* t) {
+  const unsigned mapType = h[1];
   const unsigned imageType = h[2];
   const unsigned bits = h[16];
   const unsigned descriptor = h[17];
-  // True colour without a colour map, 24 or 32 bits, rows not interleaved.
-  if (colorMapType != 0 || (imageType != 2 && imageType != 10)) return false;
-  if ((bits != 24 && bits != 32) || (descriptor & 0xC0) != 0) return false;
+  if (mapType > 1) return false;
+  t->hasMap = mapType == 1;
+  if (t->hasMap) {
+    t->mapFirst = Little16(h + 3);
+    t->mapLength = Little16(h + 5);
+    t->mapEntryBits = h[7];
+    if (t->mapEntryBits != 15 && t->mapEntryBits != 16 && t->mapEntryBits != 24 &&
+        t->mapEntryBits != 32) {
+      return false;
+    }
+    t->mapEntryBytes = (t->mapEntryBits + 7) / 8;
+  }
+  switch (imageType) {
+    case 1:
+    case 9:  // colour-mapped
+      if (!t->hasMap || (bits != 8 && bits != 16)) return false;
+      t->pixel = bits == 8 ? Pixel::kIndex8 : Pixel::kIndex16;
+      break;
+    case 2:
+    case 10:  // true colour
+      if (bits == 15 || bits == 16) {
+        t->pixel = Pixel::kRgb555;
+      } else if (bits == 24 || bits == 32) {
+        t->pixel = bits == 24 ? Pixel::kBgr24 : Pixel::kBgra32;
+      } else {
+        return false;
+      }
+      break;
+    case 3:
+    case 11:  // grey
+      if (bits != 8 && bits != 16) return false;
+      t->pixel = bits == 8 ? Pixel::kGrey8 : Pixel::kGreyAlpha16;
+      break;
+    default:
+      return false;
+  }
+  t->pixelBytes = BytesOf(t->pixel);
+  t->rle = imageType >= 9;
   t->idBytes = h[0];
-  t->rle = imageType == 10;
-  t->pixelBytes = bits / 8;
   t->width = Little16(h + 12);
   t->height = Little16(h + 14);
+  t->attributeAlpha = (descriptor & 0x0F) == 1;
   t->mirrored = (descriptor & 0x10) != 0;
   t->topFirst = (descriptor & 0x20) != 0;
-  return FrameByteCount(t->width, t->height) >= 0 && WithinMagickLimits(t->width, t->height);
+  t->interleaved = (descriptor & 0xC0) != 0;
+  return true;
 }
 
-// Turns one stored row (pixelBytes a pixel, blue green red [alpha]) into one row of the frame
-// buffer: blue green red alpha, or the alpha four times for the matte. 24-bit pixels are opaque.
-void ConvertRow(const unsigned char* in, std::size_t pixelBytes, std::size_t width, bool mirrored,
-                bool matte, unsigned char* out) {
-  if (!mirrored && !matte && pixelBytes == 4) {
-    std::memcpy(out, in, width * 4);
-    return;
+// The alpha type of the file's Targa 2.0 extension area, when it has one: a footer that ends in
+// the signature and points at an area between the header and itself that says it is 495 bytes.
+std::optional<unsigned> ExtensionAlphaType(CFile& file, std::uint64_t length) {
+  if (length < kHeaderBytes + kFooterBytes) return std::nullopt;
+  const std::uint64_t footerAt = length - kFooterBytes;
+  unsigned char footer[kFooterBytes];
+  if (file.Seek(static_cast<std::int64_t>(footerAt), CFile::begin) == CFile::kFailed ||
+      file.Read(footer, sizeof footer) != sizeof footer ||
+      std::memcmp(footer + 8, kSignature, sizeof kSignature) != 0) {
+    return std::nullopt;
   }
-  for (std::size_t x = 0; x < width; ++x) {
-    const unsigned char* p = in + (mirrored ? width - 1 - x : x) * pixelBytes;
-    unsigned char* q = out + x * 4;
-    const unsigned char alpha = pixelBytes == 4 ? p[3] : 255;
-    if (matte) {
-      q[0] = q[1] = q[2] = q[3] = alpha;
+  const std::uint64_t areaAt = Little32(footer);
+  if (areaAt < kHeaderBytes || areaAt > footerAt || footerAt - areaAt < kExtensionBytes) {
+    return std::nullopt;
+  }
+  unsigned char area[kExtensionBytes];
+  if (file.Seek(static_cast<std::int64_t>(areaAt), CFile::begin) == CFile::kFailed ||
+      file.Read(area, sizeof area) != sizeof area || Little16(area) != kExtensionBytes) {
+    return std::nullopt;
+  }
+  return area[kExtensionBytes - 1];
+}
+
+// A pixel as the frame buffer's video bytes hold it: blue in the low byte, alpha in the high.
+constexpr std::uint32_t Bgra(unsigned b, unsigned g, unsigned r, unsigned a) {
+  return b | g << 8 | r << 16 | std::uint32_t(a) << 24;
+}
+
+// The 8-bit sample each 5-bit one stands for, in proportion and rounded (the library's values).
+constexpr std::array<unsigned char, 32> kFromFiveBits = [] {
+  std::array<unsigned char, 32> table{};
+  for (unsigned v = 0; v < 32; ++v) table[v] = static_cast<unsigned char>((v * 255 + 15) / 31);
+  return table;
+}();
+
+inline std::uint32_t FromRgb555(unsigned word, bool attributeAlpha) {
+  const unsigned alpha = !attributeAlpha || (word & 0x8000) != 0 ? 255 : 0;
+  return Bgra(kFromFiveBits[word & 31], kFromFiveBits[(word >> 5) & 31],
+              kFromFiveBits[(word >> 10) & 31], alpha);
+}
+
+// What a row needs besides its bytes: the attribute bit's meaning and the colour map.
+struct PixelContext {
+  bool attributeAlpha = false;
+  const std::uint32_t* map = nullptr;
+  std::size_t mapFirst = 0;
+  std::size_t mapLength = 0;
+};
+
+// One stored pixel as Bgra; false for an index outside the colour map.
+template <Pixel kPixel>
+inline bool DecodePixel(const unsigned char* p, const PixelContext& c, std::uint32_t* bgra) {
+  if constexpr (kPixel == Pixel::kBgra32) {
+    *bgra = Bgra(p[0], p[1], p[2], p[3]);
+  } else if constexpr (kPixel == Pixel::kBgr24) {
+    *bgra = Bgra(p[0], p[1], p[2], 255);
+  } else if constexpr (kPixel == Pixel::kRgb555) {
+    *bgra = FromRgb555(Little16(p), c.attributeAlpha);
+  } else if constexpr (kPixel == Pixel::kGrey8) {
+    *bgra = Bgra(p[0], p[0], p[0], 255);
+  } else if constexpr (kPixel == Pixel::kGreyAlpha16) {
+    *bgra = Bgra(p[0], p[0], p[0], p[1]);
+  } else {
+    const std::size_t index = kPixel == Pixel::kIndex8 ? p[0] : Little16(p);
+    // Below the first entry the difference wraps past the map's length too.
+    const std::size_t entry = index - c.mapFirst;
+    if (entry >= c.mapLength) return false;
+    *bgra = c.map[entry];
+  }
+  return true;
+}
+
+// Turns one stored row into one row of the frame buffer: blue green red alpha, or the alpha four
+// times for the matte. False when a pixel is an index outside the colour map.
+template <Pixel kPixel, bool kMatte, bool kMirrored>
+bool ConvertRow(const unsigned char* in, std::size_t width, const PixelContext& c,
+                unsigned char* out) {
+  constexpr std::size_t kBytes = BytesOf(kPixel);
+  if constexpr (kPixel == Pixel::kBgra32 && !kMatte && !kMirrored) {
+    std::memcpy(out, in, width * 4);
+    return true;
+  }
+  for (std::size_t x = 0; x < width; ++x, out += 4) {
+    std::uint32_t v;
+    if (!DecodePixel<kPixel>(in + (kMirrored ? width - 1 - x : x) * kBytes, c, &v)) return false;
+    if (kMatte) {
+      out[0] = out[1] = out[2] = out[3] = static_cast<unsigned char>(v >> 24);
     } else {
-      q[0] = p[0];
-      q[1] = p[1];
-      q[2] = p[2];
-      q[3] = alpha;
+      out[0] = static_cast<unsigned char>(v);
+      out[1] = static_cast<unsigned char>(v >> 8);
+      out[2] = static_cast<unsigned char>(v >> 16);
+      out[3] = static_cast<unsigned char>(v >> 24);
     }
   }
+  return true;
+}
+
+using RowConverter = bool (*)(const unsigned char*, std::size_t, const PixelContext&,
+                              unsigned char*);
+
+template <Pixel kPixel>
+RowConverter PickConverter(bool matte, bool mirrored) {
+  if (matte) return mirrored ? ConvertRow<kPixel, true, true> : ConvertRow<kPixel, true, false>;
+  return mirrored ? ConvertRow<kPixel, false, true> : ConvertRow<kPixel, false, false>;
+}
+
+RowConverter PickConverter(Pixel pixel, bool matte, bool mirrored) {
+  switch (pixel) {
+    case Pixel::kBgra32:
+      return PickConverter<Pixel::kBgra32>(matte, mirrored);
+    case Pixel::kBgr24:
+      return PickConverter<Pixel::kBgr24>(matte, mirrored);
+    case Pixel::kRgb555:
+      return PickConverter<Pixel::kRgb555>(matte, mirrored);
+    case Pixel::kGrey8:
+      return PickConverter<Pixel::kGrey8>(matte, mirrored);
+    case Pixel::kGreyAlpha16:
+      return PickConverter<Pixel::kGreyAlpha16>(matte, mirrored);
+    case Pixel::kIndex8:
+      return PickConverter<Pixel::kIndex8>(matte, mirrored);
+    case Pixel::kIndex16:
+      break;
+  }
+  return PickConverter<Pixel::kIndex16>(matte, mirrored);
+}
+
+// The colour map's entries as Bgra.
+std::vector<std::uint32_t> DecodeMap(const unsigned char* in, const TargaLayout& t) {
+  std::vector<std::uint32_t> map(t.mapLength);
+  for (std::uint32_t& entry : map) {
+    switch (t.mapEntryBits) {
+      case 32:
+        entry = Bgra(in[0], in[1], in[2], in[3]);
+        break;
+      case 24:
+        entry = Bgra(in[0], in[1], in[2], 255);
+        break;
+      default:  // 15 or 16
+        entry = FromRgb555(Little16(in), t.attributeAlpha);
+        break;
+    }
+    in += t.mapEntryBytes;
+  }
+  return map;
 }
 
 // A run-length packet may run on past the end of a row: what it still owes the next one.
@@ -91,7 +297,6 @@ struct RunState {
 
 // Decodes packets from [*in, end) into count pixels at out, moving *in past what it used.
 // False when the data ends first.
-
 bool DecodeRun(const unsigned char** in, const unsigned char* end, std::size_t pixelBytes,
                std::size_t count, RunState* state, unsigned char* out) {
   const unsigned char* p = *in;
@@ -124,42 +329,100 @@ bool DecodeRun(const unsigned char** in, const unsigned char* end, std::size_t p
   return true;
 }
 
+// Alpha types 0 and 1 say the file has no alpha to use; 2 says keep it, but a file that says 2
+// and holds 0 everywhere (Truevision's own samples do) means no alpha either.
+void ApplyAlphaType(unsigned alphaType, bool matte, unsigned char* frame, std::size_t bytes) {
+  if (alphaType > 2) return;
+  const std::size_t first = matte ? 0 : 3;
+  const std::size_t step = matte ? 1 : 4;
+  if (alphaType == 2) {
+    for (std::size_t i = first; i < bytes; i += step) {
+      if (frame[i] != 0) return;
+    }
+  }
+  if (matte) {
+    std::memset(frame, 255, bytes);
+  } else {
+    for (std::size_t i = 3; i < bytes; i += 4) frame[i] = 255;
+  }
+}
+
 }  // namespace
 
-bool ReadPlainTarga(const std::string& path, bool bMatte, Magick::Blob& blob, FrameSize* size) {
-  if (!EndsWithTga(path)) return false;
+TargaRead ReadTargaFrame(const std::string& path, bool bMatte, Magick::Blob& blob,
+                         FrameSize* size) {
+  if (!EndsWithTga(path)) return TargaRead::kNotTarga;
   EnsureMagickReady();
   CFile file;
-  unsigned char header[kHeaderBytes];
-  PlainTarga t;
-  if (!file.Open(path.c_str(), CFile::modeRead | CFile::shareDenyWrite | CFile::modeNoTruncate) ||
-      file.Read(header, sizeof header) != sizeof header || !ParseHeader(header, &t) ||
-      file.Seek(static_cast<std::int64_t>(t.idBytes), CFile::current) == CFile::kFailed) {
-    return false;
+  if (!file.Open(path.c_str(), CFile::modeRead | CFile::shareDenyWrite | CFile::modeNoTruncate)) {
+    return TargaRead::kUnreadable;
   }
+  unsigned char header[kHeaderBytes];
+  TargaLayout t;
+  if (file.Read(header, sizeof header) != sizeof header || !ParseHeader(header, &t)) {
+    return TargaRead::kNotTarga;
+  }
+  if (t.interleaved || FrameByteCount(t.width, t.height) < 0 ||
+      !WithinMagickLimits(t.width, t.height)) {
+    return TargaRead::kUnreadable;
+  }
+
+  // Whatever the header declares must be in the file before a frame-sized block is reserved:
+  // raw pixels all of them, run-length data at least one packet (a count byte and a pixel) for
+  // every 128 pixels.
   const std::uint64_t length = file.GetLength();
-  const std::uint64_t position = file.GetPosition();
-  if (length == CFile::kFailed || position == CFile::kFailed || position > length) return false;
-  const std::uint64_t available = length - position;
+  const std::uint64_t mapAt = kHeaderBytes + t.idBytes;
+  const std::uint64_t mapBytes = t.hasMap ? t.mapLength * t.mapEntryBytes : 0;
+  const std::uint64_t dataAt = mapAt + mapBytes;
+  const std::size_t pixels = t.width * t.height;
+  const std::size_t rawBytes = pixels * t.pixelBytes;
+  const std::uint64_t leastData =
+      t.rle ? (pixels + kMostPixelsAPacket - 1) / kMostPixelsAPacket * (1 + t.pixelBytes)
+            : rawBytes;
+  if (length == CFile::kFailed || length < dataAt || length - dataAt < leastData) {
+    return TargaRead::kUnreadable;
+  }
+  const std::optional<unsigned> alphaType = ExtensionAlphaType(file, length);
+
+  PixelContext context;
+  context.attributeAlpha = t.attributeAlpha;
+  std::vector<std::uint32_t> map;
+  if (t.pixel == Pixel::kIndex8 || t.pixel == Pixel::kIndex16) {
+    std::vector<unsigned char> stored(static_cast<std::size_t>(mapBytes));
+    if (file.Seek(static_cast<std::int64_t>(mapAt), CFile::begin) == CFile::kFailed ||
+        file.Read(stored.data(), static_cast<UINT>(mapBytes)) != mapBytes) {
+      return TargaRead::kUnreadable;
+    }
+    map = DecodeMap(stored.data(), t);
+    context.map = map.data();
+    context.mapFirst = t.mapFirst;
+    context.mapLength = map.size();
+  }
+  if (file.Seek(static_cast<std::int64_t>(dataAt), CFile::begin) == CFile::kFailed) {
+    return TargaRead::kUnreadable;
+  }
 
   const std::size_t width = t.width;
   const std::size_t height = t.height;
-  const std::size_t storedRow = width * t.pixelBytes;
-  const std::size_t frameBytes = width * height * 4;
-  // Raw pixels are read exactly; run-length data is at most one packet byte a pixel more.
-  const std::size_t wanted = t.rle ? static_cast<std::size_t>(std::min<std::uint64_t>(
-                                         available, height * (storedRow + width)))
-                                   : height * storedRow;
-  if (available < wanted) return false;
-
+  const std::size_t frameBytes = pixels * 4;
   MagickBytes frame = AcquireMagickBytes(frameBytes);
-  // The frame buffer runs bottom-up, as a bottom-left file stores it: such a file's 32-bit
+  // The frame buffer runs bottom-up, as a bottom-left file stores it: such a file's raw 32-bit
   // pixels are the video buffer as they stand.
-  if (!t.rle && !t.topFirst && !t.mirrored && !bMatte && t.pixelBytes == 4) {
-    if (file.Read(frame.get(), static_cast<UINT>(frameBytes)) != frameBytes) return false;
+  if (!t.rle && t.pixel == Pixel::kBgra32 && !t.topFirst && !t.mirrored && !bMatte) {
+    if (file.Read(frame.get(), static_cast<UINT>(frameBytes)) != frameBytes) {
+      return TargaRead::kUnreadable;
+    }
   } else {
-    MagickBytes stored = AcquireMagickBytes(std::max<std::size_t>(wanted, 1));
-    if (file.Read(stored.get(), static_cast<UINT>(wanted)) != wanted) return false;
+    // Raw pixels are read exactly; run-length data is at most one packet byte a pixel more.
+    const std::size_t wanted = t.rle ? static_cast<std::size_t>(std::min<std::uint64_t>(
+                                           length - dataAt, pixels * (1 + t.pixelBytes)))
+                                     : rawBytes;
+    MagickBytes stored = AcquireMagickBytes(wanted);
+    if (file.Read(stored.get(), static_cast<UINT>(wanted)) != wanted) {
+      return TargaRead::kUnreadable;
+    }
+    const RowConverter convert = PickConverter(t.pixel, bMatte, t.mirrored);
+    const std::size_t storedRow = width * t.pixelBytes;
     const unsigned char* in = stored.get();
     const unsigned char* const end = in + wanted;
     std::vector<unsigned char> row(t.rle ? storedRow : 0);
@@ -167,18 +430,23 @@ bool ReadPlainTarga(const std::string& path, bool bMatte, Magick::Blob& blob, Fr
     for (std::size_t r = 0; r < height; ++r) {
       const unsigned char* rowIn = in;
       if (t.rle) {
-        if (!DecodeRun(&in, end, t.pixelBytes, width, &run, row.data())) return false;
+        if (!DecodeRun(&in, end, t.pixelBytes, width, &run, row.data())) {
+          return TargaRead::kUnreadable;
+        }
         rowIn = row.data();
       } else {
         in += storedRow;
       }
       const std::size_t target = t.topFirst ? height - 1 - r : r;
-      ConvertRow(rowIn, t.pixelBytes, width, t.mirrored, bMatte, frame.get() + target * width * 4);
+      if (!convert(rowIn, width, context, frame.get() + target * width * 4)) {
+        return TargaRead::kUnreadable;
+      }
     }
   }
+  if (alphaType) ApplyAlphaType(*alphaType, bMatte, frame.get(), frameBytes);
 
   blob.updateNoCopy(frame.release(), frameBytes, Magick::Blob::MallocAllocator);
   size->width = static_cast<int>(width);
   size->height = static_cast<int>(height);
-  return true;
+  return TargaRead::kRead;
 }

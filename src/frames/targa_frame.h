@@ -1,9 +1,13 @@
 #pragma once
-// The plain Targa files that most sequences are made of (true colour, 24 or 32 bits a pixel,
-// raw or run-length encoded, from any corner) read straight into a frame buffer. ImageMagick's
-// Targa coder hands its pixels over one at a time and needs several times longer for a 1080p
-// frame than the file takes to read; every other file, and any file this reader is not sure
-// of, still goes through ImageMagick, which also says what is wrong with a bad one.
+// Targa files, in every layout the format has, read straight into a frame buffer: true colour of
+// 15, 16, 24 or 32 bits, grey of 8 bits or 8 bits and 8 of alpha, colour-mapped with 8- or
+// 16-bit indices into a map of 15- to 32-bit entries; raw or run-length encoded; from any corner.
+//
+// A file named .tga whose header is a Targa header is read here and only here. ImageMagick's
+// Targa coder hands its pixels over one at a time (several times the file's own read time for a
+// 1080p frame), misreads grey with alpha, and the library picks its coder by the file's content:
+// a Targa file whose pixels happen to spell another format's signature goes to that format's
+// coder. Every other file still goes through ImageMagick.
 
 #include <Magick++.h>
 
@@ -11,10 +15,26 @@
 
 #include "frames/frame_buffer.h"
 
-/// Reads the file at path into a new frame buffer owned by blob (the matte one when bMatte),
-/// with the bytes ExportFrameBuffer gives for the same file read through ImageMagick, and sets
-/// *size. Returns false, with blob and *size unchanged, when the file is not a whole plain
-/// Targa file named .tga (grey, colour-mapped, 16-bit, interleaved, cut short, missing,
-/// larger than ImageMagick's resource limits allow, ...): the caller then reads it through
-/// ImageMagick. Throws std::bad_alloc when the buffer cannot be had.
-bool ReadPlainTarga(const std::string& path, bool bMatte, Magick::Blob& blob, FrameSize* size);
+/// What ReadTargaFrame made of a file.
+enum class TargaRead {
+  kRead,        ///< the frame buffer is filled
+  kNotTarga,    ///< not named .tga, or no Targa header: the caller asks the library
+  kUnreadable,  ///< a Targa file that cannot be read (missing, cut short, an index outside its
+                ///< colour map, interleaved rows, larger than the frame limits): refused
+};
+
+/// Reads the Targa file at path into a new frame buffer owned by blob (the matte one when
+/// bMatte) and sets *size, when the result is kRead; otherwise blob and *size stay as they were.
+/// ReadTargaFrame("shot0001.tga", false, blob, &size) on a 1920 × 1080 32-bit file gives kRead,
+/// size 1920 × 1080 and 8294400 bytes.
+///
+/// Alpha: 32-bit pixels and 32-bit map entries carry it in their fourth byte, grey with alpha in
+/// its second, 15- and 16-bit pixels and map entries in their top bit when the descriptor
+/// declares one alpha bit; every other layout is opaque. A Targa 2.0 extension area overrides
+/// that: an alpha type of 0 or 1 makes the frame opaque, and so does 2 when every alpha sample is
+/// 0; 3, 4 and anything else keep the alpha as stored. A file without one keeps its alpha as
+/// stored (a frame that is transparent everywhere is a black matte).
+///
+/// The file's length is checked against what its header declares before any frame-sized block
+/// is reserved. Throws std::bad_alloc when the frame buffer cannot be had.
+TargaRead ReadTargaFrame(const std::string& path, bool bMatte, Magick::Blob& blob, FrameSize* size);

@@ -1,0 +1,50 @@
+// Fuzzes ReadTargaFrame, the reader every .tga frame meets first, for both buffers a pass asks
+// for. Whatever the bytes, it must not crash, hang, touch memory outside its blocks or reserve
+// more than the file can fill (the sanitizers and the fuzzer's limits see to those); and what it
+// reads must hang together: the same answer for video and matte, a buffer of exactly
+// width × height × 4 bytes, and a matte that is the video's alpha four times.
+
+#include <Magick++.h>
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "frames/frame_buffer.h"
+#include "frames/targa_frame.h"
+#include "fuzz/fuzz_input.h"
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  EnsureMagickReady();
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string& path = WriteFuzzInput(data, size);
+  Magick::Blob video;
+  Magick::Blob matte;
+  FrameSize videoSize;
+  FrameSize matteSize;
+  const TargaRead videoRead = ReadTargaFrame(path, false, video, &videoSize);
+  const TargaRead matteRead = ReadTargaFrame(path, true, matte, &matteSize);
+  if (videoRead != matteRead) FuzzFailure("the video and the matte read disagree");
+  if (videoRead != TargaRead::kRead) return 0;
+
+  if (videoSize.width != matteSize.width || videoSize.height != matteSize.height) {
+    FuzzFailure("the video and the matte differ in size");
+  }
+  const std::size_t bytes = std::size_t(videoSize.width) * std::size_t(videoSize.height) * 4;
+  if (videoSize.width <= 0 || videoSize.height <= 0 || video.length() != bytes ||
+      matte.length() != bytes) {
+    FuzzFailure("a buffer is not width x height x 4 bytes");
+  }
+  const auto* v = static_cast<const std::uint8_t*>(video.data());
+  const auto* m = static_cast<const std::uint8_t*>(matte.data());
+  for (std::size_t i = 0; i < bytes; i += 4) {
+    const std::uint8_t alpha = v[i + 3];
+    if (m[i] != alpha || m[i + 1] != alpha || m[i + 2] != alpha || m[i + 3] != alpha) {
+      FuzzFailure("the matte is not the video's alpha");
+    }
+  }
+  return 0;
+}
