@@ -22,6 +22,9 @@ FrameRead::Status ReadFrameInto(Magick::Image& image, Magick::Blob& blob, FrameS
       case TargaRead::kUnreadable:
         image = Magick::Image();
         return FrameRead::Status::kOpenFailed;
+      case TargaRead::kTooLarge:
+        image = Magick::Image();
+        return FrameRead::Status::kTooLarge;
       case TargaRead::kNotTarga:
         break;
     }

@@ -28,9 +28,10 @@ struct FrameRead {
 };
 
 /// Reads path into a frame buffer (the matte one when bMatte) owned by blob, setting *size: a
-/// plain Targa file directly (image is then left empty), anything else into image with
-/// ReadFrameImage and out of it with ExportFrameBuffer. The blob is left alone unless the
-/// result is kOk.
+/// .tga file with a Targa header by ReadTargaFrame alone (image is then left empty; a damaged
+/// one is kOpenFailed), anything else into image with ReadFrameImage and out of it with
+/// ExportFrameBuffer. Only a regular file is read. The blob is left alone unless the result is
+/// kOk; *size holds the declared size after kTooLarge.
 FrameRead::Status ReadFrameInto(Magick::Image& image, Magick::Blob& blob, FrameSize* size,
                                 const std::string& path, bool bMatte);
 

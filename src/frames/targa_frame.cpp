@@ -362,9 +362,11 @@ TargaRead ReadTargaFrame(const std::string& path, bool bMatte, Magick::Blob& blo
   if (file.Read(header, sizeof header) != sizeof header || !ParseHeader(header, &t)) {
     return TargaRead::kNotTarga;
   }
-  if (t.interleaved || FrameByteCount(t.width, t.height) < 0 ||
-      !WithinMagickLimits(t.width, t.height)) {
-    return TargaRead::kUnreadable;
+  if (t.interleaved || t.width == 0 || t.height == 0) return TargaRead::kUnreadable;
+  if (FrameByteCount(t.width, t.height) < 0 || !WithinMagickLimits(t.width, t.height)) {
+    size->width = static_cast<int>(t.width);
+    size->height = static_cast<int>(t.height);
+    return TargaRead::kTooLarge;
   }
 
   // Whatever the header declares must be in the file before a frame-sized block is reserved:

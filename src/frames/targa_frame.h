@@ -20,11 +20,14 @@ enum class TargaRead {
   kRead,        ///< the frame buffer is filled
   kNotTarga,    ///< not named .tga, or no Targa header: the caller asks the library
   kUnreadable,  ///< a Targa file that cannot be read (missing, cut short, an index outside its
-                ///< colour map, interleaved rows, larger than the frame limits): refused
+                ///< colour map, interleaved rows): refused
+  kTooLarge,    ///< a Targa header declaring more than the frame limits: refused, with *size
+                ///< set to what it declares
 };
 
 /// Reads the Targa file at path into a new frame buffer owned by blob (the matte one when
-/// bMatte) and sets *size, when the result is kRead; otherwise blob and *size stay as they were.
+/// bMatte) and sets *size, when the result is kRead; otherwise blob stays as it was, and so
+/// does *size unless the result is kTooLarge.
 /// ReadTargaFrame("shot0001.tga", false, blob, &size) on a 1920 × 1080 32-bit file gives kRead,
 /// size 1920 × 1080 and 8294400 bytes.
 ///

@@ -68,7 +68,6 @@ void CConverterDlg::OnConvert() {
   // 32-bit byte count, leaves nothing to size the streams by, so the job ends before anything
   // is created.
   job.frameFile = FrameFileName(job.first, job.digitWidth, job.first.number);
-  m_image = NewMagickImage();
   const FrameRead firstFrame = m_readAhead.Read(
       job.frameFile.str(), false, [] { return GetAsyncKeyState(VK_ESCAPE) != 0; });
   if (firstFrame.status == FrameRead::Status::kStopped) return;
