@@ -4,7 +4,6 @@
 #include "frames/magick_policy.h"
 
 #include <malloc.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -170,9 +169,6 @@ bool ReadFrameImage(Magick::Image& image, const std::string& path) {
   EnsureMagickReady();
   // A library that would not take our limits reads no frame at all.
   if (!g_magickConfined) return false;
-  // Only regular files: the library would wait for ever on a named pipe.
-  struct stat info {};
-  if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
   // The header alone first: a file that claims 65535 × 65535 must not get a pixel cache of
   // tens of gigabytes (in memory or on disk) before it is refused.
   try {

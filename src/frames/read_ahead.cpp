@@ -1,5 +1,7 @@
 #include "frames/read_ahead.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <chrono>
 #include <climits>
@@ -30,6 +32,11 @@ FrameRead::Status ReadFrameInto(Magick::Image& image, Magick::Blob& blob, FrameS
     }
   } catch (...) {
     image = Magick::Image();  // no memory for the frame buffer
+    return FrameRead::Status::kOpenFailed;
+  }
+  // Only regular files: the library would wait for ever on a named pipe.
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
     return FrameRead::Status::kOpenFailed;
   }
   if (!ReadFrameImage(image, path)) {

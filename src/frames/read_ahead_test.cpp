@@ -5,6 +5,7 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdint>
 #include <cstring>
@@ -107,6 +108,22 @@ TEST_F(ReadAheadTest, AKeptCopyOfTheBufferSurvivesLaterFramesReadAhead) {
   for (int n = 2; n <= 4; ++n) dlg.ReadAhead(Frame(n).c_str(), false);
   for (int n = 2; n <= 4; ++n) ASSERT_TRUE(dlg.LoadFrame(Frame(n).c_str(), false));
   EXPECT_EQ(0, std::memcmp(kept.data(), before.data(), before.size()));
+}
+
+TEST_F(ReadAheadTest, ANamedPipeOrAFolderIsRefusedAtOnce) {
+  // Opening a named pipe for reading waits for a writer; neither reader may ever do that.
+  for (const char* name : {"pipe0002.tga", "pipe0002.png", "folder0002.tga"}) {
+    SCOPED_TRACE(name);
+    const std::string path = dir.File(name);
+    if (std::string(name).rfind("folder", 0) == 0) {
+      std::filesystem::create_directory(path);
+    } else {
+      ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    }
+    for (bool matte : {false, true}) {
+      EXPECT_EQ(ReadFrame(path, matte).status, FrameRead::Status::kOpenFailed);
+    }
+  }
 }
 
 // A read that hangs until the test lets it go, as a file on a server that went away does.
