@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs every test twice: a plain build and one
-# with AddressSanitizer and UndefinedBehaviorSanitizer. TGA2AVI_QUICK=1 leaves out the tests
-# labelled slow (the large-file ones).
+# with AddressSanitizer and UndefinedBehaviorSanitizer; then runs each fuzz target for a short
+# time. TGA2AVI_QUICK=1 leaves out the tests labelled slow (the large-file ones).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -27,4 +27,6 @@ run_config build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
   LSAN_OPTIONS=suppressions="$PWD/tests/lsan.supp" \
   run_config build-asan -DCMAKE_BUILD_TYPE=Debug -DTGA2AVI_SANITIZE=ON
+# Every fuzz target for a short fixed time (TGA2AVI_FUZZ_SECONDS, 30 by default).
+scripts/fuzz.sh || status=1
 exit $status
