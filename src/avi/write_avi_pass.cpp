@@ -104,6 +104,7 @@ PassOutcome CConverterDlg::WriteAviPass(ConversionJob& job, int nPass) {
 
   FrameSource frames(job.frameByteSize);
   bool stopped = false;
+  bool writeFailed = false;  // "AVI stream write error" has been shown
   const long long first = job.first.number;
   long long readAheadTo = first;  // the last frame number whose read has been started
   // Counted in 64 bits, so that a last frame number of INT_MAX ends the loop.
@@ -143,12 +144,20 @@ PassOutcome CConverterDlg::WriteAviPass(ConversionJob& job, int nPass) {
       MessageBox("AVI stream write error", kConverterCaption, MB_OK);
       job.abort = true;
       stopped = true;
+      writeFailed = true;
       break;
     }
   }
 
   // After Escape or a failed write the frame read ahead is not wanted any more.
   AbandonReadAhead();
+  // The frames written so far become a finished file, on every way out of the loop; a file
+  // that cannot be finished is a write error as well, told once.
+  if (AVIStreamFinish(pCompressed) != 0 && !writeFailed) {
+    MessageBox("AVI stream write error", kConverterCaption, MB_OK);
+    job.abort = true;
+    stopped = true;
+  }
   releaseAll();
   return stopped ? PassOutcome::kStopped : PassOutcome::kFinished;
 }

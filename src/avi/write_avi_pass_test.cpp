@@ -21,6 +21,7 @@
 #include "platform/vfw/vfw_trace.h"
 #include "sequence/sequence_name.h"
 #include "tests/support/avi_reader.h"
+#include "tests/support/file_limits.h"
 #include "tests/support/scripted_chooser.h"
 #include "tests/support/scripted_user.h"
 #include "tests/support/temp_dir.h"
@@ -218,6 +219,8 @@ TEST_F(PassTest, EveryFailureAndStopReleasesInOrder) {
     head.insert(head.end(), tail.begin(), tail.end());
     return head;
   };
+  // Once frames may have been written, the file is finished before anything is released.
+  const std::vector<std::string> kFinished = then({"vfw:AVIStreamFinish compressed"}, kReleased);
   const struct Row {
     const char* what;
     std::string output;
@@ -320,7 +323,7 @@ TEST_F(PassTest, EveryFailureAndStopReleasesInOrder) {
        {"AVI stream write error"},
        then({"status:Saving Video Frame 2", "vfw:AVIStreamWrite compressed 1",
              "box:AVI stream write error"},
-            kReleased),
+            kFinished),
        Disk::kFrames,
        1},
       {"Escape before the third frame",
@@ -332,7 +335,7 @@ TEST_F(PassTest, EveryFailureAndStopReleasesInOrder) {
        3,
        PassOutcome::kStopped,
        {},
-       then({"status:Saving Video Frame 2", "vfw:AVIStreamWrite compressed 1"}, kReleased),
+       then({"status:Saving Video Frame 2", "vfw:AVIStreamWrite compressed 1"}, kFinished),
        Disk::kFrames,
        2},
       {"Escape before the first frame",
@@ -344,7 +347,7 @@ TEST_F(PassTest, EveryFailureAndStopReleasesInOrder) {
        1,
        PassOutcome::kStopped,
        {},
-       then({"vfw:AVIStreamSetFormat compressed"}, kReleased),
+       then({"vfw:AVIStreamSetFormat compressed"}, kFinished),
        Disk::kFrames,
        0},
       {"finished",
@@ -356,7 +359,7 @@ TEST_F(PassTest, EveryFailureAndStopReleasesInOrder) {
        0,
        PassOutcome::kFinished,
        {},
-       then({"status:Saving Video Frame 3", "vfw:AVIStreamWrite compressed 2"}, kReleased),
+       then({"status:Saving Video Frame 3", "vfw:AVIStreamWrite compressed 2"}, kFinished),
        Disk::kFrames,
        3},
   };
@@ -405,9 +408,53 @@ TEST_F(PassTest, EveryFailureAndStopReleasesInOrder) {
         EXPECT_EQ(ReadAll(row.output), "older bytes");
         break;
       case Disk::kFrames:
-        EXPECT_EQ(DecodeAviOrFail(row.output).frames.size(), row.frames);
+        // Finished, stopped or not: a whole file of the frames written.
+        ExpectWholeAvi(row.output,
+                       std::vector<TgaPicture>(pictures.begin(), pictures.begin() + row.frames),
+                       true);
         break;
     }
+  }
+}
+
+// A file that cannot be finished is a write error: told once, also when a write error was
+// told already, and the pass ends as stopped. The last release still finishes the file.
+TEST_F(PassTest, AFailedFinishIsToldOnce) {
+  WriteFrames(1, 3, 16, 8);
+  const struct {
+    const char* what;
+    int failingWrite;  // counted from the compressor choice's one write; 0: none
+    int escapeAtPoll;  // 0: never
+    std::size_t frames;
+  } rows[] = {
+      {"after the last frame", 0, 0, 3},
+      {"after Escape", 0, 2, 1},
+      {"after a failed write", 3, 0, 1},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    CConverterDlg fresh;
+    ScriptedUser person;
+    person.Attach(fresh);
+    ScriptedChooser picker;
+    picker.Pick(kFFV1);
+    FailVfwCall(VfwOp::kFinish);
+    if (row.failingWrite > 0) FailVfwCall(VfwOp::kWrite, row.failingWrite);
+    person.PressEscapeAtPoll(row.escapeAtPoll);
+    job.abort = false;
+    const std::string avi = dir.File("finish.avi");
+    fresh.m_strAviFile = avi.c_str();
+
+    EXPECT_EQ(fresh.WriteAviPass(job, 0), PassOutcome::kStopped);
+
+    ClearVfwFaults();
+    EXPECT_TRUE(job.abort);
+    EXPECT_THAT(person.Texts(), ElementsAre("AVI stream write error"));
+    EXPECT_EQ(person.boxes.at(0).caption, kCaption);
+    EXPECT_EQ(person.boxes.at(0).style, MB_OK);
+    EXPECT_EQ(VfwLiveObjects(), 0);
+    ExpectWholeAvi(avi, std::vector<TgaPicture>(pictures.begin(), pictures.begin() + row.frames),
+                   true);
   }
 }
 
@@ -418,13 +465,14 @@ TEST_F(PassTest, TheMattePassAsksNothingAndFailsAlike) {
   SetVfwTrace(&user.log);
   user.log.clear();
   ASSERT_EQ(Pass(1, dir.File("shot.matte.avi")), PassOutcome::kFinished);
-  EXPECT_THAT(user.log,
-              ElementsAre("vfw:AVIFileInit", "vfw:AVIFileOpenA write", "vfw:AVIFileCreateStreamA",
-                          "vfw:AVIMakeCompressedStream FFV1", "vfw:AVIStreamSetFormat compressed",
-                          "status:Saving Matte Frame 1", "vfw:AVIStreamWrite compressed 0",
-                          "status:Saving Matte Frame 2", "vfw:AVIStreamWrite compressed 1",
-                          "vfw:AVIStreamRelease uncompressed", "vfw:AVIStreamRelease compressed",
-                          "vfw:AVIFileRelease", "vfw:AVIFileExit"));
+  EXPECT_THAT(
+      user.log,
+      ElementsAre("vfw:AVIFileInit", "vfw:AVIFileOpenA write", "vfw:AVIFileCreateStreamA",
+                  "vfw:AVIMakeCompressedStream FFV1", "vfw:AVIStreamSetFormat compressed",
+                  "status:Saving Matte Frame 1", "vfw:AVIStreamWrite compressed 0",
+                  "status:Saving Matte Frame 2", "vfw:AVIStreamWrite compressed 1",
+                  "vfw:AVIStreamFinish compressed", "vfw:AVIStreamRelease uncompressed",
+                  "vfw:AVIStreamRelease compressed", "vfw:AVIFileRelease", "vfw:AVIFileExit"));
   EXPECT_EQ(chooser.calls.size(), 1u);
 
   // The matte file under a regular file: the same message as the video pass.
@@ -449,6 +497,31 @@ TEST_F(PassTest, AFullDiskFailsWithAMessage) {
   EXPECT_EQ(Pass(0, "/dev/full"), PassOutcome::kFailed);
   EXPECT_THAT(user.Texts(), ElementsAre("Failed to set AVI stream format"));
   EXPECT_TRUE(std::filesystem::exists("/dev/full"));
+}
+
+// ---- a disk that fills up -----------------------------------------------------------------
+
+TEST_F(PassTest, AFilledDiskLeavesTheWholeFramesWrittenBeforeIt) {
+  TmpfsMount disk(20 << 20);
+  if (!disk.mounted()) GTEST_SKIP() << disk.why();
+  // 30 frames of 1.2 MB that no codec shrinks: about 16 of them fit.
+  for (int n = 1; n <= 30; ++n) {
+    pictures.push_back(NoisePicture(640, 480, static_cast<unsigned>(n)));
+    WriteTga(Frame(n), pictures.back());
+  }
+  SetJob(Frame(1), Frame(30), 640, 480);
+  chooser.Pick(kFullFramesFourCC);
+  const std::string avi = disk.File("full.avi");
+
+  EXPECT_EQ(Pass(0, avi), PassOutcome::kStopped);
+
+  EXPECT_THAT(user.Texts(), ElementsAre("AVI stream write error"));
+  EXPECT_TRUE(job.abort);
+  // The write that failed is the one after the last status: every frame before it is whole.
+  const std::size_t written = user.Statuses().size() - 1;
+  EXPECT_GT(written, 10u);
+  EXPECT_LT(written, 30u);
+  ExpectWholeAvi(avi, std::vector<TgaPicture>(pictures.begin(), pictures.begin() + written), true);
 }
 
 // ---- frames that did not load -------------------------------------------------------------

@@ -1,6 +1,7 @@
 // The Convert command end to end: a scripted user types the paths, answers the questions and
 // picks a compressor; the real frame loader, AVI writer and FFmpeg's reader do the rest.
 
+#include <Magick++.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -10,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -17,6 +19,7 @@
 #include "platform/vfw/compressor_catalogue.h"
 #include "platform/vfw/vfw_trace.h"
 #include "tests/support/avi_reader.h"
+#include "tests/support/file_limits.h"
 #include "tests/support/scripted_chooser.h"
 #include "tests/support/scripted_user.h"
 #include "tests/support/temp_dir.h"
@@ -46,6 +49,9 @@ class ConvertTest : public ::testing::Test {
       pictures.push_back(picture);
       WriteTga(Frame(n, digits), picture);
     }
+  }
+  std::vector<TgaPicture> FirstPictures(std::size_t count) const {
+    return std::vector<TgaPicture>(pictures.begin(), pictures.begin() + count);
   }
   std::string Frame(int n, int digits = 4) const {
     char name[64];
@@ -285,11 +291,16 @@ TEST_F(ConvertTest, EscapeStopsThePassesAndStillCompletes) {
     EXPECT_THAT(person.Texts(), ElementsAre("AVI File Created"));
     EXPECT_EQ(person.controls[IDC_STATUS], "");
     EXPECT_EQ(person.waitCursor, 0);
-    EXPECT_EQ(DecodeAviOrFail(avi).frames.size(), c.videoFrames);
+    // Each file stopped by Escape is finished, with exactly the frames before the stop.
+    ExpectWholeAvi(avi, FirstPictures(c.videoFrames), true);
     if (c.matteFrames < 0) {
       EXPECT_FALSE(std::filesystem::exists(matte));
     } else {
-      EXPECT_EQ(DecodeAviOrFail(matte).frames.size(), static_cast<std::size_t>(c.matteFrames));
+      std::vector<TgaPicture> mattes;
+      for (const TgaPicture& picture : FirstPictures(c.matteFrames)) {
+        mattes.push_back(MatteOf(picture));
+      }
+      ExpectWholeAvi(matte, mattes, true);
     }
   }
 }
@@ -448,6 +459,76 @@ TEST_F(ConvertTest, WriteErrorInTheMattePassStillCompletes) {
   EXPECT_THAT(user.Texts(), ElementsAre("AVI stream write error", "AVI File Created"));
   EXPECT_EQ(DecodeAviOrFail(dir.File("werr.avi")).frames.size(), 3U);
   EXPECT_EQ(DecodeAviOrFail(dir.File("werr.matte.avi")).frames.size(), 1U);
+  EXPECT_EQ(user.waitCursor, 0);
+  EXPECT_EQ(VfwLiveObjects(), 0);
+}
+
+// A disk that fills up during the video pass (here: the size limit of the process the job runs
+// in). The user hears of it once, the job still completes, no matte file is started, and the
+// video file is whole with every frame before the one that failed.
+TEST_F(ConvertTest, AFullDiskIsToldOnceAndLeavesAWholeFile) {
+  // 640 x 480 noise: 1.2 MB a frame, stored or FFV1 alike.
+  for (int n = 1; n <= 30; ++n) {
+    pictures.push_back(NoisePicture(640, 480, static_cast<unsigned>(n)));
+    WriteTga(Frame(n), pictures.back());
+  }
+  const struct {
+    const char* what;
+    FOURCC fourcc;
+    std::uint64_t limit;
+  } cases[] = {
+      {"Full Frames", kFullFramesFourCC, 6'500'000},
+      {"FFV1", kFFV1, 27'000'000},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string avi = dir.File(std::string(c.what) + ".avi");
+    const ChildRun run = RunWithFileSizeLimit(c.limit, [&] {
+      // A forked child has none of the parent's threads, ImageMagick's OpenMP workers among
+      // them, and a parallel loop would wait for them; the child's frames are read on one.
+      Magick::ResourceLimits::thread(1);
+      CConverterDlg fresh;
+      ScriptedUser person;
+      person.Attach(fresh);
+      ScriptedChooser picker;
+      picker.Pick(c.fourcc);
+      person.controls = {
+          {IDC_FIRST_FILE, Frame(1)}, {IDC_LAST_FILE, Frame(30)}, {IDC_AVI_FILE, avi}};
+      fresh.OnConvert();
+      std::string log;
+      for (const std::string& line : person.log) log += line + "\n";
+      return log;
+    });
+    ASSERT_TRUE(run.ok) << run.error;
+
+    std::vector<std::string> boxes;
+    std::size_t videoStatuses = 0;
+    std::istringstream lines(run.report);
+    for (std::string line; std::getline(lines, line);) {
+      if (line.rfind("box:", 0) == 0) boxes.push_back(line.substr(4));
+      if (line.rfind("status:Saving Video Frame ", 0) == 0) ++videoStatuses;
+    }
+    EXPECT_THAT(boxes, ElementsAre("AVI stream write error", "AVI File Created"));
+    EXPECT_FALSE(std::filesystem::exists(dir.File(std::string(c.what) + ".matte.avi")));
+    // The failed write is the one after the last status.
+    ASSERT_GT(videoStatuses, 1U);
+    ASSERT_LT(videoStatuses, 30U);
+    ExpectWholeAvi(avi, FirstPictures(videoStatuses - 1), true);
+  }
+}
+
+// A file that cannot be finished (its last frames, index or close failed) is a write error
+// too: told once, then the job completes as after any write error.
+TEST_F(ConvertTest, AFailedFinishIsToldAsAWriteError) {
+  WriteFrames(1, 3);
+  Type(Frame(1), Frame(3), dir.File("fin.avi"));
+  chooser.Pick(kFFV1);
+  FailVfwCall(VfwOp::kFinish);  // the video pass's finish
+
+  dlg.OnConvert();
+
+  EXPECT_THAT(user.Texts(), ElementsAre("AVI stream write error", "AVI File Created"));
+  EXPECT_FALSE(std::filesystem::exists(dir.File("fin.matte.avi")));
   EXPECT_EQ(user.waitCursor, 0);
   EXPECT_EQ(VfwLiveObjects(), 0);
 }

@@ -14,19 +14,21 @@ namespace testing_support {
 
 /// The first video stream's headers as the file stores them.
 struct AviHeaders {
-  std::vector<std::string> riffForms;  ///< "AVI " and then one "AVIX" per OpenDML segment
-  std::uint32_t totalFrames = 0;       ///< avih: frames of the first RIFF segment
-  std::uint32_t handler = 0;           ///< strh fccHandler
-  std::uint32_t scale = 0;             ///< strh dwScale
-  std::uint32_t rate = 0;              ///< strh dwRate
-  std::uint32_t length = 0;            ///< strh dwLength
-  std::uint32_t compression = 0;       ///< strf biCompression
-  std::int32_t width = 0;              ///< strf biWidth
-  std::int32_t height = 0;             ///< strf biHeight (positive: rows bottom-up)
-  std::uint16_t bitCount = 0;          ///< strf biBitCount
-  bool hasIdx1 = false;                ///< the old index
-  bool hasIndx = false;                ///< the OpenDML super index
-  std::uint32_t dmlhFrames = 0;        ///< the OpenDML frame count (0 without dmlh)
+  std::vector<std::string> riffForms;    ///< "AVI " and then one "AVIX" per OpenDML segment
+  std::vector<std::uint32_t> riffSizes;  ///< each RIFF chunk's declared size
+  std::uint64_t fileSize = 0;            ///< the bytes the file holds
+  std::uint32_t totalFrames = 0;         ///< avih: frames of the first RIFF segment
+  std::uint32_t handler = 0;             ///< strh fccHandler
+  std::uint32_t scale = 0;               ///< strh dwScale
+  std::uint32_t rate = 0;                ///< strh dwRate
+  std::uint32_t length = 0;              ///< strh dwLength
+  std::uint32_t compression = 0;         ///< strf biCompression
+  std::int32_t width = 0;                ///< strf biWidth
+  std::int32_t height = 0;               ///< strf biHeight (positive: rows bottom-up)
+  std::uint16_t bitCount = 0;            ///< strf biBitCount
+  bool hasIdx1 = false;                  ///< the old index
+  bool hasIndx = false;                  ///< the OpenDML super index
+  std::uint32_t dmlhFrames = 0;          ///< the OpenDML frame count (0 without dmlh)
 };
 
 /// Walks the file's chunks. False, with the reason in *error, for a file that is not AVI.
@@ -72,6 +74,16 @@ struct FfprobeView {
 /// Runs ffprobe on path. False when it fails or prints nothing usable.
 bool FfprobeRead(const std::string& path, FfprobeView* view);
 
+/// ffprobe's count of the first video stream's frames, every one of them decoded.
+struct FfprobeFrames {
+  std::string output;       ///< what ffprobe printed, errors included
+  int frames = -1;          ///< nb_read_frames
+  double duration = -1;     ///< the stream's duration in seconds
+  bool complained = false;  ///< ffprobe printed an error (a short frame, a broken index)
+};
+/// Runs ffprobe -count_frames on path. False when it fails or names no frame count.
+bool FfprobeCountFrames(const std::string& path, FfprobeFrames* view);
+
 /// GStreamer's view: filesrc ! avidemux ! fakesink over the whole file.
 struct GstreamerView {
   std::string output;  ///< the last lines printed, for failure messages
@@ -85,12 +97,22 @@ bool GstreamerRead(const std::string& path, GstreamerView* view);
 /// DecodeAvi for a test: a file that does not decode fails the current test and gives no frames.
 DecodedAvi DecodeAviOrFail(const std::string& path);
 
+/// Checks, as failures of the current test, that path is a finished AVI file holding exactly
+/// frames, whole and in order: its RIFF chunk spans the file, the main and stream headers count
+/// the frames, the index is there, every frame decodes equal to its picture (alpha too when
+/// withAlpha), and ffprobe and GStreamer (where installed) read every frame without complaint.
+void ExpectWholeAvi(const std::string& path, const std::vector<TgaPicture>& frames, bool withAlpha);
+
 /// The matte of a picture: every pixel its alpha four times.
 TgaPicture MatteOf(const TgaPicture& picture);
 
 /// A picture with smooth colour ramps (red across, green down, so the top differs from the
 /// bottom) and alpha running through every value; seed shifts blue and alpha per frame.
 TgaPicture RampPicture(int width, int height, int seed);
+
+/// A picture of noise that no codec can shrink, every sample drawn from a generator seeded
+/// with seed: the same seed gives the same picture.
+TgaPicture NoisePicture(int width, int height, unsigned seed);
 
 /// The converter's frame buffer for a picture: rows bottom-up, bytes blue, green, red, alpha.
 std::vector<std::uint8_t> FrameBufferOf(const TgaPicture& picture);

@@ -131,9 +131,23 @@ HRESULT AVIStreamSetFormat(PAVISTREAM pavi, LONG lPos, void* lpFormat, LONG cbFo
 /// Writes one frame (lSamples 1) at sample lStart, no earlier than the samples already written,
 /// from lpBuffer of cbBuffer bytes, which must hold a whole frame of the stream's format.
 /// AVIIF_KEYFRAME makes the compressor code the frame on its own. 0 on success;
-/// AVIERR_FILEWRITE when the file cannot take it.
+/// AVIERR_FILEWRITE when the file cannot take it (a full disk). A frame is only written where
+/// the file has room for it and for its own end (on file systems that allocate ahead, as local
+/// ones do), so what a failed write leaves is the frames before it, whole, with room to finish
+/// them (AVIStreamFinish). AVIERR_UNSUPPORTED after AVIStreamFinish.
 HRESULT AVIStreamWrite(PAVISTREAM pavi, LONG lStart, LONG lSamples, void* lpBuffer, LONG cbBuffer,
                        DWORD dwFlags, LONG* plSampWritten, LONG* plBytesWritten);
+
+/// Finishes the file of the stream the frames were written to, after the last write or the
+/// first failed one: a compressed stream first hands the frames its compressor still holds to
+/// the file; then the index and the headers' frame counts are written, the file is cut to its
+/// end and closed. 0 when the file holds every frame written, whole; AVIERR_FILEWRITE when
+/// something failed: a held frame that found no room (the file is still finished, whole,
+/// without it), the index, or the close (a network file system reports a lost write there).
+/// Three frames written, the fourth refused by a full disk: the finished file plays three
+/// frames. Later calls give the same answer and releases only free. AVIERR_READONLY for a
+/// stream read from a file.
+HRESULT AVIStreamFinish(PAVISTREAM pavi);
 
 /// The lParam-th stream of type fccType (0: any type) of a file. 0 on success, AVIERR_NODATA
 /// when there is none.
@@ -148,7 +162,8 @@ int AVISaveOptions(HWND hwnd, UINT uiFlags, int nStreams, PAVISTREAM* ppavi,
 
 /// Drop one reference; the count left is returned. The last reference of a compressed stream
 /// hands the compressor's remaining frames to the file; the last reference of a file (each
-/// stream holds one) finishes it: the indexes are written and the file closed.
+/// stream holds one) finishes it as AVIStreamFinish does, when that has not been called; a
+/// failure then goes unheard, so a writer calls AVIStreamFinish to learn it.
 unsigned long AVIStreamRelease(PAVISTREAM pavi);
 unsigned long AVIFileRelease(PAVIFILE pfile);
 

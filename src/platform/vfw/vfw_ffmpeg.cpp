@@ -1,13 +1,25 @@
 // The AVIFile operations over FFmpeg: files are written by libavformat's AVI muxer (which
 // turns into OpenDML past 1 GiB by itself) and read by its AVI demuxer; compressed streams
 // hand their frames to a FrameEncoder. Handles are reference counted as the platform's are:
-// a stream holds its file, a compressed stream holds its source, and the last release of a
-// file finishes it.
+// a stream holds its file, a compressed stream holds its source. AVIStreamFinish finishes a
+// file and says whether that worked; the last release of a file not finished that way
+// finishes it too, unheard.
+//
+// A file being written always has room on disk for its own end. Before each packet reaches
+// the muxer, the file is allocated (fallocate) up to the packet, its chunk header and the
+// bytes the muxer appends when it finishes (the indexes, which grow with the frame count).
+// When that allocation fails the packet is refused before the muxer sees any of it: the muxer
+// indexes a packet before its bytes are written, and once its I/O context has failed it
+// writes nothing more, not even the trailer, so a packet cut short by a full disk would leave
+// a file without headers' counts or index. Refused instead, the packet is a failed write, and
+// the frames before it are finished into a whole file in the room kept for that. At the end
+// the file is cut back to what the muxer wrote.
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <map>
@@ -47,12 +59,32 @@ class UniqueFd {
     if (m_fd >= 0) ::close(m_fd);
     m_fd = fd;
   }
+  /// Closes the descriptor now: 0, or the errno of a close that failed (a file system that
+  /// writes back on close, such as NFS, reports a lost write only here).
+  int Close() {
+    if (m_fd < 0) return 0;
+    const int fd = m_fd;
+    m_fd = -1;
+    // Linux releases the descriptor even when close is interrupted; that is no lost write.
+    return ::close(fd) == 0 || errno == EINTR ? 0 : errno;
+  }
 
  private:
   int m_fd = -1;
 };
 
 constexpr int kIoBufferSize = 1 << 16;
+
+// What the AVI muxer appends to a file when it finishes it, and when it starts an OpenDML
+// segment past each GiB: per index entry (one per frame, empty frames of a gap included) 16
+// bytes in the old index and 8 in a segment's index; per segment the index's and the RIFF and
+// LIST headers; a few pad bytes.
+constexpr long long kIndexBytesPerEntry = 16 + 8;
+constexpr long long kSegmentBytes = 1LL << 30;
+constexpr long long kBytesPerSegment = 256;
+constexpr long long kTailSlack = 1024;
+// A frame's chunk header (id and size); an empty frame of a gap is this alone.
+constexpr long long kChunkHeaderBytes = 8;
 
 }  // namespace
 
@@ -68,6 +100,18 @@ struct AviFile {
   vfw_detail::OutputFormatPtr muxer;
   bool headerWritten = false;
   AviStream* stream = nullptr;  // the one stream written; it holds a reference on the file
+  // Where the descriptor stands and the end of what the muxer has written: the file's end as
+  // the muxer must see it, whatever has been allocated beyond it.
+  long long position = 0;
+  long long logicalEnd = 0;
+  // Allocated on disk up to reservedEnd, while the file system can allocate (a regular file
+  // whose file system has fallocate); a regular file is cut back to logicalEnd at the end.
+  bool regularFile = false;
+  bool reserving = false;
+  long long reservedEnd = 0;
+  long long entries = 0;  // index entries the muxer holds: samples up to the last written
+  bool finished = false;
+  HRESULT finishResult = AVIERR_OK;
   // Reading.
   vfw_detail::InputFormatPtr demuxer;
 };
@@ -87,6 +131,8 @@ struct AviStream {
   AVICOMPRESSOPTIONS options{};
   const CompressorInfo* compressor = nullptr;
   std::unique_ptr<FrameEncoder> encoder;
+  bool flushed = false;  // compressed streams: the encoder's last packets have been handed on
+  HRESULT flushResult = AVIERR_OK;
 };
 
 namespace {
@@ -153,29 +199,74 @@ AviStream* NewStream(AviStream::Kind kind) {
 // ---- the file's bytes: written through the descriptor the open proved writable ----------
 
 int WriteToFile(void* opaque, uint8_t* buffer, int size) {
-  const int fd = static_cast<AviFile*>(opaque)->fd.get();
+  AviFile& file = *static_cast<AviFile*>(opaque);
   int left = size;
   while (left > 0) {
-    const ssize_t written = ::write(fd, buffer, static_cast<size_t>(left));
+    const ssize_t written = ::write(file.fd.get(), buffer, static_cast<size_t>(left));
     if (written < 0) {
       if (errno == EINTR) continue;
       return AVERROR(errno);
     }
     buffer += written;
     left -= static_cast<int>(written);
+    file.position += written;
+    file.logicalEnd = std::max(file.logicalEnd, file.position);
   }
   return size;
 }
 
 int64_t SeekInFile(void* opaque, int64_t offset, int whence) {
-  const int fd = static_cast<AviFile*>(opaque)->fd.get();
-  if (whence & AVSEEK_SIZE) {
-    struct stat status {};
-    if (::fstat(fd, &status) != 0) return AVERROR(errno);
-    return status.st_size;
+  AviFile& file = *static_cast<AviFile*>(opaque);
+  // The room reserved past the muxer's end does not belong to the file it writes.
+  if (whence & AVSEEK_SIZE) return file.logicalEnd;
+  whence &= ~AVSEEK_FORCE;
+  if (whence == SEEK_END) {
+    offset += file.logicalEnd;
+    whence = SEEK_SET;
   }
-  const off_t position = ::lseek(fd, offset, whence & ~AVSEEK_FORCE);
-  return position < 0 ? AVERROR(errno) : position;
+  const off_t position = ::lseek(file.fd.get(), offset, whence);
+  if (position < 0) return AVERROR(errno);
+  file.position = position;
+  return position;
+}
+
+// Allocates the file on disk up to end. 0, or the error of a disk that has no room for it
+// (full, over quota, over the process's file size limit). A file system that cannot allocate
+// ahead is written without, as every file was before.
+int Reserve(AviFile& file, long long end) {
+  if (!file.reserving || end <= file.reservedEnd) return 0;
+  for (;;) {
+    if (::fallocate(file.fd.get(), 0, file.reservedEnd, end - file.reservedEnd) == 0) {
+      file.reservedEnd = end;
+      return 0;
+    }
+    switch (errno) {
+      case EINTR:
+        continue;
+      case ENOSPC:
+      case EDQUOT:
+      case EFBIG:
+      case EIO:
+        return AVERROR(errno);
+      default:  // EOPNOTSUPP and the like
+        file.reserving = false;
+        return 0;
+    }
+  }
+}
+
+// The room a file needs beyond end to be finished holding entries index entries.
+long long TailBytes(long long entries, long long end) {
+  const long long segments = end / kSegmentBytes + 2;
+  return entries * kIndexBytesPerEntry + segments * kBytesPerSegment + kTailSlack;
+}
+
+// Makes the file as long as the muxer wrote it, dropping the room reserved past its end.
+bool CutToLogicalEnd(AviFile& file) {
+  if (!file.regularFile) return true;
+  struct stat status {};
+  if (::fstat(file.fd.get(), &status) != 0) return false;
+  return status.st_size == file.logicalEnd || ::ftruncate(file.fd.get(), file.logicalEnd) == 0;
 }
 
 long long FrameBytes(const BITMAPINFOHEADER& format) {
@@ -229,18 +320,27 @@ HRESULT WriteHeader(AviFile& file, const AviStream& stream, AVCodecParameters* p
   st->r_frame_rate = st->avg_frame_rate;
 
   struct stat status {};
-  if (::fstat(file.fd.get(), &status) == 0 && S_ISREG(status.st_mode) &&
-      ::ftruncate(file.fd.get(), 0) != 0) {
-    return AVIERR_FILEWRITE;
-  }
+  file.regularFile = ::fstat(file.fd.get(), &status) == 0 && S_ISREG(status.st_mode);
+  if (file.regularFile && ::ftruncate(file.fd.get(), 0) != 0) return AVIERR_FILEWRITE;
   ::lseek(file.fd.get(), 0, SEEK_SET);
+  file.position = 0;
+  file.logicalEnd = 0;
+  file.reserving = file.regularFile;
+  file.reservedEnd = 0;
+  file.entries = 0;
 
   AVDictionary* options = nullptr;
   // Rows bottom-up as given, declared by a positive biHeight, instead of turned over.
   if (rawBottomUp) av_dict_set(&options, "flipped_raw_rgb", "1", 0);
   const int ret = avformat_write_header(muxer.get(), &options);
   vfw_detail::DictionaryPtr unused(options);  // what the muxer did not take
-  if (ret < 0 || io->error < 0) return AVIERR_FILEWRITE;
+  // A file without frames must be finishable as well; one that cannot be is left empty.
+  const long long end = avio_tell(io.get());
+  if (ret < 0 || io->error < 0 || Reserve(file, end + TailBytes(0, end)) < 0) {
+    file.logicalEnd = 0;
+    CutToLogicalEnd(file);
+    return AVIERR_FILEWRITE;
+  }
 
   file.io = std::move(io);
   file.muxer = std::move(muxer);
@@ -248,12 +348,25 @@ HRESULT WriteHeader(AviFile& file, const AviStream& stream, AVCodecParameters* p
   return AVIERR_OK;
 }
 
-// Hands one packet, timed in the stream's own rate, to the muxer.
+// Hands one packet, timed in the stream's own rate (one tick a sample), to the muxer once the
+// file has room for it and for the file's end after it; a packet without that room is refused
+// whole.
 int WritePacket(AviFile& file, const AviStream& stream, AVPacket* packet) {
+  if (!file.muxer || file.finished) return AVERROR(EINVAL);
+  long long sample = file.entries;
+  if (packet->pts != AV_NOPTS_VALUE) sample = std::max<long long>(sample, packet->pts);
+  if (packet->dts != AV_NOPTS_VALUE) sample = std::max<long long>(sample, packet->dts);
+  // Samples skipped since the last packet become empty frames ahead of this one.
+  const long long end = avio_tell(file.io.get()) + (sample - file.entries) * kChunkHeaderBytes +
+                        kChunkHeaderBytes + packet->size + (packet->size & 1);
+  const int reserved = Reserve(file, end + TailBytes(sample + 1, end));
+  if (reserved < 0) return reserved;
+
   AVStream* st = file.muxer->streams[0];
   packet->stream_index = 0;
   av_packet_rescale_ts(packet, TimeBase(stream.info), st->time_base);
   const int ret = av_write_frame(file.muxer.get(), packet);
+  file.entries = sample + 1;
   if (ret < 0) return ret;
   return file.io->error < 0 ? file.io->error : 0;
 }
@@ -274,10 +387,34 @@ int EncodedPacketSink(AviStream& source, AVPacket* packet) {
   return WritePacket(*source.file, source, packet);
 }
 
-void FinishFile(AviFile& file) {
-  if (file.headerWritten && file.muxer) av_write_trailer(file.muxer.get());
+// Writes the trailer (the index, the headers' frame counts) into the room kept for it, cuts
+// the file to its end and closes it. Once only: later calls give the first call's result.
+HRESULT FinishFile(AviFile& file) {
+  if (file.finished) return file.finishResult;
+  file.finished = true;
+  HRESULT result = AVIERR_OK;
+  if (file.headerWritten && file.muxer) {
+    if (av_write_trailer(file.muxer.get()) < 0 || file.io->error < 0) result = AVIERR_FILEWRITE;
+  }
   file.muxer.reset();
   file.io.reset();
+  if (file.headerWritten && !CutToLogicalEnd(file)) result = AVIERR_FILEWRITE;
+  if (file.fd.Close() != 0) result = AVIERR_FILEWRITE;
+  file.finishResult = result;
+  return result;
+}
+
+// Hands the packets the compressor still holds to the file. Once only, as FinishFile.
+HRESULT FlushCompressor(AviStream& stream) {
+  if (stream.flushed) return stream.flushResult;
+  stream.flushed = true;
+  AviStream& source = *stream.source;
+  if (stream.encoder && source.file->headerWritten && !source.file->finished) {
+    const int ret =
+        stream.encoder->Flush([&source](AVPacket* p) { return EncodedPacketSink(source, p); });
+    if (ret < 0) stream.flushResult = AVIERR_FILEWRITE;
+  }
+  return stream.flushResult;
 }
 
 unsigned long ReleaseFile(AviFile* file);
@@ -286,10 +423,7 @@ unsigned long ReleaseStream(AviStream* stream) {
   if (--stream->refs > 0) return stream->refs;
   switch (stream->kind) {
     case AviStream::Kind::kCompressed:
-      if (stream->encoder && stream->source->file->headerWritten) {
-        AviStream& source = *stream->source;
-        stream->encoder->Flush([&source](AVPacket* p) { return EncodedPacketSink(source, p); });
-      }
+      FlushCompressor(*stream);
       stream->encoder.reset();
       ReleaseStream(stream->source);
       break;
@@ -450,7 +584,7 @@ HRESULT AVIStreamSetFormat(PAVISTREAM pavi, LONG lPos, void* lpFormat, LONG cbFo
 
   AviStream& target = stream->kind == AviStream::Kind::kCompressed ? *stream->source : *stream;
   // The file's header is written once; the format cannot change after it.
-  if (target.file->headerWritten) return AVIERR_UNSUPPORTED;
+  if (target.file->headerWritten || target.file->finished) return AVIERR_UNSUPPORTED;
 
   const bool bottomUp = format.biHeight > 0;
   const int height = bottomUp ? format.biHeight : -format.biHeight;
@@ -507,6 +641,7 @@ HRESULT AVIStreamWrite(PAVISTREAM pavi, LONG lStart, LONG lSamples, void* lpBuff
   // Never read past the caller's buffer: it must hold one whole frame.
   if (cbBuffer < FrameBytes(stream->format)) return AVIERR_BADSIZE;
   AviStream& target = stream->kind == AviStream::Kind::kCompressed ? *stream->source : *stream;
+  if (stream->flushed || target.file->finished) return AVIERR_UNSUPPORTED;
   if (lStart < target.nextSample) return AVIERR_BADPARAM;
 
   const bool keyFrame = (dwFlags & AVIIF_KEYFRAME) != 0;
@@ -524,6 +659,27 @@ HRESULT AVIStreamWrite(PAVISTREAM pavi, LONG lStart, LONG lSamples, void* lpBuff
   if (plSampWritten) *plSampWritten = 1;
   if (plBytesWritten) *plBytesWritten = static_cast<LONG>(FrameBytes(stream->format));
   return AVIERR_OK;
+}
+
+HRESULT AVIStreamFinish(PAVISTREAM pavi) {
+  AviStream* stream = LiveStream(pavi);
+  Trace(std::string("AVIStreamFinish ") + KindName(stream));
+  if (Faulted(VfwOp::kFinish)) return AVIERR_FILEWRITE;
+  if (!stream) return AVIERR_BADPARAM;
+  switch (stream->kind) {
+    case AviStream::Kind::kRead:
+      return AVIERR_READONLY;
+    case AviStream::Kind::kUncompressed:
+      return FinishFile(*stream->file);
+    case AviStream::Kind::kCompressed: {
+      // The file is finished even when the compressor's last packets could not be written:
+      // the frames before them stay a whole file.
+      const HRESULT flushed = FlushCompressor(*stream);
+      const HRESULT finished = FinishFile(*stream->source->file);
+      return flushed != AVIERR_OK ? flushed : finished;
+    }
+  }
+  return AVIERR_BADPARAM;
 }
 
 HRESULT AVIFileGetStream(PAVIFILE pfile, PAVISTREAM* ppavi, DWORD fccType, LONG lParam) {

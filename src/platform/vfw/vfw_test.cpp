@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -11,6 +12,7 @@
 #include "platform/vfw/compressor_catalogue.h"
 #include "platform/vfw/vfw_trace.h"
 #include "tests/support/avi_reader.h"
+#include "tests/support/file_limits.h"
 #include "tests/support/scripted_chooser.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/vfw_records.h"
@@ -63,6 +65,90 @@ HRESULT WriteThrough(const std::string& path, FOURCC fourcc,
   AVIFileRelease(file);
   return hr;
 }
+
+// What writing pictures through a compressed stream and finishing it came to.
+struct Finished {
+  HRESULT format = 0;  // AVIStreamSetFormat's result
+  HRESULT write = 0;   // the first failed write's result, or 0
+  int frames = 0;      // the writes that succeeded
+  HRESULT finish = 0;  // AVIStreamFinish's result
+};
+
+// As WriteThrough, with AVIStreamFinish after the last write or the first failed one, as the
+// converter's pass does.
+Finished WriteAndFinish(const std::string& path, FOURCC fourcc,
+                        const std::vector<TgaPicture>& pictures) {
+  Finished result;
+  PAVIFILE file = nullptr;
+  result.format = AVIFileOpenA(&file, path.c_str(), OF_WRITE | OF_CREATE, nullptr);
+  if (result.format != 0) return result;
+  AVISTREAMINFOA info = VideoStreamInfo(30000, 1001);
+  PAVISTREAM raw = nullptr;
+  PAVISTREAM compressed = nullptr;
+  AVICOMPRESSOPTIONS options{};
+  options.fccType = streamtypeVIDEO;
+  options.fccHandler = fourcc;
+  options.dwQuality = kDefaultQuality;
+  BITMAPINFOHEADER format = Format32(pictures[0].width, pictures[0].height);
+  result.format = AVIFileCreateStreamA(file, &raw, &info);
+  if (result.format == 0)
+    result.format = AVIMakeCompressedStream(&compressed, raw, &options, nullptr);
+  if (result.format == 0) result.format = AVIStreamSetFormat(compressed, 0, &format, sizeof format);
+  if (result.format == 0) {
+    for (const TgaPicture& picture : pictures) {
+      std::vector<std::uint8_t> frame = testing_support::FrameBufferOf(picture);
+      result.write =
+          AVIStreamWrite(compressed, result.frames, 1, frame.data(),
+                         static_cast<LONG>(frame.size()), AVIIF_KEYFRAME, nullptr, nullptr);
+      if (result.write != 0) break;
+      ++result.frames;
+    }
+    result.finish = AVIStreamFinish(compressed);
+  }
+  if (raw) AVIStreamRelease(raw);
+  if (compressed) AVIStreamRelease(compressed);
+  AVIFileRelease(file);
+  return result;
+}
+
+// WriteAndFinish in a child process whose files cannot grow past limit bytes.
+Finished WriteAndFinishWithin(std::uint64_t limit, const std::string& path, FOURCC fourcc,
+                              const std::vector<TgaPicture>& pictures) {
+  const testing_support::ChildRun run = testing_support::RunWithFileSizeLimit(limit, [&] {
+    const Finished done = WriteAndFinish(path, fourcc, pictures);
+    char report[64];
+    std::snprintf(report, sizeof report, "%ld %ld %d %ld", static_cast<long>(done.format),
+                  static_cast<long>(done.write), done.frames, static_cast<long>(done.finish));
+    return std::string(report);
+  });
+  Finished result;
+  long format = 0;
+  long write = 0;
+  long finish = 0;
+  EXPECT_TRUE(run.ok) << run.error;
+  EXPECT_EQ(
+      std::sscanf(run.report.c_str(), "%ld %ld %d %ld", &format, &write, &result.frames, &finish),
+      4)
+      << run.report;
+  result.format = static_cast<HRESULT>(format);
+  result.write = static_cast<HRESULT>(write);
+  result.finish = static_cast<HRESULT>(finish);
+  return result;
+}
+
+std::vector<TgaPicture> FirstOf(const std::vector<TgaPicture>& pictures, int count) {
+  return std::vector<TgaPicture>(pictures.begin(), pictures.begin() + count);
+}
+
+std::vector<TgaPicture> NoisePictures(int count, int width, int height) {
+  std::vector<TgaPicture> pictures;
+  for (int i = 0; i < count; ++i) {
+    pictures.push_back(testing_support::NoisePicture(width, height, static_cast<unsigned>(i + 1)));
+  }
+  return pictures;
+}
+
+const FOURCC kFFV1 = mmioFOURCC('F', 'F', 'V', '1');
 
 class VfwTest : public testing::Test {
  protected:
@@ -377,6 +463,158 @@ TEST_F(VfwTest, InjectedFaultsFailTheNamedCallOnce) {
   ASSERT_TRUE(testing_support::DecodeAvi(path, &decoded, &error)) << error;
   EXPECT_EQ(decoded.frames.size(), 1u) << "the frame before the fault stays";
   EXPECT_EQ(WriteThrough(path, kFullFramesFourCC, pictures), 0) << "the fault was used up";
+}
+
+// ---- finishing, and disks that fill up ----------------------------------------------------
+
+TEST_F(VfwTest, FinishingWritesTheWholeFileAndReleasesOnlyFree) {
+  const std::string path = dir.File("finish.avi");
+  const std::vector<TgaPicture> pictures = NoisePictures(2, 16, 8);
+  PAVIFILE file = nullptr;
+  ASSERT_EQ(AVIFileOpenA(&file, path.c_str(), OF_WRITE | OF_CREATE, nullptr), 0);
+  AVISTREAMINFOA info = VideoStreamInfo(25, 1);
+  PAVISTREAM raw = nullptr;
+  ASSERT_EQ(AVIFileCreateStreamA(file, &raw, &info), 0);
+  AVICOMPRESSOPTIONS options{};
+  options.fccHandler = kFFV1;
+  PAVISTREAM compressed = nullptr;
+  ASSERT_EQ(AVIMakeCompressedStream(&compressed, raw, &options, nullptr), 0);
+  BITMAPINFOHEADER format = Format32(16, 8);
+  ASSERT_EQ(AVIStreamSetFormat(compressed, 0, &format, sizeof format), 0);
+  std::vector<std::uint8_t> frame;
+  for (LONG n = 0; n < 2; ++n) {
+    frame = testing_support::FrameBufferOf(pictures[n]);
+    ASSERT_EQ(AVIStreamWrite(compressed, n, 1, frame.data(), 512, AVIIF_KEYFRAME, nullptr, nullptr),
+              0);
+  }
+
+  EXPECT_EQ(AVIStreamFinish(compressed), 0);
+
+  // Whole while every handle is still held.
+  testing_support::ExpectWholeAvi(path, pictures, true);
+  const std::string finished = ReadAll(path);
+  AVIStreamRelease(raw);
+  AVIStreamRelease(compressed);
+  AVIFileRelease(file);
+  EXPECT_EQ(ReadAll(path), finished) << "the releases wrote nothing more";
+}
+
+// Writes past the process's file size limit fail just as on a full disk, without privileges.
+// Each file is left whole with exactly the frames whose writes succeeded.
+TEST_F(VfwTest, AFullDiskLeavesAWholeFileOfTheFramesWrittenBeforeIt) {
+  // 640 x 480 noise: 1.2 MB a frame, stored or FFV1 alike.
+  const std::vector<TgaPicture> pictures = NoisePictures(30, 640, 480);
+  const struct {
+    const char* what;
+    FOURCC fourcc;
+    std::uint64_t limit;
+  } rows[] = {
+      {"Full Frames, about 5 frames", kFullFramesFourCC, 6'500'000},
+      {"Full Frames, about 20 frames", kFullFramesFourCC, 25'000'000},
+      {"FFV1, about 5 frames", kFFV1, 7'000'000},
+      {"FFV1, about 20 frames", kFFV1, 27'000'000},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    const std::string path = dir.File("full.avi");
+    const Finished done = WriteAndFinishWithin(row.limit, path, row.fourcc, pictures);
+    EXPECT_EQ(done.format, 0);
+    EXPECT_EQ(done.write, AVIERR_FILEWRITE);
+    EXPECT_EQ(done.finish, 0);
+    ASSERT_GT(done.frames, 0);
+    ASSERT_LT(done.frames, 30);
+    testing_support::ExpectWholeAvi(path, FirstOf(pictures, done.frames), true);
+    // The room kept for the file's end is small: one frame more would not have fitted.
+    const std::uintmax_t size = std::filesystem::file_size(path);
+    EXPECT_GT(size + 2 * size / done.frames, row.limit);
+  }
+}
+
+// Every size limit, down to one that leaves no room for an empty file, around the last
+// packets and the indexes of small frames: the file is whole, or empty when not even the
+// header and the end of an empty file fitted.
+TEST_F(VfwTest, EveryLimitLeavesAWholeOrAnEmptyFile) {
+  const std::vector<TgaPicture> pictures = NoisePictures(12, 16, 8);
+  for (const FOURCC fourcc : {kFullFramesFourCC, kFFV1}) {
+    SCOPED_TRACE(FourCCText(fourcc));
+    const std::string path = dir.File("sweep.avi");
+    ASSERT_EQ(WriteAndFinish(path, fourcc, pictures).finish, 0);
+    const std::uintmax_t whole = std::filesystem::file_size(path);
+    ASSERT_EQ(WriteAndFinish(path, fourcc, FirstOf(pictures, 1)).finish, 0);
+    const std::uintmax_t oneFrame = std::filesystem::file_size(path);
+    int previous = 0;
+    for (std::uintmax_t limit = oneFrame - 2048; limit < whole + 4096; limit += 61) {
+      SCOPED_TRACE(limit);
+      const Finished done = WriteAndFinishWithin(limit, path, fourcc, pictures);
+      if (done.format != 0) {
+        EXPECT_EQ(done.format, AVIERR_FILEWRITE);
+        EXPECT_EQ(previous, 0);
+        EXPECT_EQ(std::filesystem::file_size(path), 0u);
+        continue;
+      }
+      EXPECT_EQ(done.finish, 0);
+      EXPECT_EQ(done.write, done.frames == 12 ? 0 : AVIERR_FILEWRITE);
+      EXPECT_GE(done.frames, previous) << "more room never holds fewer frames";
+      previous = done.frames;
+      AviHeaders headers;
+      std::string error;
+      ASSERT_TRUE(testing_support::ReadAviHeaders(path, &headers, &error)) << error;
+      EXPECT_EQ(std::uint64_t{headers.riffSizes.at(0)} + 8, headers.fileSize);
+      EXPECT_EQ(headers.totalFrames, static_cast<std::uint32_t>(done.frames));
+      EXPECT_EQ(headers.length, static_cast<std::uint32_t>(done.frames));
+      EXPECT_TRUE(headers.hasIdx1);
+      const DecodedAvi decoded = testing_support::DecodeAviOrFail(path);
+      ASSERT_EQ(decoded.frames.size(), static_cast<std::size_t>(done.frames));
+      for (int i = 0; i < done.frames; ++i) {
+        EXPECT_EQ(testing_support::ComparePictures(decoded.frames[i], pictures[i], true).maxDiff,
+                  0);
+      }
+    }
+    EXPECT_EQ(previous, 12) << "the largest limits take every frame";
+  }
+}
+
+// At the smallest size limit that takes every write, the file's end always fits, since room
+// for it was kept with each packet. Only a compressor that still holds a frame when the writes
+// end (x264 holds one) has a last packet to hand over then; it finds no room, the finish says
+// so, and the file is whole without that frame.
+TEST_F(VfwTest, AtTheSmallestLimitForEveryWriteOnlyAHeldFrameIsLost) {
+  const std::vector<TgaPicture> pictures = NoisePictures(8, 64, 32);
+  const struct {
+    FOURCC fourcc;
+    int framesInFile;
+    HRESULT finish;
+  } rows[] = {
+      {kFullFramesFourCC, 8, 0},
+      {kFFV1, 8, 0},
+      {mmioFOURCC('H', '2', '6', '4'), 7, AVIERR_FILEWRITE},
+  };
+  for (const auto& row : rows) {
+    if (!FindCompressor(row.fourcc)) continue;
+    SCOPED_TRACE(FourCCText(row.fourcc));
+    const std::string path = dir.File("held.avi");
+    ASSERT_EQ(WriteAndFinish(path, row.fourcc, pictures).finish, 0);
+    std::uint64_t low = 0;  // a limit that fails a write
+    std::uint64_t high = std::filesystem::file_size(path) + (1 << 16);  // one that takes all
+    while (high - low > 1) {
+      const std::uint64_t middle = low + (high - low) / 2;
+      (WriteAndFinishWithin(middle, path, row.fourcc, pictures).frames == 8 ? high : low) = middle;
+    }
+
+    const Finished done = WriteAndFinishWithin(high, path, row.fourcc, pictures);
+
+    EXPECT_EQ(done.write, 0);
+    EXPECT_EQ(done.frames, 8);
+    EXPECT_EQ(done.finish, row.finish);
+    AviHeaders headers;
+    std::string error;
+    ASSERT_TRUE(testing_support::ReadAviHeaders(path, &headers, &error)) << error;
+    EXPECT_EQ(std::uint64_t{headers.riffSizes.at(0)} + 8, headers.fileSize);
+    EXPECT_EQ(headers.totalFrames, static_cast<std::uint32_t>(row.framesInFile));
+    EXPECT_EQ(headers.length, static_cast<std::uint32_t>(row.framesInFile));
+    EXPECT_EQ(testing_support::DecodeAviOrFail(path).frames.size(),
+              static_cast<std::size_t>(row.framesInFile));
+  }
 }
 
 }  // namespace

@@ -14,6 +14,7 @@ enum class VfwOp {
   kSetFormat,
   kWrite,
   kGetStream,
+  kFinish,  ///< AVIStreamFinish fails without finishing; the last release still finishes
 };
 
 /// While set, every AVIFile call appends one line to *trace: "vfw:AVIFileInit",

@@ -1,6 +1,7 @@
 // Files past 1 GiB: the muxer must turn OpenDML (RIFF AVIX segments, a super index, dmlh) and
-// every reader must still see every frame. Its own executable, labelled slow: it writes about
-// 1.2 GB, which takes seconds, not the milliseconds of the other tests.
+// every reader must still see every frame, also when the disk fills up past the first GiB. Its
+// own executable, labelled slow: each file is about 1.1 GB, which takes seconds, not the
+// milliseconds of the other tests.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -14,6 +15,7 @@
 #include "platform/vfw/vfw.h"
 #include "platform/vfw/vfw_trace.h"
 #include "tests/support/avi_reader.h"
+#include "tests/support/file_limits.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/vfw_records.h"
 
@@ -35,45 +37,54 @@ std::uint32_t StampAt(const std::uint8_t* data, std::size_t offset) {
   return n;
 }
 
-TEST(OpenDmlTest, AnUncompressedFilePastOneGibReadsBackWhole) {
-  testing_support::TempDir dir;
-  const std::string path = dir.File("large.avi");
-
+// Writes up to frames stamped frames through the layer as the converter does, stopping at the
+// first failed write, and finishes the file. The frames written; *finish is AVIStreamFinish's
+// answer.
+int WriteStamped(const std::string& path, int frames, HRESULT* finish) {
+  *finish = AVIERR_FILEOPEN;
   PAVIFILE file = nullptr;
-  ASSERT_EQ(AVIFileOpenA(&file, path.c_str(), OF_WRITE | OF_CREATE, nullptr), 0);
+  if (AVIFileOpenA(&file, path.c_str(), OF_WRITE | OF_CREATE, nullptr) != 0) return 0;
   AVISTREAMINFOA info = testing_support::VideoStreamInfo(25, 1);
   PAVISTREAM raw = nullptr;
   PAVISTREAM compressed = nullptr;
-  ASSERT_EQ(AVIFileCreateStreamA(file, &raw, &info), 0);
   AVICOMPRESSOPTIONS options{};
   options.fccHandler = kFullFramesFourCC;
-  ASSERT_EQ(AVIMakeCompressedStream(&compressed, raw, &options, nullptr), 0);
   BITMAPINFOHEADER format = testing_support::Format32(kWidth, kHeight);
-  ASSERT_EQ(AVIStreamSetFormat(compressed, 0, &format, sizeof format), 0);
-  std::vector<std::uint8_t> frame(kFrameBytes, 0x5A);
-  for (int n = 0; n < kFrames; ++n) {
-    Stamp(frame, static_cast<std::uint32_t>(n));
-    ASSERT_EQ(AVIStreamWrite(compressed, n, 1, frame.data(), kFrameBytes, AVIIF_KEYFRAME, nullptr,
-                             nullptr),
-              0)
-        << "frame " << n;
+  int written = 0;
+  if (AVIFileCreateStreamA(file, &raw, &info) == 0 &&
+      AVIMakeCompressedStream(&compressed, raw, &options, nullptr) == 0 &&
+      AVIStreamSetFormat(compressed, 0, &format, sizeof format) == 0) {
+    std::vector<std::uint8_t> frame(kFrameBytes, 0x5A);
+    for (; written < frames; ++written) {
+      Stamp(frame, static_cast<std::uint32_t>(written));
+      if (AVIStreamWrite(compressed, written, 1, frame.data(), kFrameBytes, AVIIF_KEYFRAME, nullptr,
+                         nullptr) != 0) {
+        break;
+      }
+    }
+    *finish = AVIStreamFinish(compressed);
   }
-  AVIStreamRelease(raw);
-  AVIStreamRelease(compressed);
+  if (raw) AVIStreamRelease(raw);
+  if (compressed) AVIStreamRelease(compressed);
   AVIFileRelease(file);
-  ASSERT_EQ(VfwLiveObjects(), 0);
-  EXPECT_GT(std::filesystem::file_size(path), std::uintmax_t{1} << 30);
+  return written;
+}
 
+// The file holds frames 0 .. frames - 1, each whole and in order, as every reader sees it.
+void ExpectStampedFile(const std::string& path, int frames) {
   testing_support::AviHeaders headers;
   std::string error;
   ASSERT_TRUE(testing_support::ReadAviHeaders(path, &headers, &error)) << error;
   ASSERT_GE(headers.riffForms.size(), 2u);
   EXPECT_EQ(headers.riffForms[0], "AVI ");
   EXPECT_EQ(headers.riffForms[1], "AVIX");
+  std::uint64_t chunks = 0;
+  for (const std::uint32_t size : headers.riffSizes) chunks += 8 + std::uint64_t{size};
+  EXPECT_EQ(chunks, headers.fileSize) << "the RIFF chunks end where the file does";
   EXPECT_TRUE(headers.hasIndx);
   EXPECT_TRUE(headers.hasIdx1) << "old readers see the first segment";
-  EXPECT_EQ(headers.dmlhFrames, static_cast<std::uint32_t>(kFrames));
-  EXPECT_EQ(headers.length, static_cast<std::uint32_t>(kFrames));
+  EXPECT_EQ(headers.dmlhFrames, static_cast<std::uint32_t>(frames));
+  EXPECT_EQ(headers.length, static_cast<std::uint32_t>(frames));
   EXPECT_EQ(headers.height, kHeight) << "rows bottom-up";
 
   int seen = 0;
@@ -90,13 +101,13 @@ TEST(OpenDmlTest, AnUncompressedFilePastOneGibReadsBackWhole) {
       },
       &error))
       << error;
-  EXPECT_EQ(seen, kFrames);
+  EXPECT_EQ(seen, frames);
   EXPECT_EQ(wrong, 0);
 
   if (testing_support::HaveTool("ffprobe")) {
     testing_support::FfprobeView probe;
     EXPECT_TRUE(testing_support::FfprobeRead(path, &probe)) << probe.output;
-    EXPECT_EQ(probe.packets, kFrames) << probe.output;
+    EXPECT_EQ(probe.packets, frames) << probe.output;
     EXPECT_EQ(probe.width, kWidth);
   } else {
     std::printf("ffprobe is not installed: the ffprobe read is skipped\n");
@@ -104,10 +115,46 @@ TEST(OpenDmlTest, AnUncompressedFilePastOneGibReadsBackWhole) {
   if (testing_support::HaveTool("gst-launch-1.0")) {
     testing_support::GstreamerView gst;
     EXPECT_TRUE(testing_support::GstreamerRead(path, &gst)) << gst.output;
-    EXPECT_EQ(gst.buffers, kFrames) << gst.output;
+    EXPECT_EQ(gst.buffers, frames) << gst.output;
     EXPECT_EQ(gst.deltaUnits, 0);
   } else {
     std::printf("gst-launch-1.0 is not installed: the GStreamer read is skipped\n");
+  }
+}
+
+TEST(OpenDmlTest, AnUncompressedFilePastOneGibReadsBackWhole) {
+  testing_support::TempDir dir;
+  const std::string path = dir.File("large.avi");
+  HRESULT finish = 0;
+  ASSERT_EQ(WriteStamped(path, kFrames, &finish), kFrames);
+  EXPECT_EQ(finish, 0);
+  ASSERT_EQ(VfwLiveObjects(), 0);
+  EXPECT_GT(std::filesystem::file_size(path), std::uintmax_t{1} << 30);
+  ExpectStampedFile(path, kFrames);
+}
+
+// A disk that fills up past the first GiB (the size limit of a child process): the segment
+// the muxer started there, its indexes and the old index of the first segment all fit in the
+// room kept for them.
+TEST(OpenDmlTest, AFullDiskPastOneGibLeavesAWholeFile) {
+  testing_support::TempDir dir;
+  const std::string path = dir.File("full.avi");
+  // Room for one frame and a half of the second segment, and for a few more.
+  for (const std::uint64_t limit : {1'090'000'000ULL, 1'120'000'000ULL}) {
+    SCOPED_TRACE(limit);
+    const testing_support::ChildRun run = testing_support::RunWithFileSizeLimit(limit, [&] {
+      HRESULT finish = 0;
+      const int written = WriteStamped(path, kFrames, &finish);
+      return std::to_string(written) + " " + std::to_string(finish);
+    });
+    ASSERT_TRUE(run.ok) << run.error;
+    int written = 0;
+    long finish = -1;
+    ASSERT_EQ(std::sscanf(run.report.c_str(), "%d %ld", &written, &finish), 2) << run.report;
+    EXPECT_EQ(finish, 0);
+    EXPECT_LT(written, kFrames);
+    EXPECT_GT(std::uint64_t(written + 2) * kFrameBytes, limit) << "no room was wasted";
+    ExpectStampedFile(path, written);
   }
 }
 
