@@ -128,8 +128,7 @@ PassOutcome CConverterDlg::WriteAviPass(ConversionJob& job, int nPass) {
     if (loaded && (m_nFrameWidth != job.width || m_nFrameHeight != job.height)) {
       CString text;
       text.Format("Frame size differs from the first frame: %s (%d x %d, expected %d x %d)",
-                  job.frameFile.GetString(), m_nFrameWidth, m_nFrameHeight, job.width,
-                  job.height);
+                  job.frameFile.GetString(), m_nFrameWidth, m_nFrameHeight, job.width, job.height);
       MessageBox(text, kConverterCaption, MB_OK);
     }
     // The next frames are read while this one is compressed; a failure shows at its own turn.

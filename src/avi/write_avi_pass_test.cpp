@@ -535,10 +535,9 @@ TEST_F(PassTest, AFrameThatDidNotLoadRepeatsTheLastGoodOne) {
   ASSERT_EQ(Pass(0, dir.File("gap.avi")), PassOutcome::kFinished);
 
   // A frame of another size is told at its turn, as a missing one is, and repeats the last.
-  EXPECT_THAT(user.Texts(),
-              ElementsAre("Error on opening " + Frame(2),
-                          "Frame size differs from the first frame: " + Frame(4) +
-                              " (12 x 8, expected 16 x 8)"));
+  EXPECT_THAT(user.Texts(), ElementsAre("Error on opening " + Frame(2),
+                                        "Frame size differs from the first frame: " + Frame(4) +
+                                            " (12 x 8, expected 16 x 8)"));
   const DecodedAvi decoded = DecodeAviOrFail(dir.File("gap.avi"));
   ASSERT_EQ(decoded.frames.size(), 5u) << "one sample per frame number";
   EXPECT_THAT(decoded.pts, ElementsAre(0, 1, 2, 3, 4));

@@ -11,8 +11,8 @@ bool CConverterDlg::LoadFrame(CString strFrameFile, bool bMatte) {
 
   // Every frame is read on a thread of its own (most were started ahead of their turn), so
   // that a read that hangs cannot hold the window: Escape still ends the wait.
-  const FrameRead read = m_readAhead.Read(
-      strFrameFile.str(), bMatte, [] { return GetAsyncKeyState(VK_ESCAPE) != 0; });
+  const FrameRead read =
+      m_readAhead.Read(strFrameFile.str(), bMatte, [] { return GetAsyncKeyState(VK_ESCAPE) != 0; });
 
   if (read.status == FrameRead::Status::kStopped) {
     m_bLoadStopped = true;

@@ -317,7 +317,8 @@ std::string TiffRgba(int width, int height, const std::uint8_t* rgba, std::size_
   const unsigned bitsAt = directory + 2 + kEntries * 12 + 4;
   const unsigned pixelsAt = bitsAt + 8;
   auto entry = [&](unsigned tag, unsigned type, unsigned count, unsigned value) {
-    return u16(tag) + u16(type) + u32(count) + (type == 3 && count == 1 ? u16(value) + u16(0) : u32(value));
+    return u16(tag) + u16(type) + u32(count) +
+           (type == 3 && count == 1 ? u16(value) + u16(0) : u32(value));
   };
   std::string file = "II" + u16(42) + u32(directory) + u16(kEntries);
   file += entry(256, 3, 1, unsigned(width)) + entry(257, 3, 1, unsigned(height)) +

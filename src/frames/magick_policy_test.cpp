@@ -54,7 +54,8 @@ class OpenWatch {
 // Puts a folder first on PATH for as long as it lives.
 class PathFirst {
  public:
-  explicit PathFirst(const std::string& folder) : m_old(std::getenv("PATH") ? std::getenv("PATH") : "") {
+  explicit PathFirst(const std::string& folder)
+      : m_old(std::getenv("PATH") ? std::getenv("PATH") : "") {
     setenv("PATH", (folder + ":" + m_old).c_str(), 1);
   }
   ~PathFirst() { setenv("PATH", m_old.c_str(), 1); }
@@ -87,13 +88,15 @@ TEST(MagickPolicyTest, AFrameFileNeverRunsAProgramNorReadsAnotherFile) {
       {"ilbm.tga", IlbmPicture()},
       {"ilbm.iff", IlbmPicture()},
       {"draw.mvg", "viewbox 0 0 4 4\nimage over 0,0 4,4 " + names + "\n"},
-      {"draw0001.tga", "push graphic-context\nviewbox 0 0 4 4\nimage over 0,0 4,4 '" +
-                           secretPng + "'\npop graphic-context\n"},
-      {"draw.svg", "<?xml version=\"1.0\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" "
-                   "xmlns:xlink=\"http://www.w3.org/1999/xlink\" width=\"4\" height=\"4\">"
-                   "<image xlink:href=\"" + secretPng + "\" width=\"4\" height=\"4\"/></svg>\n"},
-      {"script.msl", "<?xml version=\"1.0\"?>\n<image><read filename=\"" + secretPng +
-                         "\"/></image>\n"},
+      {"draw0001.tga", "push graphic-context\nviewbox 0 0 4 4\nimage over 0,0 4,4 '" + secretPng +
+                           "'\npop graphic-context\n"},
+      {"draw.svg",
+       "<?xml version=\"1.0\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" "
+       "xmlns:xlink=\"http://www.w3.org/1999/xlink\" width=\"4\" height=\"4\">"
+       "<image xlink:href=\"" +
+           secretPng + "\" width=\"4\" height=\"4\"/></svg>\n"},
+      {"script.msl",
+       "<?xml version=\"1.0\"?>\n<image><read filename=\"" + secretPng + "\"/></image>\n"},
       {"list.txt", "@" + secretPng + "\n"},
   };
   for (const auto& frame : frames) {

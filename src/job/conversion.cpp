@@ -29,8 +29,8 @@ CString MatteFileName(const CString& aviFile) {
   // the folder above the one the user chose.
   const std::string& path = aviFile.str();
   const std::size_t separator = path.find_last_of("/\\");
-  const int nameLength = static_cast<int>(
-      separator == std::string::npos ? path.size() : path.size() - separator - 1);
+  const int nameLength =
+      static_cast<int>(separator == std::string::npos ? path.size() : path.size() - separator - 1);
   const int cut = nameLength < 3 ? nameLength : 3;
   return aviFile.Left(aviFile.GetLength() - cut) + "matte.avi";
 }

@@ -68,19 +68,19 @@ void CConverterDlg::OnConvert() {
   // 32-bit byte count, leaves nothing to size the streams by, so the job ends before anything
   // is created.
   job.frameFile = FrameFileName(job.first, job.digitWidth, job.first.number);
-  const FrameRead firstFrame = m_readAhead.Read(
-      job.frameFile.str(), false, [] { return GetAsyncKeyState(VK_ESCAPE) != 0; });
+  const FrameRead firstFrame =
+      m_readAhead.Read(job.frameFile.str(), false, [] { return GetAsyncKeyState(VK_ESCAPE) != 0; });
   if (firstFrame.status == FrameRead::Status::kStopped) return;
   m_image = firstFrame.image;
   const FrameSize size = firstFrame.size;
-  const std::optional<FrameGeometry> geometry =
-      firstFrame.status == FrameRead::Status::kOk ? MakeFrameGeometry(size.width, size.height)
-                                              : std::nullopt;
+  const std::optional<FrameGeometry> geometry = firstFrame.status == FrameRead::Status::kOk
+                                                    ? MakeFrameGeometry(size.width, size.height)
+                                                    : std::nullopt;
   if (!geometry) {
     CString text;
     if (firstFrame.status == FrameRead::Status::kTooLarge) {
-      text.Format("Frame too large to convert: %s (%d x %d)", job.frameFile.GetString(),
-                  size.width, size.height);
+      text.Format("Frame too large to convert: %s (%d x %d)", job.frameFile.GetString(), size.width,
+                  size.height);
     } else {
       job.errorText.Format("Error reading %s", job.frameFile.GetString());
       text = job.errorText;

@@ -55,7 +55,7 @@ TEST(CFileTest, OpensOnlyReadableFiles) {
       {dir.File("shot0001.tga"), true},
       {dir.File("empty.tga"), true},
       {dir.File("missing.tga"), false},
-      {dir.path().string(), false},  // a folder is not a frame file
+      {dir.path().string(), false},   // a folder is not a frame file
       {dir.File("pipe.tga"), false},  // a named pipe would block the open for ever
       {"/dev/zero", false},           // nor is a device
       {"", false},
