@@ -22,27 +22,12 @@ using testing_support::ScriptedUser;
 using testing_support::TempDir;
 using testing_support::TgaKind;
 using testing_support::TgaOptions;
+using testing_support::FrameBufferOf;
 using testing_support::TgaOrigin;
 using testing_support::TgaPicture;
 using testing_support::WriteFile;
 using testing_support::WriteTga;
 using Bytes = std::vector<std::uint8_t>;
-
-// The frame buffer a picture must give: rows bottom-up, blue-green-red-alpha or alpha × 4.
-Bytes Expected(const TgaPicture& pic, bool matte) {
-  Bytes out;
-  for (int y = pic.height - 1; y >= 0; --y) {
-    for (int x = 0; x < pic.width; ++x) {
-      const Rgba& p = pic.At(x, y);
-      if (matte) {
-        out.insert(out.end(), {p.a, p.a, p.a, p.a});
-      } else {
-        out.insert(out.end(), {p.b, p.g, p.r, p.a});
-      }
-    }
-  }
-  return out;
-}
 
 // 5 × 3 with every pixel different, so that any flip, mirror or swizzle shows, and a run of
 // equal pixels in the middle row for the run-length encoder.
@@ -178,8 +163,8 @@ TEST_F(LoadFrameTest, FollowsThePictureInEveryTargaLayout) {
             if (kind == TgaKind::kGrey || bits == 24) p.a = 255;
           }
           const TgaOptions options{kind, bits, rle, origin};
-          EXPECT_EQ(Load(pic, options, false), Expected(pic, false));
-          EXPECT_EQ(Load(pic, options, true), Expected(pic, true));
+          EXPECT_EQ(Load(pic, options, false), FrameBufferOf(pic, false));
+          EXPECT_EQ(Load(pic, options, true), FrameBufferOf(pic, true));
         }
       }
     }
@@ -288,9 +273,9 @@ TEST_F(LoadFrameTest, AnUnreadableFrameShowsItsPathAndKeepsTheLastGoodBuffer) {
 TEST_F(LoadFrameTest, LoadingTheSameFileAgainGivesTheSameBuffer) {
   const TgaPicture pic = Asymmetric();
   const Bytes video = Load(pic, {}, false);
-  EXPECT_EQ(Load(pic, {}, true), Expected(pic, true));  // from a fresh read, not the video
+  EXPECT_EQ(Load(pic, {}, true), FrameBufferOf(pic, true));  // from a fresh read, not the video
   EXPECT_EQ(Load(pic, {}, false), video);
-  EXPECT_EQ(video, Expected(pic, false));
+  EXPECT_EQ(video, FrameBufferOf(pic, false));
 }
 
 TEST_F(LoadFrameTest, NeverChangesTheBytesThatACopyOfTheBlobHolds) {
