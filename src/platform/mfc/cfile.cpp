@@ -20,31 +20,44 @@ BOOL CFile::Open(LPCSTR fileName, UINT openFlags, CFileException* error) {
     return FALSE;
   };
   if (!fileName || !*fileName) return fail(ENOENT);
-  if ((openFlags & (modeWrite | modeReadWrite | modeCreate)) != 0) return fail(EINVAL);
-
-  // Only regular files: a named pipe would block the open until a writer came, and a device
-  // or a folder is no frame. The name is looked at before the open, so that nothing else is
-  // ever opened, and the descriptor again after it, in case the name changed in between.
+  if ((openFlags & modeReadWrite) != 0) return fail(EINVAL);
+  const bool writing = (openFlags & modeWrite) != 0;
   struct stat info {};
-  if (::stat(fileName, &info) != 0) return fail(errno);
-  if (!S_ISREG(info.st_mode)) return fail(S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
-  const int fd = ::open(fileName, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (!writing) {
+    // Only regular files: a named pipe would block the open until a writer came, and a device
+    // or a folder is no frame. The name is looked at before the open, so that nothing else is
+    // ever opened, and the descriptor again after it, in case the name changed in between.
+    if (::stat(fileName, &info) != 0) return fail(errno);
+    if (!S_ISREG(info.st_mode)) return fail(S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
+  }
+  int flags = (writing ? O_WRONLY : O_RDONLY) | O_CLOEXEC | O_NONBLOCK;
+  if (writing && (openFlags & modeCreate) != 0) {
+    flags |= O_CREAT | ((openFlags & modeNoTruncate) != 0 ? 0 : O_TRUNC);
+  }
+  int fd;
+  do {
+    fd = ::open(fileName, flags, 0666);
+  } while (fd < 0 && errno == EINTR);
   if (fd < 0) return fail(errno);
   const int statResult = ::fstat(fd, &info);
-  if (statResult != 0 || !S_ISREG(info.st_mode)) {
+  const bool usable = statResult == 0 && (writing ? !S_ISDIR(info.st_mode) : S_ISREG(info.st_mode));
+  if (!usable) {
     const int cause = statResult != 0 ? errno : EINVAL;
     ::close(fd);
     return fail(cause);
   }
+  // Opened without waiting; from here on reads and writes wait as usual.
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   m_fd = fd;
   return TRUE;
 }
 
-void CFile::Close() {
-  if (m_fd >= 0) {
-    ::close(m_fd);
-    m_fd = -1;
-  }
+bool CFile::Close() {
+  if (m_fd < 0) return true;
+  const int fd = m_fd;
+  m_fd = -1;
+  // Linux releases the descriptor even when close is interrupted; that is no lost write.
+  return ::close(fd) == 0 || errno == EINTR;
 }
 
 UINT CFile::Read(void* buffer, UINT count) {

@@ -1,10 +1,11 @@
 #pragma once
-// The framework's file object, as far as the conversion uses it: open a file for reading and read
-// it, and ask whether an entry of a given name exists.
+// The converter's one owner of an open file: frame files opened and read, the AVI file being
+// written held open for the writer, and whether an entry of a given name exists.
 
 #include <cstdint>
 #include <ctime>
 #include <string>
+#include <utility>
 
 #include "platform/mfc/win_types.h"
 
@@ -32,22 +33,36 @@ class CFile {
     modeNoTruncate = 0x2000,
   };
   enum SeekPosition : UINT { begin = 0, current = 1, end = 2 };
-  /// What Seek, GetLength and GetPosition give when the call fails (the framework throws).
+  /// What Seek, GetLength and GetPosition give when the call fails.
   static constexpr std::uint64_t kFailed = ~std::uint64_t{0};
 
   CFile() = default;
   CFile(const CFile&) = delete;
   CFile& operator=(const CFile&) = delete;
+  CFile(CFile&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
+  CFile& operator=(CFile&& other) noexcept {
+    if (this != &other) {
+      Close();
+      m_fd = std::exchange(other.m_fd, -1);
+    }
+    return *this;
+  }
   ~CFile();
 
   /// Opens a file by name: Open("shot0001.tga", modeRead | shareDenyWrite | modeNoTruncate).
-  /// Only reading is supported. Returns FALSE at once, filling *error when given, for a
-  /// missing or unreadable file, an empty name, or anything that is not a regular file (a
-  /// folder, a named pipe, a device). Sharing flags have no effect here: Linux has no
+  /// For reading, returns FALSE at once, filling *error when given, for a missing or
+  /// unreadable file, an empty name, or anything that is not a regular file (a folder, a
+  /// named pipe, a device). For writing (modeWrite, with modeCreate to create a missing file
+  /// and modeNoTruncate to keep what an existing one holds), any writable entry opens, except
+  /// a named pipe that nothing reads. Sharing flags have no effect here: Linux has no
   /// mandatory share locks.
   BOOL Open(LPCSTR fileName, UINT openFlags, CFileException* error = nullptr);
-  void Close();
+  /// Closes the file; false when the close reported an error (a file system that writes back
+  /// on close, as NFS does, reports a lost write only here).
+  bool Close();
   bool IsOpen() const { return m_fd >= 0; }
+  /// The open descriptor, for the calls this class does not wrap (fallocate, ftruncate).
+  int Descriptor() const { return m_fd; }
 
   /// Reads up to count bytes into buffer; fewer only at the end of the file or on an error.
   UINT Read(void* buffer, UINT count);

@@ -1,5 +1,5 @@
 #pragma once
-// The framework's string class: 8-bit text of any length, formatted printf-style.
+// The converter's string: 8-bit text of any length, formatted printf-style, cut from the left.
 
 #include <string>
 
@@ -8,7 +8,7 @@
 class CString {
  public:
   CString() = default;
-  /// A null pointer gives the empty string, as the framework's constructor does.
+  /// A null pointer gives the empty string.
   CString(const char* text) : m_str(text ? text : "") {}  // NOLINT(google-explicit-constructor)
   CString(std::string text) : m_str(std::move(text)) {}   // NOLINT(google-explicit-constructor)
 

@@ -1,6 +1,6 @@
 #pragma once
-// The framework's file dialog: a path chosen by the user, in the open or the save style, with
-// a filter in the framework's "Description|*.ext||" form and a default extension.
+// The file dialog: a path chosen by the user, in the open or the save style, with a filter in
+// the "Description|*.ext||" form and a default extension.
 
 #include <string>
 #include <utility>
@@ -46,8 +46,8 @@ class CFileDialog {
   CString m_pathName;
 };
 
-/// Parses a filter in the framework's form: pairs of description and pattern separated by '|',
-/// ended by "||" (or by the end of the text). An unpaired description is dropped.
+/// Parses a filter "Graphic Files (*.tga)|*.tga||": pairs of description and pattern separated by
+/// '|', ended by "||" (or by the end of the text). An unpaired description is dropped.
 std::vector<std::pair<std::string, std::string>> ParseFileFilter(LPCSTR filter);
 
 /// path with "." + ext added when its file-name part has no '.': ("/v.d/movie", "avi") gives

@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "platform/mfc/cfile.h"
@@ -70,6 +72,40 @@ TEST(CFileTest, OpensOnlyReadableFiles) {
     EXPECT_EQ(error.m_cause != 0, !c.opens);
     file.Close();
     EXPECT_FALSE(file.IsOpen());
+  }
+}
+
+TEST(CFileTest, OpensForWritingWithoutWaitingOrLosingData) {
+  TempDir dir;
+  ASSERT_EQ(::mkfifo(dir.File("pipe.avi").c_str(), 0600), 0);
+  const UINT keep = CFile::modeWrite | CFile::modeCreate | CFile::modeNoTruncate;
+  struct Case {
+    const char* what;
+    std::string path;
+    UINT mode;
+    bool opens;
+    const char* left;  // what the file holds after open and close; null: no file
+  } cases[] = {
+      {"creates a missing file", dir.File("new.avi"), keep, true, ""},
+      {"keeps what a file holds", dir.File("old.avi"), keep, true, "keep me"},
+      {"empties it when asked", dir.File("old.avi"), CFile::modeWrite | CFile::modeCreate, true,
+       ""},
+      {"needs modeCreate to create", dir.File("none.avi"), CFile::modeWrite, false, nullptr},
+      {"a named pipe that nothing reads", dir.File("pipe.avi"), keep, false, nullptr},
+      {"a folder", dir.path().string(), keep, false, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (c.path == dir.File("old.avi")) testing_support::WriteFile(c.path, "keep me");
+    CFile file;
+    EXPECT_EQ(file.Open(c.path.c_str(), c.mode), c.opens ? TRUE : FALSE);
+    EXPECT_TRUE(file.Close());
+    if (c.left) {
+      std::ifstream in(c.path);
+      EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), c.left);
+    } else if (c.path.find(".avi") != std::string::npos && c.path != dir.File("pipe.avi")) {
+      EXPECT_FALSE(std::filesystem::exists(c.path));
+    }
   }
 }
 

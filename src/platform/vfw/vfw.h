@@ -1,7 +1,9 @@
 #pragma once
-// The AVIFile interface of Video for Windows: its published records, its handles and the
-// operations the converter calls. Records keep the platform's field order and widths, so a
-// header built here is the header that lands in the file.
+// The AVI file operations the converter calls, under the names and records of the Video for
+// Windows AVIFile interface it was written against: the stream information, the bitmap header
+// and the compression options (with their published field order and widths), handles, and
+// the calls. FFmpeg writes the file's own headers (vfw_ffmpeg.cpp): of these records it takes
+// the rate, the frame size and the compressor; nothing else reaches the file.
 
 #include <cstddef>
 

@@ -1,7 +1,7 @@
 // The AVIFile operations over FFmpeg: files are written by libavformat's AVI muxer (which
 // turns into OpenDML past 1 GiB by itself) and read by its AVI demuxer; compressed streams
-// hand their frames to a FrameEncoder. Handles are reference counted as the platform's are:
-// a stream holds its file, a compressed stream holds its source. AVIStreamFinish finishes a
+// hand their frames to a FrameEncoder. Handles are reference counted: a stream holds its file,
+// a compressed stream holds its source. AVIStreamFinish finishes a
 // file and says whether that worked; the last release of a file not finished that way
 // finishes it too, unheard.
 //
@@ -27,6 +27,7 @@
 #include <string>
 #include <utility>
 
+#include "platform/mfc/cfile.h"
 #include "platform/vfw/compressor_catalogue.h"
 #include "platform/vfw/compressor_chooser.h"
 #include "platform/vfw/ffmpeg_owners.h"
@@ -45,33 +46,6 @@ extern "C" {
 using vfw_detail::FrameEncoder;
 
 namespace {
-
-// A file descriptor closed when its owner goes.
-class UniqueFd {
- public:
-  UniqueFd() = default;
-  explicit UniqueFd(int fd) : m_fd(fd) {}
-  UniqueFd(const UniqueFd&) = delete;
-  UniqueFd& operator=(const UniqueFd&) = delete;
-  ~UniqueFd() { reset(); }
-  int get() const { return m_fd; }
-  void reset(int fd = -1) {
-    if (m_fd >= 0) ::close(m_fd);
-    m_fd = fd;
-  }
-  /// Closes the descriptor now: 0, or the errno of a close that failed (a file system that
-  /// writes back on close, such as NFS, reports a lost write only here).
-  int Close() {
-    if (m_fd < 0) return 0;
-    const int fd = m_fd;
-    m_fd = -1;
-    // Linux releases the descriptor even when close is interrupted; that is no lost write.
-    return ::close(fd) == 0 || errno == EINTR ? 0 : errno;
-  }
-
- private:
-  int m_fd = -1;
-};
 
 constexpr int kIoBufferSize = 1 << 16;
 
@@ -95,7 +69,7 @@ struct AviFile {
   bool writing = false;
   // Writing: the descriptor the open proved writable, and once a format is set the muxer
   // writing through it. The muxer goes before its I/O context.
-  UniqueFd fd;
+  CFile fd;
   vfw_detail::IoContextPtr io;
   vfw_detail::OutputFormatPtr muxer;
   bool headerWritten = false;
@@ -202,7 +176,7 @@ int WriteToFile(void* opaque, uint8_t* buffer, int size) {
   AviFile& file = *static_cast<AviFile*>(opaque);
   int left = size;
   while (left > 0) {
-    const ssize_t written = ::write(file.fd.get(), buffer, static_cast<size_t>(left));
+    const ssize_t written = ::write(file.fd.Descriptor(), buffer, static_cast<size_t>(left));
     if (written < 0) {
       if (errno == EINTR) continue;
       return AVERROR(errno);
@@ -224,7 +198,7 @@ int64_t SeekInFile(void* opaque, int64_t offset, int whence) {
     offset += file.logicalEnd;
     whence = SEEK_SET;
   }
-  const off_t position = ::lseek(file.fd.get(), offset, whence);
+  const off_t position = ::lseek(file.fd.Descriptor(), offset, whence);
   if (position < 0) return AVERROR(errno);
   file.position = position;
   return position;
@@ -236,7 +210,7 @@ int64_t SeekInFile(void* opaque, int64_t offset, int whence) {
 int Reserve(AviFile& file, long long end) {
   if (!file.reserving || end <= file.reservedEnd) return 0;
   for (;;) {
-    if (::fallocate(file.fd.get(), 0, file.reservedEnd, end - file.reservedEnd) == 0) {
+    if (::fallocate(file.fd.Descriptor(), 0, file.reservedEnd, end - file.reservedEnd) == 0) {
       file.reservedEnd = end;
       return 0;
     }
@@ -265,8 +239,9 @@ long long TailBytes(long long entries, long long end) {
 bool CutToLogicalEnd(AviFile& file) {
   if (!file.regularFile) return true;
   struct stat status {};
-  if (::fstat(file.fd.get(), &status) != 0) return false;
-  return status.st_size == file.logicalEnd || ::ftruncate(file.fd.get(), file.logicalEnd) == 0;
+  if (::fstat(file.fd.Descriptor(), &status) != 0) return false;
+  return status.st_size == file.logicalEnd ||
+         ::ftruncate(file.fd.Descriptor(), file.logicalEnd) == 0;
 }
 
 long long FrameBytes(const BITMAPINFOHEADER& format) {
@@ -320,9 +295,9 @@ HRESULT WriteHeader(AviFile& file, const AviStream& stream, AVCodecParameters* p
   st->r_frame_rate = st->avg_frame_rate;
 
   struct stat status {};
-  file.regularFile = ::fstat(file.fd.get(), &status) == 0 && S_ISREG(status.st_mode);
-  if (file.regularFile && ::ftruncate(file.fd.get(), 0) != 0) return AVIERR_FILEWRITE;
-  ::lseek(file.fd.get(), 0, SEEK_SET);
+  file.regularFile = ::fstat(file.fd.Descriptor(), &status) == 0 && S_ISREG(status.st_mode);
+  if (file.regularFile && ::ftruncate(file.fd.Descriptor(), 0) != 0) return AVIERR_FILEWRITE;
+  ::lseek(file.fd.Descriptor(), 0, SEEK_SET);
   file.position = 0;
   file.logicalEnd = 0;
   file.reserving = file.regularFile;
@@ -399,7 +374,7 @@ HRESULT FinishFile(AviFile& file) {
   file.muxer.reset();
   file.io.reset();
   if (file.headerWritten && !CutToLogicalEnd(file)) result = AVIERR_FILEWRITE;
-  if (file.fd.Close() != 0) result = AVIERR_FILEWRITE;
+  if (!file.fd.Close()) result = AVIERR_FILEWRITE;
   file.finishResult = result;
   return result;
 }
@@ -516,15 +491,13 @@ HRESULT AVIFileOpenA(PAVIFILE* ppfile, LPCSTR szFile, UINT uMode, void* /*lpHand
   if (!writing) return OpenForReading(ppfile, szFile);
 
   // Proves the file can be written, creating it when missing, without emptying it yet.
-  const int flags = O_WRONLY | O_CLOEXEC | ((uMode & OF_CREATE) ? O_CREAT : 0);
-  int fd;
-  do {
-    fd = ::open(szFile, flags, 0666);
-  } while (fd < 0 && errno == EINTR);
-  if (fd < 0) return AVIERR_FILEOPEN;
+  CFile output;
+  const UINT mode = CFile::modeWrite | CFile::modeNoTruncate |
+                    ((uMode & OF_CREATE) != 0 ? UINT{CFile::modeCreate} : UINT{0});
+  if (!output.Open(szFile, mode)) return AVIERR_FILEOPEN;
   AviFile* file = NewFile();
   file->writing = true;
-  file->fd.reset(fd);
+  file->fd = std::move(output);
   *ppfile = file;
   return AVIERR_OK;
 }
