@@ -103,7 +103,8 @@ struct AviStream;
 using PAVIFILE = AviFile*;
 using PAVISTREAM = AviStream*;
 
-/// Readies the library; AVIFileExit releases it. The calls nest and report nothing.
+/// Where a pass begins and ends its use of AVI files. FFmpeg needs no setup, so these only
+/// mark the pass in the call trace that tests read (vfw_trace.h).
 void AVIFileInit();
 void AVIFileExit();
 

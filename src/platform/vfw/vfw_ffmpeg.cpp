@@ -116,7 +116,6 @@ struct LayerState {
   std::map<const AviStream*, std::unique_ptr<AviStream>> streams;
   std::vector<std::string>* trace = nullptr;
   std::map<VfwOp, int> faults;
-  int inits = 0;
 };
 
 LayerState& State() {
@@ -473,12 +472,10 @@ int VfwLiveObjects() { return static_cast<int>(State().files.size() + State().st
 
 void AVIFileInit() {
   Trace("AVIFileInit");
-  ++State().inits;
 }
 
 void AVIFileExit() {
   Trace("AVIFileExit");
-  if (State().inits > 0) --State().inits;
 }
 
 HRESULT AVIFileOpenA(PAVIFILE* ppfile, LPCSTR szFile, UINT uMode, void* /*lpHandler*/) {
