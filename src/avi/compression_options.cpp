@@ -2,6 +2,7 @@
 // read back, and its stream shown to the compressor dialog.
 
 #include <algorithm>
+#include <cstdint>
 #include <vector>
 
 #include "avi/probe_file.h"
@@ -36,11 +37,13 @@ class ProbeFormat {
   ProbeFormat(const ProbeFormat&) = delete;
   ProbeFormat& operator=(const ProbeFormat&) = delete;
 
-  /// One uncompressed frame of the clipped format, in bytes.
+  /// One uncompressed frame of the clipped format, in bytes (0 for no frame at all).
   LONG FrameBytes() const {
-    const long long bytes =
-        static_cast<long long>(m_header.biWidth) * m_header.biHeight * m_header.biBitCount / 8;
-    return static_cast<LONG>(std::clamp<long long>(bytes, 0, kProbeMaxWidth * kProbeMaxHeight * 8));
+    if (m_header.biWidth <= 0 || m_header.biHeight <= 0) return 0;
+    return static_cast<LONG>(
+        std::max<std::int64_t>(FrameByteCount(static_cast<std::uint64_t>(m_header.biWidth),
+                                              static_cast<std::uint64_t>(m_header.biHeight)),
+                               0));
   }
 
  private:

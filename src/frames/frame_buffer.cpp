@@ -157,14 +157,6 @@ Magick::Image NewMagickImage() {
   return Magick::Image();
 }
 
-std::int64_t FrameByteCount(std::uint64_t columns, std::uint64_t rows) {
-  constexpr std::uint64_t kLimit = std::numeric_limits<std::int32_t>::max();
-  if (columns == 0 || rows == 0 || columns > kLimit / 4 || rows > kLimit / 4 / columns) {
-    return -1;
-  }
-  return static_cast<std::int64_t>(columns * rows * 4);
-}
-
 bool ReadFrameImage(Magick::Image& image, const std::string& path) {
   EnsureMagickReady();
   // A library that would not take our limits reads no frame at all.

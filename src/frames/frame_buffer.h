@@ -8,15 +8,13 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/vfw/vfw.h"  // FrameByteCount
+
 /// Makes Magick++ ready for use, once per process; cheap to call again from anywhere.
 void EnsureMagickReady();
 
 /// An empty image, made after Magick++ is ready: for members built before any code runs.
 Magick::Image NewMagickImage();
-
-/// The byte count of a frame of columns × rows, or -1 when it is empty or does not fit a signed
-/// 32-bit count: FrameByteCount(1920, 1080) is 8294400, FrameByteCount(65535, 65535) is -1.
-std::int64_t FrameByteCount(std::uint64_t columns, std::uint64_t rows);
 
 /// Reads the file at path into image. A header that claims a frame too large for
 /// FrameByteCount is refused before any pixel is decoded. A Magick++ warning that leaves an

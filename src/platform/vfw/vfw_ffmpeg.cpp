@@ -243,10 +243,13 @@ bool CutToLogicalEnd(AviFile& file) {
          ::ftruncate(file.fd.Descriptor(), file.logicalEnd) == 0;
 }
 
+// One frame of the format, in bytes; -1 for a size no frame can have.
 long long FrameBytes(const BITMAPINFOHEADER& format) {
   const long long height = format.biHeight < 0 ? -static_cast<long long>(format.biHeight)
                                                : static_cast<long long>(format.biHeight);
-  return static_cast<long long>(format.biWidth) * height * 4;
+  if (format.biWidth <= 0) return -1;
+  return FrameByteCount(static_cast<std::uint64_t>(format.biWidth),
+                        static_cast<std::uint64_t>(height));
 }
 
 bool AcceptableFormat(const void* lpFormat, LONG cbFormat) {
@@ -258,7 +261,7 @@ bool AcceptableFormat(const void* lpFormat, LONG cbFormat) {
   }
   if (format.biWidth <= 0 || format.biHeight == 0 || format.biHeight == INT32_MIN) return false;
   // One frame's byte count is a signed 32-bit number wherever frames are counted.
-  return FrameBytes(format) <= INT32_MAX;
+  return FrameBytes(format) >= 0;
 }
 
 AVRational TimeBase(const AVISTREAMINFOA& info) {
@@ -470,13 +473,9 @@ void ClearVfwFaults() { State().faults.clear(); }
 
 int VfwLiveObjects() { return static_cast<int>(State().files.size() + State().streams.size()); }
 
-void AVIFileInit() {
-  Trace("AVIFileInit");
-}
+void AVIFileInit() { Trace("AVIFileInit"); }
 
-void AVIFileExit() {
-  Trace("AVIFileExit");
-}
+void AVIFileExit() { Trace("AVIFileExit"); }
 
 HRESULT AVIFileOpenA(PAVIFILE* ppfile, LPCSTR szFile, UINT uMode, void* /*lpHandler*/) {
   const bool writing = (uMode & (OF_WRITE | OF_CREATE)) != 0;
