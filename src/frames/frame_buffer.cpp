@@ -13,14 +13,6 @@
 #include <new>
 #include <stdexcept>
 
-// 16-bit integer samples stored blue, green, red, opacity (Debian's Q16 build on x86-64) are
-// converted eight at a time; every other build and the mirrored rows take the plain loop.
-#if defined(__SSE2__) && MAGICKCORE_QUANTUM_DEPTH == 16 && !defined(MAGICKCORE_HDRI_SUPPORT) && \
-    defined(MAGICK_PIXEL_BGRA)
-#define TGA2AVI_SSE2_EXPORT 1
-#include <emmintrin.h>
-#endif
-
 namespace {
 
 using MagickCore::Quantum;
@@ -34,55 +26,13 @@ inline unsigned char Alpha(const Magick::PixelPacket& p) {
   return MagickCore::ScaleQuantumToChar(static_cast<Quantum>(QuantumRange - p.opacity));
 }
 
-#ifdef TGA2AVI_SSE2_EXPORT
-static_assert(sizeof(Magick::PixelPacket) == 8, "four 16-bit samples a pixel");
-
-// Converts the row's pixels four at a time, as far as whole groups of four go, and returns how
-// many it did. Each lane computes ScaleQuantumToChar's ((v + 128) - ((v + 128) >> 8)) >> 8 in
-// 16 bits: where v + 128 would pass 65535 the saturated sum gives the same 255.
-template <bool kMatte, bool kAlpha>
-std::size_t ConvertFours(const Magick::PixelPacket* p, std::size_t columns, unsigned char* q) {
-  const __m128i half = _mm_set1_epi16(128);
-  // Opacity is the fourth sample of each pixel; alpha is its complement.
-  const __m128i invertOpacity = _mm_set_epi16(-1, 0, 0, 0, -1, 0, 0, 0);
-  const __m128i opaque = _mm_set1_epi32(static_cast<int>(0xFF000000u));
-  auto scale = [&](__m128i v) {
-    if (kMatte) {
-      v = _mm_shufflehi_epi16(_mm_shufflelo_epi16(v, 0xFF), 0xFF);  // opacity in every lane
-      v = _mm_xor_si128(v, _mm_set1_epi16(-1));
-    } else {
-      v = _mm_xor_si128(v, invertOpacity);
-    }
-    v = _mm_adds_epu16(v, half);
-    return _mm_srli_epi16(_mm_sub_epi16(v, _mm_srli_epi16(v, 8)), 8);
-  };
-  std::size_t x = 0;
-  for (; x + 4 <= columns; x += 4) {
-    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + x));
-    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + x + 2));
-    __m128i out = _mm_packus_epi16(scale(a), scale(b));
-    if (!kAlpha) out = kMatte ? _mm_set1_epi8(-1) : _mm_or_si128(out, opaque);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(q + 4 * x), out);
-  }
-  return x;
-}
-#endif
-
 // Converts one row of the image into one row of the frame buffer. step is +1 when the image's
 // columns run left to right in the picture, -1 when they run right to left.
 template <bool kMatte, bool kAlpha>
 void ConvertRow(const Magick::PixelPacket* p, std::size_t columns, std::ptrdiff_t step,
                 unsigned char* q) {
-  std::size_t x = 0;
-#ifdef TGA2AVI_SSE2_EXPORT
-  if (step > 0) {
-    x = ConvertFours<kMatte, kAlpha>(p, columns, q);
-    p += x;
-    q += 4 * x;
-  }
-#endif
   if (step < 0) p += columns - 1;
-  for (; x < columns; ++x, p += step, q += 4) {
+  for (std::size_t x = 0; x < columns; ++x, p += step, q += 4) {
     const unsigned char a = kAlpha ? Alpha(*p) : 255;
     if (kMatte) {
       q[0] = q[1] = q[2] = q[3] = a;
