@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-tidy
   libmagick++-dev
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
   libwxgtk3.2-dev

@@ -61,7 +61,7 @@ class ScriptedWindow final : public DialogWindow {
   }
   BOOL IsIconic() override { return iconic ? TRUE : FALSE; }
   ClientRect GetClientRect() override { return client; }
-  int GetSystemMetrics(int index) override { return index == SM_CXICON ? 32 : 32; }
+  int GetSystemMetrics(int /*index*/) override { return 32; }  // large icons are 32 square
   void DefaultPaint() override { calls.emplace_back("default"); }
   void DrawIcon(int x, int y, HICON /*icon*/) override {
     calls.push_back("draw:" + std::to_string(x) + "," + std::to_string(y));

@@ -26,7 +26,7 @@ std::string BigEndian32(unsigned v) {
 // An IFF picture: the library hands these to the `ilbmtoppm` program through the shell.
 std::string IlbmPicture() {
   std::string bmhd = BigEndian32(0x00040004);  // 4 x 4
-  bmhd += std::string(4, '\0') + "\x08\x00\x00\x00" + std::string(8, '\0');
+  bmhd += std::string(4, '\0') + std::string("\x08\x00\x00\x00", 4) + std::string(8, '\0');
   std::string body = "ILBM" + std::string("BMHD") + BigEndian32(20) + bmhd + "BODY" +
                      BigEndian32(16) + std::string(16, '\x55');
   return "FORM" + BigEndian32(static_cast<unsigned>(body.size())) + body;

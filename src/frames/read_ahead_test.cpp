@@ -129,7 +129,7 @@ TEST_F(ReadAheadTest, ANamedPipeOrAFolderIsRefusedAtOnce) {
 // A read that hangs until the test lets it go, as a file on a server that went away does.
 class HangingRead {
  public:
-  FrameReadAhead::Reader Around(std::string hangingPath) {
+  FrameReadAhead::Reader Around(const std::string& hangingPath) {
     return [gate = m_gate, hangingPath](const std::string& path, bool matte) {
       if (path == hangingPath) gate.wait();
       return ReadFrame(path, matte);

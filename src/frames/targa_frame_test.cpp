@@ -316,7 +316,7 @@ TEST_F(TargaFrameTest, IgnoresAnExtensionAreaThatIsNotWhereTheFooterSays) {
   const std::string good = EncodeTga(clear, options);
   const std::size_t footer = good.size() - 26;
   const std::size_t area = footer - 495;
-  auto patched = [&](std::size_t at, std::string bytes) {
+  auto patched = [&](std::size_t at, const std::string& bytes) {
     std::string file = good;
     file.replace(at, bytes.size(), bytes);
     return file;
@@ -327,7 +327,7 @@ TEST_F(TargaFrameTest, IgnoresAnExtensionAreaThatIsNotWhereTheFooterSays) {
   } cases[] = {
       {"no offset", patched(footer, std::string(4, '\0'))},
       {"inside the header", patched(footer, std::string("\x05\0\0\0", 4))},
-      {"overlapping the footer", patched(footer, std::string("\x01", 1) + "\x01\0\0")},
+      {"overlapping the footer", patched(footer, std::string("\x01\x01\0\0", 4))},
       {"past the end", patched(footer, std::string("\0\0\0\x01", 4))},
       {"another size", patched(area, std::string("\xEE\x01", 2))},
       {"another signature", patched(good.size() - 2, "!")},

@@ -12,7 +12,7 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 }  // namespace
 
-SequenceName SplitSequencePath(CString path) {
+SequenceName SplitSequencePath(const CString& path) {
   const std::string& text = path.str();
   SequenceName name;
 

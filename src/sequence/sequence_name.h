@@ -20,7 +20,7 @@ struct SequenceName {
 /// Splits a frame path: "D:\seq\shot0001.tga" gives drive "D:", dir "\seq\", root "shot",
 /// number 1, width 4 and ext ".tga". Only the file-name part is scanned for digits; both
 /// separators count. Never fails.
-SequenceName SplitSequencePath(CString path);
+SequenceName SplitSequencePath(const CString& path);
 
 /// The path of frame n of the sequence whose first file is first, its number zero-padded to
 /// at least width digits: frame 12 of "D:\seq\shot0001.tga" with width 4 is

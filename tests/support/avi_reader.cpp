@@ -435,7 +435,7 @@ PictureDifference ComparePictures(const TgaPicture& a, const TgaPicture& b, bool
     const Rgba& q = b.pixels[i];
     const int d[4] = {std::abs(p.r - q.r), std::abs(p.g - q.g), std::abs(p.b - q.b),
                       withAlpha ? std::abs(p.a - q.a) : 0};
-    for (int k = 0; k < 4; ++k) result.maxDiff = std::max(result.maxDiff, d[k]);
+    for (const int channel : d) result.maxDiff = std::max(result.maxDiff, channel);
     sum += d[0] + d[1] + d[2];
   }
   result.meanDiff = a.pixels.empty() ? 0.0 : double(sum) / (3.0 * double(a.pixels.size()));

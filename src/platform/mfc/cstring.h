@@ -9,8 +9,8 @@ class CString {
  public:
   CString() = default;
   /// A null pointer gives the empty string.
-  CString(const char* text) : m_str(text ? text : "") {}  // NOLINT(google-explicit-constructor)
-  CString(std::string text) : m_str(std::move(text)) {}   // NOLINT(google-explicit-constructor)
+  CString(const char* text) : m_str(text ? text : "") {}
+  CString(std::string text) : m_str(std::move(text)) {} 
 
   int GetLength() const { return static_cast<int>(m_str.size()); }
   bool IsEmpty() const { return m_str.empty(); }
@@ -26,7 +26,7 @@ class CString {
   void Format(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
   const char* GetString() const { return m_str.c_str(); }
-  operator const char*() const { return m_str.c_str(); }  // NOLINT(google-explicit-constructor)
+  operator const char*() const { return m_str.c_str(); }
   const std::string& str() const { return m_str; }
 
   CString& operator+=(const CString& other) {
