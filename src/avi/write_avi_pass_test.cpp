@@ -317,7 +317,7 @@ TEST_F(PassTest, EveryFailureAndStopReleasesInOrder) {
        false,
        false,
        VfwOp::kWrite,
-       3,
+       2,
        0,
        PassOutcome::kStopped,
        {"AVI stream write error"},
@@ -423,13 +423,13 @@ TEST_F(PassTest, AFailedFinishIsToldOnce) {
   WriteFrames(1, 3, 16, 8);
   const struct {
     const char* what;
-    int failingWrite;  // counted from the compressor choice's one write; 0: none
+    int failingWrite;  // the pass's n-th frame write fails; 0: none
     int escapeAtPoll;  // 0: never
     std::size_t frames;
   } rows[] = {
       {"after the last frame", 0, 0, 3},
       {"after Escape", 0, 2, 1},
-      {"after a failed write", 3, 0, 1},
+      {"after a failed write", 2, 0, 1},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
