@@ -78,12 +78,6 @@ ConverterWindow::ConverterWindow(CConverterDlg& dlg, wxXmlResource& resources)
 
 ConverterWindow::~ConverterWindow() {
   if (!m_loaded) return;
-  // The window cannot end while a job runs (its close box and keys are refused); should it,
-  // the job is asked to stop and waited for before the services it uses go.
-  if (m_job.joinable()) {
-    m_keys.PressEscape();
-    m_job.join();
-  }
   SetDialogWindow(m_previousWindow);
   SetFileDialogBackend(m_previousFileDialogs);
   m_dlg.SetBackend(nullptr);

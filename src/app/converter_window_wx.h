@@ -52,7 +52,9 @@ class ConverterWindow final : public wxDialog, private DialogWindow {
   FileDialogBackend* m_previousFileDialogs = nullptr;
   DialogWindow* m_previousWindow = nullptr;
   WxKeyState m_keys;
-  std::thread m_job;  // the Convert command, from the click until OnJobEnded joins it
+  // The Convert command, from the click until OnJobEnded joins it. The window cannot end
+  // meanwhile: its close box and keys are refused.
+  std::thread m_job;
 };
 
 /// Gives each control name of the template its IDC_ number as its window identifier. Call
