@@ -11,7 +11,6 @@
 
 #include "frames/converter_dlg.h"
 #include "frames/resource.h"
-#include "platform/mfc/input_gate.h"
 #include "platform/user/icon_wx.h"
 #include "sequence/sequence_name.h"
 
@@ -63,10 +62,10 @@ ConverterWindow::ConverterWindow(CConverterDlg& dlg, wxXmlResource& resources)
   m_dlg.SetBackend(&m_backend);
   m_previousFileDialogs = SetFileDialogBackend(&m_fileDialogs);
   m_previousWindow = SetDialogWindow(this);
-  input_gate::Install(this);
 
   Bind(wxEVT_INIT_DIALOG, &ConverterWindow::OnInit, this);
   Bind(wxEVT_CHAR_HOOK, &ConverterWindow::OnCharHook, this);
+  Bind(wxEVT_CLOSE_WINDOW, &ConverterWindow::OnClose, this);
   Bind(wxEVT_PAINT, &ConverterWindow::OnPaintEvent, this);
   Bind(wxEVT_BUTTON, &ConverterWindow::OnConvertClicked, this, IDC_CONVERT);
   Bind(
@@ -79,7 +78,6 @@ ConverterWindow::ConverterWindow(CConverterDlg& dlg, wxXmlResource& resources)
 
 ConverterWindow::~ConverterWindow() {
   if (!m_loaded) return;
-  input_gate::Uninstall();
   SetDialogWindow(m_previousWindow);
   SetFileDialogBackend(m_previousFileDialogs);
   m_dlg.SetBackend(nullptr);
@@ -93,21 +91,52 @@ void ConverterWindow::OnInit(wxInitDialogEvent& /*event*/) {
 }
 
 void ConverterWindow::OnConvertClicked(wxCommandEvent& /*event*/) {
-  // One job at a time: a click that arrives while a job runs (the compressor dialog has no
-  // owner, so nothing else keeps this window from being clicked) is ignored.
-  input_gate::JobScope job;
-  if (!job.Entered()) return;
-  try {
-    m_dlg.OnConvert();
-  } catch (const std::exception& error) {
-    CString text;
-    text.Format("Conversion stopped: %s", error.what());
-    m_dlg.MessageBox(text, kConverterCaption, MB_OK);
+  // One job at a time: the button is disabled while one runs.
+  if (m_job.joinable()) return;
+  EnableControls(false);
+  m_keys.ForgetEscape();
+  // The job calls the dialog's services from its thread; each is carried out on this one
+  // (window_thread_wx.h), which runs its event loop meanwhile.
+  m_job = std::thread([this] {
+    try {
+      m_dlg.OnConvert();
+    } catch (const std::exception& error) {
+      CString text;
+      text.Format("Conversion stopped: %s", error.what());
+      m_dlg.MessageBox(text, kConverterCaption, MB_OK);
+    }
+    CallAfter(&ConverterWindow::OnJobEnded);
+  });
+}
+
+void ConverterWindow::OnJobEnded() {
+  m_job.join();
+  EnableControls(true);
+}
+
+void ConverterWindow::EnableControls(bool enable) {
+  for (const int id : {IDC_CONVERT, IDC_BROWSE_FIRST, IDC_BROWSE_AVI, IDC_FIRST_FILE, IDC_AVI_FILE,
+                       IDC_BROWSE_LAST, IDC_LAST_FILE}) {
+    if (wxWindow* control = FindWindow(id)) control->Enable(enable);
+  }
+  // With every control disabled GTK gives the keyboard to no widget of the window, and Escape
+  // would never arrive: the window itself holds the focus while the job runs.
+  if (enable) {
+    if (wxWindow* convert = FindWindow(IDC_CONVERT)) convert->SetFocus();
+    SetCanFocus(false);
+  } else {
+    SetCanFocus(true);
+    SetFocus();
   }
 }
 
 void ConverterWindow::OnCharHook(wxKeyEvent& event) {
   const int key = event.GetKeyCode();
+  if (m_job.joinable()) {
+    // A busy window takes no keys; Escape asks the job to stop at its next poll.
+    if (key == WXK_ESCAPE) m_keys.PressEscape();
+    return;
+  }
   const bool enter = key == WXK_RETURN || key == WXK_NUMPAD_ENTER;
   // Enter on a push button presses that button (the toolkit does it); anywhere else it ends the
   // dialog as OK, with the fields read back first.
@@ -120,6 +149,15 @@ void ConverterWindow::OnCharHook(wxKeyEvent& event) {
   // with a Cancel button.
   if (key == WXK_ESCAPE) {
     EndModal(wxID_CANCEL);
+    return;
+  }
+  event.Skip();
+}
+
+void ConverterWindow::OnClose(wxCloseEvent& event) {
+  // The job uses the window until it ends: the close box does nothing meanwhile.
+  if (m_job.joinable()) {
+    if (event.CanVeto()) event.Veto();
     return;
   }
   event.Skip();

@@ -2,8 +2,13 @@
 // The converter's window: the dialog template loaded from the XRC resource, bound to a
 // CConverterDlg whose handlers do the work. While it lives, the platform services (message
 // boxes, control text, busy cursor, file dialogs, the Escape key) are served by this window.
+// The Convert command runs on a thread of its own, so that the window goes on painting while it
+// works; meanwhile the window's controls are disabled, Escape asks the job to stop, and no other
+// key nor the close box is taken.
 
 #include <wx/dialog.h>
+
+#include <thread>
 
 #include "app/dialog_window.h"
 #include "platform/mfc/dialog_wx.h"
@@ -25,7 +30,10 @@ class ConverterWindow final : public wxDialog, private DialogWindow {
  private:
   void OnInit(wxInitDialogEvent& event);
   void OnConvertClicked(wxCommandEvent& event);
+  void OnJobEnded();
+  void EnableControls(bool enable);
   void OnCharHook(wxKeyEvent& event);
+  void OnClose(wxCloseEvent& event);
   void OnPaintEvent(wxPaintEvent& event);
 
   // DialogWindow
@@ -44,6 +52,9 @@ class ConverterWindow final : public wxDialog, private DialogWindow {
   FileDialogBackend* m_previousFileDialogs = nullptr;
   DialogWindow* m_previousWindow = nullptr;
   WxKeyState m_keys;
+  // The Convert command, from the click until OnJobEnded joins it. The window cannot end
+  // meanwhile: its close box and keys are refused.
+  std::thread m_job;
 };
 
 /// Gives each control name of the template its IDC_ number as its window identifier. Call

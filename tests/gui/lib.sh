@@ -1,11 +1,13 @@
 # Helpers for the window tests: the real program under Xvfb, driven with xdotool.
-# A test script sources this file with its arguments: PROGRAM SOURCE_DIR ARTIFACT_DIR.
+# A test script sources this file with its arguments: PROGRAM SOURCE_DIR ARTIFACT_DIR
+# CLOSE_WINDOW (the helper that presses a window's close box: close_window.cpp).
 # Exit code 77 tells CTest that the test was skipped.
 
 gui_init() {
   PROGRAM=$(realpath "$1")
   SOURCE_DIR=$2
   ARTIFACTS=$3
+  CLOSE_WINDOW=${4:-}
   local tool
   for tool in xvfb-run xdotool xwd ffmpeg ffprobe; do
     if ! command -v "$tool" >/dev/null; then

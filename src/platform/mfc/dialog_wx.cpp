@@ -12,7 +12,7 @@
 #include <wx/utils.h>
 #include <wx/window.h>
 
-#include "platform/mfc/input_gate.h"
+#include "platform/mfc/window_thread_wx.h"
 
 namespace {
 
@@ -24,9 +24,10 @@ std::string FromWx(const wxString& text) {
 }
 
 // A message box: the text, an exclamation mark when the style asks for one, and the buttons of
-// the style. Built here rather than taken from the toolkit so that its input passes through the
-// input gate (a held Escape that stopped a job must not dismiss the job's last message) and so
-// that a box without an icon really has none.
+// the style. Built here rather than taken from the toolkit, whose native box handles its keys
+// out of reach of the toolkit's event filters: an Escape still held since it stopped a job must
+// not dismiss the job's last message (WxKeyState keeps it from every window). And a box without
+// an icon really has none.
 int ShowMessageBox(wxWindow* owner, const wxString& text, const wxString& caption, UINT style) {
   const bool yesNo = (style & MB_TYPEMASK) == MB_YESNO;
   const bool okCancel = (style & MB_TYPEMASK) == MB_OKCANCEL;
@@ -68,60 +69,63 @@ WxDialogBackend::~WxDialogBackend() {
 }
 
 int WxDialogBackend::MessageBox(const CString& text, const CString& caption, UINT style) {
-  // Whatever the user typed at the busy window before this box appeared was not an answer to it.
-  if (input_gate::JobRunning()) input_gate::DispatchPending();
-  switch (ShowMessageBox(m_window, ToWx(text.str()), ToWx(caption.str()), style)) {
-    case wxID_YES:
-      return IDYES;
-    case wxID_NO:
-      return IDNO;
-    case wxID_CANCEL:
-      // A Yes/No box closed without an answer changes nothing.
-      return (style & MB_TYPEMASK) == MB_YESNO ? IDNO : IDCANCEL;
-    default:
-      return IDOK;
-  }
+  return OnWindowThread([&] {
+    switch (ShowMessageBox(m_window, ToWx(text.str()), ToWx(caption.str()), style)) {
+      case wxID_YES:
+        return IDYES;
+      case wxID_NO:
+        return IDNO;
+      case wxID_CANCEL:
+        // A Yes/No box closed without an answer changes nothing.
+        return (style & MB_TYPEMASK) == MB_YESNO ? IDNO : IDCANCEL;
+      default:
+        return IDOK;
+    }
+  });
 }
 
 CString WxDialogBackend::GetControlText(int id) {
-  wxWindow* control = m_window->FindWindow(id);
-  if (!control) return CString();
-  if (auto* entry = dynamic_cast<wxTextEntry*>(control)) return CString(FromWx(entry->GetValue()));
-  if (auto* label = wxDynamicCast(control, wxControl))
-    return CString(FromWx(label->GetLabelText()));
-  return CString(FromWx(control->GetLabel()));
+  return OnWindowThread([&] {
+    wxWindow* control = m_window->FindWindow(id);
+    if (!control) return CString();
+    if (auto* entry = dynamic_cast<wxTextEntry*>(control)) {
+      return CString(FromWx(entry->GetValue()));
+    }
+    if (auto* label = wxDynamicCast(control, wxControl)) {
+      return CString(FromWx(label->GetLabelText()));
+    }
+    return CString(FromWx(control->GetLabel()));
+  });
 }
 
 void WxDialogBackend::SetControlText(int id, const CString& text) {
-  wxWindow* control = m_window->FindWindow(id);
-  if (!control) return;
-  const wxString value = ToWx(text.str());
-  if (auto* entry = dynamic_cast<wxTextEntry*>(control)) {
-    // Rewriting an unchanged field would move its caret for nothing.
-    if (entry->GetValue() == value) return;
-    entry->ChangeValue(value);
-  } else if (auto* label = wxDynamicCast(control, wxControl)) {
-    // As text, not as a label with '&' mnemonics.
-    if (label->GetLabelText() == value) return;
-    label->SetLabelText(value);
-  } else {
-    return;
-  }
-  if (input_gate::JobRunning()) {
-    control->Refresh();
-    input_gate::DispatchPending();
-  }
+  RunOnWindowThread([&] {
+    wxWindow* control = m_window->FindWindow(id);
+    if (!control) return;
+    const wxString value = ToWx(text.str());
+    if (auto* entry = dynamic_cast<wxTextEntry*>(control)) {
+      // Rewriting an unchanged field would move its caret for nothing.
+      if (entry->GetValue() != value) entry->ChangeValue(value);
+    } else if (auto* label = wxDynamicCast(control, wxControl)) {
+      // As text, not as a label with '&' mnemonics.
+      if (label->GetLabelText() != value) label->SetLabelText(value);
+    }
+  });
 }
 
 void WxDialogBackend::BeginWaitCursor() {
-  ++m_busy;
-  wxBeginBusyCursor();
+  RunOnWindowThread([this] {
+    ++m_busy;
+    wxBeginBusyCursor();
+  });
 }
 
 void WxDialogBackend::EndWaitCursor() {
-  if (m_busy == 0) return;
-  --m_busy;
-  wxEndBusyCursor();
+  RunOnWindowThread([this] {
+    if (m_busy == 0) return;
+    --m_busy;
+    wxEndBusyCursor();
+  });
 }
 
 int WxFileDialogBackend::Run(const CFileDialog& dialog, std::string* path) {

@@ -2,6 +2,8 @@
 // The dialog's services over a wxWidgets window: message boxes owned by it, the text of its
 // controls found by their identifiers (IDC_...), the application's busy cursor, and its file
 // dialogs. Declared without the toolkit; only the window includes wxWidgets.
+// A job thread may call the dialog's services: each runs on the window's thread, and the call
+// returns when it is done there (window_thread_wx.h).
 
 #include <string>
 
@@ -20,14 +22,13 @@ class WxDialogBackend final : public DialogBackend {
 
   int MessageBox(const CString& text, const CString& caption, UINT style) override;
   CString GetControlText(int id) override;
-  /// While a job runs, the new text is painted at once (input_gate::DispatchPending).
   void SetControlText(int id, const CString& text) override;
   void BeginWaitCursor() override;
   void EndWaitCursor() override;
 
  private:
   wxWindow* m_window;
-  int m_busy = 0;
+  int m_busy = 0;  // used on the window's thread only
 };
 
 /// File dialogs owned by a window. The Open style picks an existing file; the Save style takes

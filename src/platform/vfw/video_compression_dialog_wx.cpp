@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/mfc/window_thread_wx.h"
 #include "platform/vfw/compressor_catalogue.h"
 
 namespace {
@@ -102,10 +103,13 @@ class VideoCompressionDialog final : public wxDialog {
 
 int WxVideoCompressionChooser::ChooseCompressor(const CompressorRequest& request,
                                                 CompressorChoice* choice) {
-  // The job's busy cursor stays on underneath; the dialog itself takes the mouse as usual.
-  wxBusyCursorSuspender normalCursor;
-  VideoCompressionDialog dialog(request, AvailableCompressors());
-  if (dialog.ShowModal() != wxID_OK) return 0;
-  *choice = dialog.Choice();
-  return 1;
+  // Asked from the job's thread; the dialog is shown on the window's.
+  return OnWindowThread([&] {
+    // The job's busy cursor stays on underneath; the dialog itself takes the mouse as usual.
+    wxBusyCursorSuspender normalCursor;
+    VideoCompressionDialog dialog(request, AvailableCompressors());
+    if (dialog.ShowModal() != wxID_OK) return 0;
+    *choice = dialog.Choice();
+    return 1;
+  });
 }

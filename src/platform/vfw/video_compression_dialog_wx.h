@@ -15,7 +15,8 @@ class WxVideoCompressionChooser final : public CompressorChooser {
   WxVideoCompressionChooser(const WxVideoCompressionChooser&) = delete;
   WxVideoCompressionChooser& operator=(const WxVideoCompressionChooser&) = delete;
 
-  /// Shows the dialog without an owner window: OK gives 1 and the choice, Cancel 0.
+  /// Shows the dialog without an owner window, on the window's thread whichever thread asks:
+  /// OK gives 1 and the choice, Cancel 0.
   int ChooseCompressor(const CompressorRequest& request, CompressorChoice* choice) override;
 
  private:
