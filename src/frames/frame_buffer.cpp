@@ -157,6 +157,23 @@ Magick::Image NewMagickImage() {
   return Magick::Image();
 }
 
+unsigned char* FrameBuffer::Reserve(FrameSize size) {
+  const std::int64_t count =
+      FrameByteCount(size.width < 0 ? 0 : size.width, size.height < 0 ? 0 : size.height);
+  if (count < 0) throw std::length_error("no frame buffer of that size");
+  const auto length = static_cast<std::size_t>(count);
+  if (length != m_length || !m_bytes) {
+    // The old block goes first, so that a change of size never holds both.
+    m_bytes.reset();
+    m_length = 0;
+    m_size = FrameSize{};
+    m_bytes.reset(new unsigned char[length]);
+    m_length = length;
+  }
+  m_size = size;
+  return m_bytes.get();
+}
+
 std::int64_t FrameByteCount(std::uint64_t columns, std::uint64_t rows) {
   constexpr std::uint64_t kLimit = std::numeric_limits<std::int32_t>::max();
   if (columns == 0 || rows == 0 || columns > kLimit / 4 || rows > kLimit / 4 / columns) {
@@ -197,7 +214,7 @@ bool ReadFrameImage(Magick::Image& image, const std::string& path) {
   return FrameByteCount(image.columns(), image.rows()) >= 0;
 }
 
-FrameSize ExportFrameBuffer(Magick::Image& image, bool bMatte, Magick::Blob& blob) {
+FrameSize ExportFrameBuffer(Magick::Image& image, bool bMatte, FrameBuffer& frame) {
   if (!HoldsRgbSamples(image.colorSpace())) image.colorSpace(MagickCore::sRGBColorspace);
 
   bool topFirst = true;   // image row 0 is the top of the picture
@@ -224,7 +241,8 @@ FrameSize ExportFrameBuffer(Magick::Image& image, bool bMatte, Magick::Blob& blo
   const std::int64_t bytes = FrameByteCount(columns, rows);
   if (bytes < 0) throw std::length_error("frame too large for a 32-bit byte count");
 
-  MagickBytes buffer = AcquireMagickBytes(static_cast<std::size_t>(bytes));
+  unsigned char* const buffer =
+      frame.Reserve(FrameSize{static_cast<int>(columns), static_cast<int>(rows)});
 
   const RowConverter convert = PickConverter(bMatte, image.matte());
   const std::ptrdiff_t step = mirrored ? -1 : 1;
@@ -239,10 +257,8 @@ FrameSize ExportFrameBuffer(Magick::Image& image, bool bMatte, Magick::Blob& blo
       const std::size_t y = y0 + k;
       // The buffer runs bottom-up: the picture's bottom row comes first.
       const std::size_t target = topFirst ? rows - 1 - y : y;
-      convert(pixels + k * columns, columns, step, buffer.get() + target * rowBytes);
+      convert(pixels + k * columns, columns, step, buffer + target * rowBytes);
     }
   }
-
-  blob.updateNoCopy(buffer.release(), static_cast<size_t>(bytes), Magick::Blob::MallocAllocator);
   return FrameSize{static_cast<int>(columns), static_cast<int>(rows)};
 }
