@@ -1,9 +1,6 @@
 #include "frames/frame_buffer.h"
 
-#include "frames/frame_memory.h"
 #include "frames/magick_policy.h"
-
-#include <malloc.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -141,12 +138,6 @@ bool g_magickConfined = false;  // set once, before any frame is read
 void EnsureMagickReady() {
   static std::once_flag once;
   std::call_once(once, [] {
-    // Frames are read on threads of their own, and frame-sized blocks (pixel caches, frame
-    // buffers) are freed in whatever order the threads finish. Left in the heap they fragment
-    // it and the peak grows with the length of the sequence; so they are mapped on their own,
-    // and the pool keeps a few of them mapped for the next frames.
-    mallopt(M_MMAP_THRESHOLD, 1 << 20);
-    UseFrameBlockPool();
     Magick::InitializeMagick(nullptr);
     g_magickConfined = ConfineMagick();
   });
