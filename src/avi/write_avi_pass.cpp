@@ -3,7 +3,6 @@
 #include <climits>
 #include <cstdio>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "avi/conversion_job.h"
@@ -94,7 +93,7 @@ PassOutcome CConverterDlg::WriteAviPass(ConversionJob& job, int nPass) {
   // The compressor is only ever handed a whole frame of the stream's size: the frame just read
   // when it has that size, else the last one that had, else a black, transparent frame. The
   // stream keeps one sample per frame number.
-  FrameBuffer taken;
+  const FrameSize streamSize{job.width, job.height};
   FrameBuffer lastGood;
   std::vector<BYTE> black;
   bool stopped = false;
@@ -109,7 +108,7 @@ PassOutcome CConverterDlg::WriteAviPass(ConversionJob& job, int nPass) {
     m_strStatus.Format(nPass == 0 ? "Saving Video Frame %d" : "Saving Matte Frame %d",
                        static_cast<int>(n));
     UpdateData(FALSE);
-    const FrameRead read = TakeFrame(n, taken);
+    const FrameRead read = TakeFrame(n, lastGood, streamSize);
     if (read.status == FrameRead::Status::kStopped) {
       // Escape ended the wait for a read that hung: nothing more is written.
       job.abort = true;
@@ -117,15 +116,12 @@ PassOutcome CConverterDlg::WriteAviPass(ConversionJob& job, int nPass) {
       break;
     }
     job.frameFile = read.path;
-    if (read.status == FrameRead::Status::kOk) {
-      if (read.size.width == job.width && read.size.height == job.height) {
-        std::swap(taken, lastGood);
-      } else {
-        CString text;
-        text.Format("Frame size differs from the first frame: %s (%d x %d, expected %d x %d)",
-                    read.path.c_str(), read.size.width, read.size.height, job.width, job.height);
-        MessageBox(text, kConverterCaption, MB_OK);
-      }
+    if (read.status == FrameRead::Status::kOk &&
+        (read.size.width != job.width || read.size.height != job.height)) {
+      CString text;
+      text.Format("Frame size differs from the first frame: %s (%d x %d, expected %d x %d)",
+                  read.path.c_str(), read.size.width, read.size.height, job.width, job.height);
+      MessageBox(text, kConverterCaption, MB_OK);
     }
     const BYTE* frame = lastGood.data();
     if (!frame) {

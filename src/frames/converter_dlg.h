@@ -52,9 +52,11 @@ class CConverterDlg : public CDialog {
   /// m_bLoadStopped set.
   bool LoadFrame(CString strFrameFile, bool bMatte);
 
-  /// Frame n of the run m_frames is reading, into frame, waited for as LoadFrame waits; a
-  /// frame that could not be read is told with LoadFrame's message, at this its turn.
-  FrameRead TakeFrame(long long n, FrameBuffer& frame);
+  /// Frame n of the run m_frames is reading, into frame as FrameRing::Take puts it there,
+  /// waited for as LoadFrame waits; a frame that could not be read is told with LoadFrame's
+  /// message, at this its turn.
+  FrameRead TakeFrame(long long n, FrameBuffer& frame,
+                      std::optional<FrameSize> onlyOfSize = std::nullopt);
 
   /// Lets the user choose the compressor through a probe file in the job's frame format.
   /// Returns 1 when a compressor was chosen.

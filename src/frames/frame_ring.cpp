@@ -139,7 +139,8 @@ void FrameRing::Start(Namer name, long long first, long long last, bool bMatte) 
   m_thread = std::thread(ReadFrames, m_shared, m_reader, std::move(name), first, last, bMatte);
 }
 
-FrameRead FrameRing::Take(long long n, FrameBuffer& frame, const StopCheck& stopRequested) {
+FrameRead FrameRing::Take(long long n, FrameBuffer& frame, const StopCheck& stopRequested,
+                          std::optional<FrameSize> onlyOfSize) {
   if (!m_thread.joinable() || n < m_first || n > m_last) return FrameRead();
   Shared& s = *m_shared;
   std::unique_lock<std::mutex> lock(s.mutex);
@@ -165,7 +166,11 @@ FrameRead FrameRing::Take(long long n, FrameBuffer& frame, const StopCheck& stop
   FrameRead read = std::move(slot.read);
   slot.read = FrameRead();
   slot.ready = false;
-  if (read.status == FrameRead::Status::kOk) std::swap(frame, slot.buffer);
+  if (read.status == FrameRead::Status::kOk &&
+      (!onlyOfSize ||
+       (read.size.width == onlyOfSize->width && read.size.height == onlyOfSize->height))) {
+    std::swap(frame, slot.buffer);
+  }
   ++s.next;
   s.changed.notify_all();
   return read;

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -59,12 +60,13 @@ class FrameRing {
   void Start(Namer name, long long first, long long last, bool bMatte);
 
   /// Frame n of the run, the next one not yet taken, once it is read. After kOk the frame is
-  /// in frame (which gives the ring its old block to read into); after anything else frame is
-  /// as it was. While the read goes on, stopRequested is asked every tenth of a second once
-  /// the first fifth has passed; when it says true the wait ends, the run ends (the read is
-  /// left to finish on its own) and the status is kStopped. A number that is not the run's
-  /// next frame gives kOpenFailed at once.
-  FrameRead Take(long long n, FrameBuffer& frame, const StopCheck& stopRequested = {});
+  /// in frame (which gives the ring its old block to read into), unless onlyOfSize is given
+  /// and the frame is of another size; frame is otherwise as it was. While the read goes on,
+  /// stopRequested is asked every tenth of a second once the first fifth has passed; when it
+  /// says true the wait ends, the run ends (the read is left to finish on its own) and the
+  /// status is kStopped. A number that is not the run's next frame gives kOpenFailed at once.
+  FrameRead Take(long long n, FrameBuffer& frame, const StopCheck& stopRequested = {},
+                 std::optional<FrameSize> onlyOfSize = std::nullopt);
 
   /// The file at path as a run of its own, taken into frame as Take does, and the run ended.
   FrameRead Read(const std::string& path, bool bMatte, FrameBuffer& frame,

@@ -83,6 +83,18 @@ TEST_F(FrameRingTest, FramesTakenByNumberEqualFramesReadInTurn) {
   }
 }
 
+TEST_F(FrameRingTest, AFrameOfAnotherSizeIsNotTakenWhenOneSizeIsAsked) {
+  FrameRing ring;
+  FrameBuffer kept;
+  const FrameSize first{pictures[0].width, pictures[0].height};
+  ring.Start(Names(), 1, 2, false);
+  ASSERT_EQ(ring.Take(1, kept, {}, first).status, FrameRead::Status::kOk);
+  const FrameRead other = ring.Take(2, kept, {}, first);
+  EXPECT_EQ(other.status, FrameRead::Status::kOk);
+  EXPECT_EQ(other.size.width, pictures[1].width) << "the size read, for the message";
+  EXPECT_EQ(BytesOf(kept), FrameBufferOf(pictures[0], false));
+}
+
 TEST_F(FrameRingTest, AFrameOutOfTurnOrWithoutARunIsRefusedAtOnce) {
   FrameRing ring;
   FrameBuffer taken;

@@ -9,8 +9,9 @@ bool EscapePressed() { return GetAsyncKeyState(VK_ESCAPE) != 0; }
 
 }  // namespace
 
-FrameRead CConverterDlg::TakeFrame(long long n, FrameBuffer& frame) {
-  const FrameRead read = m_frames.Take(n, frame, EscapePressed);
+FrameRead CConverterDlg::TakeFrame(long long n, FrameBuffer& frame,
+                                   std::optional<FrameSize> onlyOfSize) {
+  const FrameRead read = m_frames.Take(n, frame, EscapePressed, onlyOfSize);
   CString strMessage;
   switch (read.status) {
     case FrameRead::Status::kOk:
