@@ -5,6 +5,7 @@
 //   convert_bench --frames 240 --repeat 5 --codec ffv1 --codec raw
 //   convert_bench --memory             our peak memory converting 30 and then 300 frames,
 //                                      per codec, the highest of 3 rounds (--repeat)
+//   convert_bench --size 3840x2160     frames of another size (both modes)
 //
 // Our side is the real Convert command (CConverterDlg::OnConvert with a scripted user who picks
 // the compressor; no window), run in a child process so that its wall time and peak resident
@@ -39,8 +40,11 @@ namespace {
 
 using namespace testing_support;
 
-constexpr int kWidth = 1920;
-constexpr int kHeight = 1080;
+// The frames' size, 1920 × 1080 unless --size says otherwise.
+struct Size {
+  int width = 1920;
+  int height = 1080;
+};
 
 struct Measured {
   double seconds = 0.0;
@@ -78,22 +82,27 @@ std::string FramePath(const std::string& dir, int n) {
 }
 
 // Distinct frames with texture, as rendered frames have: ramps, a moving square, some noise and
-// an alpha channel with solid, clear and soft parts.
-void WriteFrames(const std::string& dir, int count) {
-  TgaPicture picture(kWidth, kHeight);
+// an alpha channel with solid, clear and soft parts, laid out for 1920 × 1080 and scaled to size.
+void WriteFrames(const std::string& dir, int count, Size size) {
+  TgaPicture picture(size.width, size.height);
+  const int opaqueUpTo = size.width * 600 / 1920;
+  const int clearFrom = size.width * 1400 / 1920;
+  const int squareLeft = size.width * 200 / 1920;
+  const int squareHalf = size.width * 150 / 1920;
   unsigned seed = 1;
   for (int n = 1; n <= count; ++n) {
-    for (int y = 0; y < kHeight; ++y) {
-      for (int x = 0; x < kWidth; ++x) {
+    for (int y = 0; y < size.height; ++y) {
+      for (int x = 0; x < size.width; ++x) {
         seed = seed * 1103515245U + 12345U;
         const int noise = static_cast<int>((seed >> 16) & 7);
-        const bool square = std::abs(x - 200 - n * 12) < 150 && std::abs(y - 540) < 150;
+        const bool square = std::abs(x - squareLeft - n * 12) < squareHalf &&
+                            std::abs(y - size.height / 2) < squareHalf;
         picture.At(x, y) = {static_cast<std::uint8_t>((x / 8 + n + noise) & 255),
                             static_cast<std::uint8_t>((y / 4 + noise) & 255),
                             static_cast<std::uint8_t>(square ? 250 : (x ^ y) & 255),
-                            static_cast<std::uint8_t>(x < 600    ? 255
-                                                      : x > 1400 ? 0
-                                                                 : (x + y) & 255)};
+                            static_cast<std::uint8_t>(x < opaqueUpTo  ? 255
+                                                      : x > clearFrom ? 0
+                                                                      : (x + y) & 255)};
       }
     }
     WriteTga(FramePath(dir, n), picture);
@@ -150,8 +159,8 @@ std::vector<std::string> OurCommand(const std::string& self, const std::string& 
 }
 
 std::vector<std::string> FfmpegCommand(const std::string& dir, int frames, const std::string& avi,
-                                       const CompressorInfo& info, bool matte) {
-  const std::string pixelFormat = CompressorPixelFormat(info, kWidth, kHeight);
+                                       const CompressorInfo& info, bool matte, Size size) {
+  const std::string pixelFormat = CompressorPixelFormat(info, size.width, size.height);
   std::vector<std::string> cmd = {"ffmpeg",
                                   "-nostdin",
                                   "-y",
@@ -179,13 +188,13 @@ std::vector<std::string> FfmpegCommand(const std::string& dir, int frames, const
   return cmd;
 }
 
-int Compare(const std::string& self, int frames, int repeat,
-            const std::vector<std::string>& codecs) {
+int Compare(const std::string& self, int frames, int repeat, const std::vector<std::string>& codecs,
+            Size size) {
   TempDir dir;
   const std::string d = dir.path().string();
-  std::printf("writing %d frames of %dx%d RGBA Targa ...\n", frames, kWidth, kHeight);
+  std::printf("writing %d frames of %dx%d RGBA Targa ...\n", frames, size.width, size.height);
   std::fflush(stdout);
-  WriteFrames(d, frames);
+  WriteFrames(d, frames, size);
 
   std::printf("\n%-28s %9s %9s %7s %8s %8s %9s %9s\n", "codec (medians)", "ours s", "ffmpeg s",
               "ratio", "ours fps", "ff fps", "ours MB", "ffmpeg MB");
@@ -207,8 +216,8 @@ int Compare(const std::string& self, int frames, int repeat,
       ours.push_back(m.seconds);
       oursKb.push_back(m.peakKb);
 
-      const Measured colour = Run(FfmpegCommand(d, frames, d + "/ff.avi", info, false));
-      const Measured matte = Run(FfmpegCommand(d, frames, d + "/ff.matte.avi", info, true));
+      const Measured colour = Run(FfmpegCommand(d, frames, d + "/ff.avi", info, false, size));
+      const Measured matte = Run(FfmpegCommand(d, frames, d + "/ff.matte.avi", info, true, size));
       if (!colour.ok || !matte.ok) {
         std::fprintf(stderr, "%s: the ffmpeg command line failed\n", code.c_str());
         return 1;
@@ -228,12 +237,13 @@ int Compare(const std::string& self, int frames, int repeat,
   return 0;
 }
 
-int Memory(const std::string& self, int repeat, const std::vector<std::string>& codecs) {
+int Memory(const std::string& self, int repeat, const std::vector<std::string>& codecs,
+           Size size) {
   TempDir dir;
   const std::string d = dir.path().string();
-  std::printf("writing 300 frames of %dx%d RGBA Targa ...\n", kWidth, kHeight);
+  std::printf("writing 300 frames of %dx%d RGBA Targa ...\n", size.width, size.height);
   std::fflush(stdout);
-  WriteFrames(d, 300);
+  WriteFrames(d, 300, size);
   std::printf("\n%-28s %14s %14s %8s\n", "our peak memory", "30 frames MB", "300 frames MB",
               "growth");
   for (const CompressorInfo& info : AvailableCompressors()) {
@@ -273,6 +283,7 @@ int main(int argc, char** argv) {
   int frames = 120;
   int repeat = 3;
   bool memory = false;
+  Size size;
   std::vector<std::string> codecs;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -282,6 +293,15 @@ int main(int argc, char** argv) {
       frames = std::max(1, std::atoi(argv[++i]));
     } else if (arg == "--repeat" && i + 1 < argc) {
       repeat = std::max(1, std::atoi(argv[++i]));
+    } else if (arg == "--size" && i + 1 < argc) {
+      char x = 0;
+      char rest = 0;
+      if (std::sscanf(argv[++i], "%d%c%d%c", &size.width, &x, &size.height, &rest) != 3 ||
+          (x != 'x' && x != 'X') || size.width < 64 || size.height < 64 ||
+          size.width > 16384 || size.height > 16384) {
+        std::fprintf(stderr, "--size takes WIDTHxHEIGHT, each 64 to 16384: %s\n", argv[i]);
+        return 2;
+      }
     } else if (arg == "--codec" && i + 1 < argc) {
       std::string code = argv[++i];
       std::transform(code.begin(), code.end(), code.begin(), ::toupper);
@@ -289,10 +309,10 @@ int main(int argc, char** argv) {
     } else {
       std::fprintf(stderr,
                    "usage: convert_bench [--frames N] [--repeat R] [--codec raw|FFV1|MJPG|...]..."
-                   " | --memory\n");
+                   " [--size WxH] | --memory [--size WxH]\n");
       return 2;
     }
   }
   if (codecs.empty()) codecs = {"DIB ", "FFV1", "MJPG"};
-  return memory ? Memory(exe, repeat, codecs) : Compare(exe, frames, repeat, codecs);
+  return memory ? Memory(exe, repeat, codecs, size) : Compare(exe, frames, repeat, codecs, size);
 }

@@ -65,14 +65,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!LibraryReadsItRight(data, size)) return 0;
   const std::string& path = WriteFuzzInput(data, size);
   for (bool matte : {false, true}) {
-    Magick::Blob ours;
+    FrameBuffer ours;
     FrameSize ourSize;
     if (ReadTargaFrame(path, matte, ours, &ourSize) != TargaRead::kRead) return 0;
 
     // The coder named, so that the library does not guess another format from the content.
     Magick::Image image;
     if (!ReadFrameImage(image, "tga:" + path)) return 0;
-    Magick::Blob theirs;
+    FrameBuffer theirs;
     FrameSize theirSize;
     try {
       theirSize = ExportFrameBuffer(image, matte, theirs);
@@ -84,8 +84,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                    theirSize.width, theirSize.height);
       FuzzFailure("the frame sizes differ");
     }
-    if (ours.length() != theirs.length() ||
-        std::memcmp(ours.data(), theirs.data(), ours.length()) != 0) {
+    if (ours.bytes() != theirs.bytes() ||
+        std::memcmp(ours.data(), theirs.data(), ours.bytes()) != 0) {
       FuzzFailure(matte ? "the matte buffers differ" : "the video buffers differ");
     }
   }

@@ -21,8 +21,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string& path = WriteFuzzInput(data, size);
-  Magick::Blob video;
-  Magick::Blob matte;
+  FrameBuffer video;
+  FrameBuffer matte;
   FrameSize videoSize;
   FrameSize matteSize;
   const TargaRead videoRead = ReadTargaFrame(path, false, video, &videoSize);
@@ -34,12 +34,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FuzzFailure("the video and the matte differ in size");
   }
   const std::size_t bytes = std::size_t(videoSize.width) * std::size_t(videoSize.height) * 4;
-  if (videoSize.width <= 0 || videoSize.height <= 0 || video.length() != bytes ||
-      matte.length() != bytes) {
+  if (videoSize.width <= 0 || videoSize.height <= 0 || video.bytes() != bytes ||
+      matte.bytes() != bytes) {
     FuzzFailure("a buffer is not width x height x 4 bytes");
   }
-  const auto* v = static_cast<const std::uint8_t*>(video.data());
-  const auto* m = static_cast<const std::uint8_t*>(matte.data());
+  const std::uint8_t* v = video.data();
+  const std::uint8_t* m = matte.data();
   for (std::size_t i = 0; i < bytes; i += 4) {
     const std::uint8_t alpha = v[i + 3];
     if (m[i] != alpha || m[i + 1] != alpha || m[i + 2] != alpha || m[i + 3] != alpha) {

@@ -2,43 +2,20 @@
 
 #include <climits>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "avi/conversion_job.h"
 #include "avi/stream_headers.h"
 #include "frames/converter_dlg.h"
+#include "frames/frame_buffer.h"
+#include "frames/frame_ring.h"
 #include "platform/mfc/cfile.h"
 #include "platform/user/key_state.h"
 #include "platform/vfw/vfw.h"
 #include "sequence/sequence_name.h"
 
 namespace {
-
-// Picks the bytes each frame number is written from, so that the compressor is never handed
-// bytes outside a buffer: the frame just loaded when it has the stream's size, else the last
-// frame that did, else a black, transparent frame. The stream keeps one sample per frame number.
-class FrameSource {
- public:
-  explicit FrameSource(int frameBytes) : m_frameBytes(frameBytes < 0 ? 0 : frameBytes) {}
-
-  const BYTE* Pick(const CConverterDlg& dlg, bool loaded, int width, int height) {
-    if (loaded && dlg.m_pFrameData && dlg.m_nFrameWidth == width && dlg.m_nFrameHeight == height) {
-      // Shares the blob's storage: no pixel is copied, and a later load leaves it alone.
-      m_lastGood = dlg.m_blob;
-      return dlg.m_pFrameData;
-    }
-    if (m_lastGood.data() && m_lastGood.length() >= static_cast<size_t>(m_frameBytes)) {
-      return static_cast<const BYTE*>(m_lastGood.data());
-    }
-    if (m_black.empty()) m_black.assign(static_cast<size_t>(m_frameBytes) + 1, 0);
-    return m_black.data();
-  }
-
- private:
-  int m_frameBytes;
-  Magick::Blob m_lastGood;
-  std::vector<BYTE> m_black;
-};
 
 int FrameByteSize(int width, int height) {
   const long long bytes = static_cast<long long>(width) * height * 4;
@@ -102,11 +79,25 @@ PassOutcome CConverterDlg::WriteAviPass(ConversionJob& job, int nPass) {
     return PassOutcome::kFailed;
   }
 
-  FrameSource frames(job.frameByteSize);
+  // The frames are read on the ring's thread, a few ahead of the one being compressed, each
+  // named once there; a failure is told here, at its own turn.
+  const SequenceName sequence = job.first;
+  const int digits = job.digitWidth;
+  const long long first = job.first.number;
+  m_frames.Start(
+      [sequence, digits](long long n) {
+        return FrameFileName(sequence, digits, static_cast<int>(n)).str();
+      },
+      first, job.last.number, nPass == 1);
+
+  // The compressor is only ever handed a whole frame of the stream's size: the frame just read
+  // when it has that size, else the last one that had, else a black, transparent frame. The
+  // stream keeps one sample per frame number.
+  const FrameSize streamSize{job.width, job.height};
+  FrameBuffer lastGood;
+  std::vector<BYTE> black;
   bool stopped = false;
   bool writeFailed = false;  // "AVI stream write error" has been shown
-  const long long first = job.first.number;
-  long long readAheadTo = first;  // the last frame number whose read has been started
   // Counted in 64 bits, so that a last frame number of INT_MAX ends the loop.
   for (long long n = first; n <= job.last.number; ++n) {
     if (GetAsyncKeyState(VK_ESCAPE)) {
@@ -114,30 +105,29 @@ PassOutcome CConverterDlg::WriteAviPass(ConversionJob& job, int nPass) {
       stopped = true;
       break;
     }
-    const int frameNumber = static_cast<int>(n);
-    m_strStatus.Format(nPass == 0 ? "Saving Video Frame %d" : "Saving Matte Frame %d", frameNumber);
+    m_strStatus.Format(nPass == 0 ? "Saving Video Frame %d" : "Saving Matte Frame %d",
+                       static_cast<int>(n));
     UpdateData(FALSE);
-    job.frameFile = FrameFileName(job.first, job.digitWidth, frameNumber);
-    const bool loaded = LoadFrame(job.frameFile, nPass == 1);
-    if (m_bLoadStopped) {
+    const FrameRead read = TakeFrame(n, lastGood, streamSize);
+    if (read.status == FrameRead::Status::kStopped) {
       // Escape ended the wait for a read that hung: nothing more is written.
       job.abort = true;
       stopped = true;
       break;
     }
-    if (loaded && (m_nFrameWidth != job.width || m_nFrameHeight != job.height)) {
+    job.frameFile = read.path;
+    if (read.status == FrameRead::Status::kOk &&
+        (read.size.width != job.width || read.size.height != job.height)) {
       CString text;
       text.Format("Frame size differs from the first frame: %s (%d x %d, expected %d x %d)",
-                  job.frameFile.GetString(), m_nFrameWidth, m_nFrameHeight, job.width, job.height);
+                  read.path.c_str(), read.size.width, read.size.height, job.width, job.height);
       MessageBox(text, kConverterCaption, MB_OK);
     }
-    // The next frames are read while this one is compressed; a failure shows at its own turn.
-    while (readAheadTo < job.last.number &&
-           ReadAhead(FrameFileName(job.first, job.digitWidth, static_cast<int>(readAheadTo + 1)),
-                     nPass == 1)) {
-      ++readAheadTo;
+    const BYTE* frame = lastGood.data();
+    if (!frame) {
+      if (black.empty()) black.assign(static_cast<std::size_t>(job.frameByteSize) + 1, 0);
+      frame = black.data();
     }
-    const BYTE* frame = frames.Pick(*this, loaded, job.width, job.height);
     if (AVIStreamWrite(pCompressed, static_cast<LONG>(n - first), 1, const_cast<BYTE*>(frame),
                        job.frameByteSize, AVIIF_KEYFRAME, nullptr, nullptr) != 0) {
       MessageBox("AVI stream write error", kConverterCaption, MB_OK);
@@ -148,8 +138,8 @@ PassOutcome CConverterDlg::WriteAviPass(ConversionJob& job, int nPass) {
     }
   }
 
-  // After Escape or a failed write the frame read ahead is not wanted any more.
-  AbandonReadAhead();
+  // After Escape or a failed write the frames read ahead are not wanted any more.
+  m_frames.Stop();
   // The frames written so far become a finished file, on every way out of the loop; a file
   // that cannot be finished is a write error as well, told once.
   if (AVIStreamFinish(pCompressed) != 0 && !writeFailed) {

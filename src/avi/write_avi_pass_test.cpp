@@ -552,10 +552,11 @@ TEST_F(PassTest, EscapeStopsAPassThatWaitsOnAReadThatHangs) {
   WriteFrames(1, 5, 16, 8);
   std::promise<void> release;
   std::shared_future<void> gate = release.get_future().share();
-  dlg.m_readAhead.UseReader([gate, hanging = Frame(3)](const std::string& path, bool matte) {
-    if (path == hanging) gate.wait();
-    return ReadFrame(path, matte);
-  });
+  dlg.m_frames.UseReader(
+      [gate, hanging = Frame(3)](const std::string& path, bool matte, FrameBuffer& frame) {
+        if (path == hanging) gate.wait();
+        return ReadFrameInto(path, matte, frame);
+      });
   chooser.Pick(kFullFramesFourCC);
   // Polls 1 to 3 come before frames 1 to 3; the fourth is the one made while frame 3 hangs.
   user.PressEscapeAtPoll(4);

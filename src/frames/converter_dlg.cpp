@@ -3,11 +3,10 @@
 #include "frames/frame_buffer.h"
 
 CConverterDlg::CConverterDlg(CWnd* pParent)
-    : CDialog(IDD, pParent),
-      m_strStatus(kStatusNotice),
-      m_hIcon(LoadIconA(IDR_MAINFRAME)),
-      m_image(NewMagickImage()),  // Magick++ is made ready before its first object
-      m_pFrameData(nullptr) {}
+    : CDialog(IDD, pParent), m_strStatus(kStatusNotice), m_hIcon(LoadIconA(IDR_MAINFRAME)) {
+  // Ready before any reader thread reads a frame with it.
+  EnsureMagickReady();
+}
 
 CConverterDlg::~CConverterDlg() = default;
 

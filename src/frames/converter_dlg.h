@@ -4,9 +4,8 @@
 // GetCompressionOptions and WriteAviPass in avi/, OnConvert in job/, and the window's own
 // handlers in app/. This part of the class includes no toolkit.
 
-#include <Magick++.h>
-
-#include "frames/read_ahead.h"
+#include "frames/frame_buffer.h"
+#include "frames/frame_ring.h"
 #include "frames/resource.h"
 #include "platform/mfc/cstring.h"
 #include "platform/mfc/dialog.h"
@@ -34,18 +33,17 @@ class CConverterDlg : public CDialog {
   CString m_strAviFile;
   CString m_strStatus;
   HICON m_hIcon;
-  Magick::Image m_image;
-  Magick::Blob m_blob;
-  /// The converted pixels of the current frame, inside m_blob; null until a frame converted.
-  BYTE* m_pFrameData;
-  /// The columns and rows of the frame buffer m_pFrameData points at (0 while it is null), so
-  /// that no caller reads past its end.
+  /// The pixels of the frame LoadFrame read last; null until a frame loaded.
+  const BYTE* m_pFrameData = nullptr;
+  /// The columns and rows of the frame m_pFrameData points at (0 while it is null), so that no
+  /// caller reads past its end.
   int m_nFrameWidth = 0;
   int m_nFrameHeight = 0;
-  /// The next frames, being read while the current one is compressed.
-  FrameReadAhead m_readAhead;
+  /// Every frame file the tool reads goes through here, on a reader thread, so that a read
+  /// that hangs cannot hold the window: Escape still ends the wait.
+  FrameRing m_frames;
   /// True after a LoadFrame that gave up waiting for its file because Escape was pressed:
-  /// nothing was loaded, nothing was shown, and the pass must stop.
+  /// nothing was loaded and nothing was shown.
   bool m_bLoadStopped = false;
 
   /// Reads one frame file into the frame buffer: rows bottom-up, bytes blue, green, red, alpha
@@ -54,13 +52,11 @@ class CConverterDlg : public CDialog {
   /// m_bLoadStopped set.
   bool LoadFrame(CString strFrameFile, bool bMatte);
 
-  /// Starts reading, on a thread of its own, a frame that a later LoadFrame of the same name
-  /// and flag will want; that LoadFrame then only waits for it, and reports its failure at
-  /// that frame's turn. Frames must be asked for in the order they will be loaded. False, and
-  /// nothing started, when enough frames are being read already.
-  bool ReadAhead(CString strFrameFile, bool bMatte);
-  /// Drops the frames read ahead and not taken (after Escape or at the end of a pass).
-  void AbandonReadAhead();
+  /// Frame n of the run m_frames is reading, into frame as FrameRing::Take puts it there,
+  /// waited for as LoadFrame waits; a frame that could not be read is told with LoadFrame's
+  /// message, at this its turn.
+  FrameRead TakeFrame(long long n, FrameBuffer& frame,
+                      std::optional<FrameSize> onlyOfSize = std::nullopt);
 
   /// Lets the user choose the compressor through a probe file in the job's frame format.
   /// Returns 1 when a compressor was chosen.
@@ -84,6 +80,9 @@ class CConverterDlg : public CDialog {
 
  protected:
   void DoDataExchange(CDataExchange* pDX) override;
+
+ private:
+  FrameBuffer m_frame;  // the frame LoadFrame read last, which m_pFrameData shows
 };
 
 /// The line the status shows before the first conversion.

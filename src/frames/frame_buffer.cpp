@@ -1,9 +1,6 @@
 #include "frames/frame_buffer.h"
 
-#include "frames/frame_memory.h"
 #include "frames/magick_policy.h"
-
-#include <malloc.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -91,12 +88,6 @@ bool g_magickConfined = false;  // set once, before any frame is read
 void EnsureMagickReady() {
   static std::once_flag once;
   std::call_once(once, [] {
-    // Frames are read on threads of their own, and frame-sized blocks (pixel caches, frame
-    // buffers) are freed in whatever order the threads finish. Left in the heap they fragment
-    // it and the peak grows with the length of the sequence; so they are mapped on their own,
-    // and the pool keeps a few of them mapped for the next frames.
-    mallopt(M_MMAP_THRESHOLD, 1 << 20);
-    UseFrameBlockPool();
     Magick::InitializeMagick(nullptr);
     g_magickConfined = ConfineMagick();
   });
@@ -105,6 +96,23 @@ void EnsureMagickReady() {
 Magick::Image NewMagickImage() {
   EnsureMagickReady();
   return Magick::Image();
+}
+
+unsigned char* FrameBuffer::Reserve(FrameSize size) {
+  const std::int64_t count =
+      FrameByteCount(size.width < 0 ? 0 : size.width, size.height < 0 ? 0 : size.height);
+  if (count < 0) throw std::length_error("no frame buffer of that size");
+  const auto length = static_cast<std::size_t>(count);
+  if (length != m_length || !m_bytes) {
+    // The old block goes first, so that a change of size never holds both.
+    m_bytes.reset();
+    m_length = 0;
+    m_size = FrameSize{};
+    m_bytes = std::make_unique<unsigned char[]>(length);  // zeroed once per size
+    m_length = length;
+  }
+  m_size = size;
+  return m_bytes.get();
 }
 
 bool ReadFrameImage(Magick::Image& image, const std::string& path) {
@@ -139,7 +147,7 @@ bool ReadFrameImage(Magick::Image& image, const std::string& path) {
   return FrameByteCount(image.columns(), image.rows()) >= 0;
 }
 
-FrameSize ExportFrameBuffer(Magick::Image& image, bool bMatte, Magick::Blob& blob) {
+FrameSize ExportFrameBuffer(Magick::Image& image, bool bMatte, FrameBuffer& frame) {
   if (!HoldsRgbSamples(image.colorSpace())) image.colorSpace(MagickCore::sRGBColorspace);
 
   bool topFirst = true;   // image row 0 is the top of the picture
@@ -166,7 +174,8 @@ FrameSize ExportFrameBuffer(Magick::Image& image, bool bMatte, Magick::Blob& blo
   const std::int64_t bytes = FrameByteCount(columns, rows);
   if (bytes < 0) throw std::length_error("frame too large for a 32-bit byte count");
 
-  MagickBytes buffer = AcquireMagickBytes(static_cast<std::size_t>(bytes));
+  unsigned char* const buffer =
+      frame.Reserve(FrameSize{static_cast<int>(columns), static_cast<int>(rows)});
 
   const RowConverter convert = PickConverter(bMatte, image.matte());
   const std::ptrdiff_t step = mirrored ? -1 : 1;
@@ -181,10 +190,8 @@ FrameSize ExportFrameBuffer(Magick::Image& image, bool bMatte, Magick::Blob& blo
       const std::size_t y = y0 + k;
       // The buffer runs bottom-up: the picture's bottom row comes first.
       const std::size_t target = topFirst ? rows - 1 - y : y;
-      convert(pixels + k * columns, columns, step, buffer.get() + target * rowBytes);
+      convert(pixels + k * columns, columns, step, buffer + target * rowBytes);
     }
   }
-
-  blob.updateNoCopy(buffer.release(), static_cast<size_t>(bytes), Magick::Blob::MallocAllocator);
   return FrameSize{static_cast<int>(columns), static_cast<int>(rows)};
 }

@@ -5,7 +5,9 @@
 
 #include <Magick++.h>
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "platform/vfw/vfw.h"  // FrameByteCount
@@ -28,10 +30,32 @@ struct FrameSize {
   int height = 0;
 };
 
-/// Exports image into a new frame buffer owned by blob, orienting the picture as its file
-/// declares it (a bottom-left Targa file, whose rows the library keeps in file order, comes out
-/// the same as a top-left one of the same picture). The storage blob held before is released,
-/// never written, so copies of the old blob keep their bytes. Returns the buffer's columns and
-/// rows. Throws (a Magick::Exception, std::bad_alloc, ...) when the export fails, with blob
-/// unchanged.
-FrameSize ExportFrameBuffer(Magick::Image& image, bool bMatte, Magick::Blob& blob);
+/// One frame buffer, filled by a reader and kept from one frame to the next: a reader asks it
+/// for the bytes of each frame, and gets the storage it holds already when the frame is as long
+/// as the last one, so a sequence of frames of one size is read without a frame-sized block
+/// being mapped (and page-faulted in) again for every frame.
+class FrameBuffer {
+ public:
+  /// Storage for a frame of size: FrameByteCount(size) bytes, the block held already when it is
+  /// that long. The bytes are left as they were (the last frame's, or undefined). Throws
+  /// std::length_error for a size FrameByteCount refuses, and std::bad_alloc (the buffer is
+  /// then empty).
+  unsigned char* Reserve(FrameSize size);
+
+  /// The frame's bytes, null before anything was reserved.
+  const unsigned char* data() const { return m_bytes.get(); }
+  /// The size last reserved.
+  FrameSize size() const { return m_size; }
+  std::size_t bytes() const { return m_length; }
+
+ private:
+  std::unique_ptr<unsigned char[]> m_bytes;
+  std::size_t m_length = 0;
+  FrameSize m_size;
+};
+
+/// Exports image into frame, orienting the picture as its file declares it (a bottom-left Targa
+/// file, whose rows the library keeps in file order, comes out the same as a top-left one of
+/// the same picture). Returns the buffer's columns and rows. Throws (a Magick::Exception,
+/// std::bad_alloc, ...) when the export fails; frame's bytes are then undefined.
+FrameSize ExportFrameBuffer(Magick::Image& image, bool bMatte, FrameBuffer& frame);

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "frames/frame_buffer.h"
-#include "frames/read_ahead.h"
+#include "frames/frame_ring.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/tga_writer.h"
 
@@ -108,10 +108,8 @@ TEST(MagickPolicyTest, AFrameFileNeverRunsAProgramNorReadsAnotherFile) {
     ASSERT_TRUE(watchTga.Ready() && watchPgm.Ready());
 
     for (bool matte : {false, true}) {
-      Magick::Image image = NewMagickImage();
-      Magick::Blob blob;
-      FrameSize size;
-      EXPECT_EQ(ReadFrameInto(image, blob, &size, file, matte), FrameRead::Status::kOpenFailed);
+      FrameBuffer buffer;
+      EXPECT_EQ(ReadFrameInto(file, matte, buffer).status, FrameRead::Status::kOpenFailed);
     }
     EXPECT_FALSE(std::filesystem::exists(marker));
     EXPECT_FALSE(watchTga.Opened());

@@ -4,10 +4,10 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <vector>
 
-#include "frames/frame_memory.h"
 #include "platform/mfc/cfile.h"
 
 namespace {
@@ -17,6 +17,8 @@ constexpr std::size_t kFooterBytes = 26;
 constexpr std::size_t kExtensionBytes = 495;        // a Targa 2.0 extension area, its size first
 constexpr char kSignature[] = "TRUEVISION-XFILE.";  // the footer's last 18 bytes, with the zero
 constexpr std::size_t kMostPixelsAPacket = 128;
+// Pixels that must be converted are read through a block of about this size, not whole.
+constexpr std::size_t kBlockBytes = std::size_t{1} << 20;
 
 // How one stored pixel holds its colour.
 enum class Pixel {
@@ -347,9 +349,59 @@ void ApplyAlphaType(unsigned alphaType, bool matte, unsigned char* frame, std::s
   }
 }
 
+// Turns 32-bit pixels, where they lie, into the matte: each pixel's alpha in all four bytes.
+void SpreadAlpha(unsigned char* frame, std::size_t bytes) {
+  for (std::size_t i = 0; i < bytes; i += 4) {
+    std::uint32_t pixel;
+    std::memcpy(&pixel, frame + i, 4);
+    pixel = (pixel >> 24) * 0x01010101u;
+    std::memcpy(frame + i, &pixel, 4);
+  }
+}
+
+// The file's stored pixels, read a block at a time: the frame buffer is the only frame-sized
+// block a read needs, whatever the layout.
+class StoredPixels {
+ public:
+  // Reads at most length bytes on from file's position, in blocks that hold at least least.
+  StoredPixels(CFile& file, std::uint64_t length, std::size_t least)
+      : m_file(file),
+        m_left(length),
+        m_capacity(std::max(kBlockBytes, least)),
+        m_block(std::make_unique<unsigned char[]>(m_capacity)),
+        m_in(m_block.get()),
+        m_end(m_block.get()) {}
+
+  // Makes want bytes (want at most least) ready from cursor() on, or as many as are left to
+  // read; false when the file cannot be read.
+  bool Hold(std::size_t want) {
+    const std::size_t held = static_cast<std::size_t>(m_end - m_in);
+    if (held >= want || m_left == 0) return true;
+    std::memmove(m_block.get(), m_in, held);
+    const std::size_t add =
+        static_cast<std::size_t>(std::min<std::uint64_t>(m_capacity - held, m_left));
+    if (m_file.Read(m_block.get() + held, static_cast<UINT>(add)) != add) return false;
+    m_left -= add;
+    m_in = m_block.get();
+    m_end = m_in + held + add;
+    return true;
+  }
+  // The first byte not used yet, moved on by the caller.
+  const unsigned char*& cursor() { return m_in; }
+  const unsigned char* end() const { return m_end; }
+
+ private:
+  CFile& m_file;
+  std::uint64_t m_left;
+  std::size_t m_capacity;
+  std::unique_ptr<unsigned char[]> m_block;
+  const unsigned char* m_in;
+  const unsigned char* m_end;
+};
+
 }  // namespace
 
-TargaRead ReadTargaFrame(const std::string& path, bool bMatte, Magick::Blob& blob,
+TargaRead ReadTargaFrame(const std::string& path, bool bMatte, FrameBuffer& frame,
                          FrameSize* size) {
   if (!EndsWithTga(path)) return TargaRead::kNotTarga;
   EnsureMagickReady();
@@ -407,47 +459,48 @@ TargaRead ReadTargaFrame(const std::string& path, bool bMatte, Magick::Blob& blo
   const std::size_t width = t.width;
   const std::size_t height = t.height;
   const std::size_t frameBytes = pixels * 4;
-  MagickBytes frame = AcquireMagickBytes(frameBytes);
+  unsigned char* const out =
+      frame.Reserve(FrameSize{static_cast<int>(width), static_cast<int>(height)});
   // The frame buffer runs bottom-up, as a bottom-left file stores it: such a file's raw 32-bit
-  // pixels are the video buffer as they stand.
-  if (!t.rle && t.pixel == Pixel::kBgra32 && !t.topFirst && !t.mirrored && !bMatte) {
-    if (file.Read(frame.get(), static_cast<UINT>(frameBytes)) != frameBytes) {
+  // pixels are the video buffer as they stand, and the matte is made from them where they lie.
+  if (!t.rle && t.pixel == Pixel::kBgra32 && !t.topFirst && !t.mirrored) {
+    if (file.Read(out, static_cast<UINT>(frameBytes)) != frameBytes) {
       return TargaRead::kUnreadable;
     }
+    if (bMatte) SpreadAlpha(out, frameBytes);
   } else {
     // Raw pixels are read exactly; run-length data is at most one packet byte a pixel more.
     const std::size_t wanted = t.rle ? static_cast<std::size_t>(std::min<std::uint64_t>(
                                            length - dataAt, pixels * (1 + t.pixelBytes)))
                                      : rawBytes;
-    MagickBytes stored = AcquireMagickBytes(wanted);
-    if (file.Read(stored.get(), static_cast<UINT>(wanted)) != wanted) {
-      return TargaRead::kUnreadable;
-    }
-    const RowConverter convert = PickConverter(t.pixel, bMatte, t.mirrored);
     const std::size_t storedRow = width * t.pixelBytes;
-    const unsigned char* in = stored.get();
-    const unsigned char* const end = in + wanted;
+    // The most one row can take from the file: a packet byte for every pixel.
+    const std::size_t rowMost = t.rle ? width * (1 + t.pixelBytes) : storedRow;
+    StoredPixels stored(file, wanted, rowMost);
+    const RowConverter convert = PickConverter(t.pixel, bMatte, t.mirrored);
+    const unsigned char*& in = stored.cursor();
     std::vector<unsigned char> row(t.rle ? storedRow : 0);
     RunState run;
     for (std::size_t r = 0; r < height; ++r) {
+      if (!stored.Hold(rowMost)) return TargaRead::kUnreadable;
       const unsigned char* rowIn = in;
       if (t.rle) {
-        if (!DecodeRun(&in, end, t.pixelBytes, width, &run, row.data())) {
+        if (!DecodeRun(&in, stored.end(), t.pixelBytes, width, &run, row.data())) {
           return TargaRead::kUnreadable;
         }
         rowIn = row.data();
       } else {
+        if (static_cast<std::size_t>(stored.end() - in) < storedRow) return TargaRead::kUnreadable;
         in += storedRow;
       }
       const std::size_t target = t.topFirst ? height - 1 - r : r;
-      if (!convert(rowIn, width, context, frame.get() + target * width * 4)) {
+      if (!convert(rowIn, width, context, out + target * width * 4)) {
         return TargaRead::kUnreadable;
       }
     }
   }
-  if (alphaType) ApplyAlphaType(*alphaType, bMatte, frame.get(), frameBytes);
+  if (alphaType) ApplyAlphaType(*alphaType, bMatte, out, frameBytes);
 
-  blob.updateNoCopy(frame.release(), frameBytes, Magick::Blob::MallocAllocator);
   size->width = static_cast<int>(width);
   size->height = static_cast<int>(height);
   return TargaRead::kRead;

@@ -9,8 +9,6 @@
 // a Targa file whose pixels happen to spell another format's signature goes to that format's
 // coder. Every other file still goes through ImageMagick.
 
-#include <Magick++.h>
-
 #include <string>
 
 #include "frames/frame_buffer.h"
@@ -25,11 +23,12 @@ enum class TargaRead {
                 ///< set to what it declares
 };
 
-/// Reads the Targa file at path into a new frame buffer owned by blob (the matte one when
-/// bMatte) and sets *size, when the result is kRead; otherwise blob stays as it was, and so
-/// does *size unless the result is kTooLarge.
-/// ReadTargaFrame("shot0001.tga", false, blob, &size) on a 1920 × 1080 32-bit file gives kRead,
-/// size 1920 × 1080 and 8294400 bytes.
+/// Reads the Targa file at path into frame (the matte buffer when bMatte) and sets *size, when
+/// the result is kRead; otherwise frame's bytes are undefined (its size too, once the file got
+/// as far as its pixels), and *size is left alone unless the result is kTooLarge.
+/// ReadTargaFrame("shot0001.tga", false, frame, &size) on a 1920 × 1080 32-bit file gives kRead,
+/// size 1920 × 1080 and 8294400 bytes in frame, in the block frame held already when it held a
+/// frame of that length.
 ///
 /// Alpha: 32-bit pixels and 32-bit map entries carry it in their fourth byte, grey with alpha in
 /// its second, 15- and 16-bit pixels and map entries in their top bit when the descriptor
@@ -40,4 +39,4 @@ enum class TargaRead {
 ///
 /// The file's length is checked against what its header declares before any frame-sized block
 /// is reserved. Throws std::bad_alloc when the frame buffer cannot be had.
-TargaRead ReadTargaFrame(const std::string& path, bool bMatte, Magick::Blob& blob, FrameSize* size);
+TargaRead ReadTargaFrame(const std::string& path, bool bMatte, FrameBuffer& frame, FrameSize* size);

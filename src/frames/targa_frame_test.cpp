@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <new>
@@ -14,7 +15,7 @@
 #include <vector>
 
 #include "frames/frame_buffer.h"
-#include "frames/read_ahead.h"
+#include "frames/frame_ring.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/tga_writer.h"
 
@@ -35,9 +36,8 @@ using Bytes = std::vector<std::uint8_t>;
 constexpr TgaOrigin kOrigins[] = {TgaOrigin::kBottomLeft, TgaOrigin::kBottomRight,
                                   TgaOrigin::kTopLeft, TgaOrigin::kTopRight};
 
-Bytes BytesOf(const Magick::Blob& blob) {
-  const auto* p = static_cast<const std::uint8_t*>(blob.data());
-  return Bytes(p, p + blob.length());
+Bytes BytesOf(const FrameBuffer& frame) {
+  return Bytes(frame.data(), frame.data() + frame.bytes());
 }
 
 // The frame buffer of path as ImageMagick reads and exports it: what the direct reader must
@@ -45,9 +45,9 @@ Bytes BytesOf(const Magick::Blob& blob) {
 Bytes ThroughTheLibrary(const std::string& path, bool matte) {
   Magick::Image image = NewMagickImage();
   EXPECT_TRUE(ReadFrameImage(image, path)) << path;
-  Magick::Blob blob;
-  ExportFrameBuffer(image, matte, blob);
-  return BytesOf(blob);
+  FrameBuffer frame;
+  ExportFrameBuffer(image, matte, frame);
+  return BytesOf(frame);
 }
 
 // Wide enough for packets of 128 pixels and rows that are not a multiple of anything, with
@@ -166,14 +166,19 @@ class TargaFrameTest : public ::testing::Test {
  protected:
   TargaFrameTest() { EnsureMagickReady(); }
 
-  // Reads path directly, expecting it to be taken, and returns the buffer.
+  // Reads path directly, expecting it to be taken, and returns the buffer. The read lands in
+  // a buffer that already holds a frame of that size, of bytes no layout gives, so that a
+  // byte the reader leaves unwritten shows.
   Bytes Direct(const std::string& path, bool matte, FrameSize expected) {
-    Magick::Blob blob;
+    FrameBuffer frame;
+    std::memset(frame.Reserve(expected), 0xA5, frame.bytes());
+    const unsigned char* storage = frame.data();
     FrameSize size;
-    EXPECT_EQ(ReadTargaFrame(path, matte, blob, &size), TargaRead::kRead) << path;
+    EXPECT_EQ(ReadTargaFrame(path, matte, frame, &size), TargaRead::kRead) << path;
     EXPECT_EQ(size.width, expected.width);
     EXPECT_EQ(size.height, expected.height);
-    return BytesOf(blob);
+    EXPECT_EQ(frame.data(), storage) << "a frame of the same size is read into the same block";
+    return BytesOf(frame);
   }
 
   // Writes bytes to a file of that name and reads it directly.
@@ -257,6 +262,36 @@ TEST_F(TargaFrameTest, FollowsRunsThatCrossRowsAndIgnoresWhatFollowsThePixels) {
   grey += std::string("\x82\x50\x60\x00\x70\x80", 6);
   EXPECT_EQ(DirectBytes(grey, false, {2, 2}),
             Bytes({80, 80, 80, 96, 80, 80, 80, 96, 80, 80, 80, 96, 112, 112, 112, 128}));
+}
+
+TEST_F(TargaFrameTest, ReadsFramesWhosePixelsSpanManyReadBlocks) {
+  // About 1.7 MB of stored pixels, read a block of 1 MiB at a time: rows and packets end
+  // anywhere in a block.
+  const TgaPicture pic = Noisy(700, 600, 3);
+  const struct {
+    const char* what;
+    TgaOptions options;
+    Alpha alpha;
+  } cases[] = {
+      {"32-bit rle", {TgaKind::kTrueColor, 32, true}, Alpha::kStored},
+      {"32-bit top-left", {TgaKind::kTrueColor, 32, false, TgaOrigin::kTopLeft}, Alpha::kStored},
+      {"24-bit rle top-right",
+       {TgaKind::kTrueColor, 24, true, TgaOrigin::kTopRight},
+       Alpha::kOpaque},
+      {"24-bit bottom-right",
+       {TgaKind::kTrueColor, 24, false, TgaOrigin::kBottomRight},
+       Alpha::kOpaque},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string path = dir.File("big0001.tga");
+    testing_support::WriteTga(path, pic, c.options);
+    for (bool matte : {false, true}) {
+      EXPECT_EQ(Direct(path, matte, {pic.width, pic.height}),
+                FrameBufferOf(Seen(pic, c.alpha), matte))
+          << (matte ? "matte" : "video");
+    }
+  }
 }
 
 TEST_F(TargaFrameTest, IgnoresTheColourMapFieldsOfAFileWithoutAMap) {
@@ -386,12 +421,10 @@ TEST_F(TargaFrameTest, ATargaFileIsOursAloneToReadOrRefuse) {
     const std::string path = dir.File(c.name);
     WriteFile(path, c.file);
     for (bool matte : {false, true}) {
-      Magick::Image image = NewMagickImage();
-      Magick::Blob blob;
-      FrameSize size;
-      ASSERT_EQ(ReadFrameInto(image, blob, &size, path, matte), c.status);
+      FrameBuffer frame;
+      ASSERT_EQ(ReadFrameInto(path, matte, frame).status, c.status);
       if (c.status == FrameRead::Status::kOk) {
-        EXPECT_EQ(BytesOf(blob), FrameBufferOf(c.seen, matte));
+        EXPECT_EQ(BytesOf(frame), FrameBufferOf(c.seen, matte));
       }
     }
   }
@@ -471,23 +504,22 @@ TEST_F(TargaFrameTest, RefusesDamagedFilesAndLeavesOthersToTheLibrary) {
       {"named0001.targa", EncodeTga(pic), kNotTarga},
       {"tga", EncodeTga(pic), kNotTarga},
   };
-  Magick::Blob blob(std::string(4, 'x').data(), 4);
+  FrameBuffer frame;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const std::string path = dir.File(c.name);
     WriteFile(path, c.bytes);
     FrameSize size{-1, -1};
     for (bool matte : {false, true}) {
-      EXPECT_EQ(ReadTargaFrame(path, matte, blob, &size), c.result);
-      EXPECT_EQ(blob.length(), 4u);
+      EXPECT_EQ(ReadTargaFrame(path, matte, frame, &size), c.result);
       // Only a frame too large says how large, for the message that names its size.
       EXPECT_EQ(size.width != -1, c.result == TargaRead::kTooLarge);
     }
   }
   FrameSize size;
-  EXPECT_EQ(ReadTargaFrame(dir.File("missing0001.tga"), false, blob, &size), kUnreadable);
+  EXPECT_EQ(ReadTargaFrame(dir.File("missing0001.tga"), false, frame, &size), kUnreadable);
   std::filesystem::create_directory(dir.File("folder.tga"));
-  EXPECT_EQ(ReadTargaFrame(dir.File("folder.tga"), false, blob, &size), kUnreadable);
+  EXPECT_EQ(ReadTargaFrame(dir.File("folder.tga"), false, frame, &size), kUnreadable);
 }
 
 // The address space this process has mapped now, in bytes.
@@ -512,11 +544,11 @@ TEST_F(TargaFrameTest, RefusesAFileTooShortForItsFrameBeforeReservingTheFrame) {
     const rlimit limit{MappedBytes() + (rlim_t{128} << 20), RLIM_INFINITY};
     if (setrlimit(RLIMIT_AS, &limit) != 0) return 3;
     try {
-      Magick::Blob blob;
+      FrameBuffer frame;
       FrameSize size;
       for (const char* name : {"rle0001.tga", "raw0001.tga"}) {
         for (bool matte : {false, true}) {
-          if (ReadTargaFrame(dir.File(name), matte, blob, &size) != TargaRead::kUnreadable) {
+          if (ReadTargaFrame(dir.File(name), matte, frame, &size) != TargaRead::kUnreadable) {
             return 1;
           }
         }

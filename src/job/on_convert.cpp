@@ -3,7 +3,7 @@
 #include "avi/conversion_job.h"
 #include "frames/converter_dlg.h"
 #include "frames/frame_buffer.h"
-#include "frames/read_ahead.h"
+#include "frames/frame_ring.h"
 #include "job/conversion.h"
 #include "platform/mfc/cfile.h"
 #include "platform/user/key_state.h"
@@ -68,10 +68,12 @@ void CConverterDlg::OnConvert() {
   // 32-bit byte count, leaves nothing to size the streams by, so the job ends before anything
   // is created.
   job.frameFile = FrameFileName(job.first, job.digitWidth, job.first.number);
-  const FrameRead firstFrame =
-      m_readAhead.Read(job.frameFile.str(), false, [] { return GetAsyncKeyState(VK_ESCAPE) != 0; });
+  const FrameRead firstFrame = [this, &job] {
+    FrameBuffer pixels;  // only the size is kept, not the pixels
+    return m_frames.Read(job.frameFile.str(), false, pixels,
+                         [] { return GetAsyncKeyState(VK_ESCAPE) != 0; });
+  }();
   if (firstFrame.status == FrameRead::Status::kStopped) return;
-  m_image = firstFrame.image;
   const FrameSize size = firstFrame.size;
   const std::optional<FrameGeometry> geometry = firstFrame.status == FrameRead::Status::kOk
                                                     ? MakeFrameGeometry(size.width, size.height)

@@ -1,0 +1,206 @@
+#include "frames/frame_ring.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <chrono>
+#include <climits>
+#include <condition_variable>
+#include <mutex>
+#include <utility>
+
+#include "frames/targa_frame.h"
+
+FrameRead ReadFrameInto(const std::string& path, bool bMatte, FrameBuffer& frame) {
+  FrameRead read;
+  read.path = path;
+  // A Targa file is ours alone to read: handed to the library, a damaged one could be read by
+  // whichever coder its bytes resemble.
+  try {
+    switch (ReadTargaFrame(path, bMatte, frame, &read.size)) {
+      case TargaRead::kRead:
+        read.status = FrameRead::Status::kOk;
+        return read;
+      case TargaRead::kUnreadable:
+        return read;
+      case TargaRead::kTooLarge:
+        read.status = FrameRead::Status::kTooLarge;
+        return read;
+      case TargaRead::kNotTarga:
+        break;
+    }
+  } catch (...) {
+    return read;  // no memory for the frame buffer
+  }
+  // Only regular files: the library would wait for ever on a named pipe.
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return read;
+  Magick::Image image = NewMagickImage();
+  if (!ReadFrameImage(image, path)) {
+    // A header that promised too many pixels leaves its size in the image, for the message.
+    if (image.columns() > 0 && image.rows() > 0 &&
+        FrameByteCount(image.columns(), image.rows()) < 0) {
+      read.size.width = static_cast<int>(std::min<std::size_t>(image.columns(), INT_MAX));
+      read.size.height = static_cast<int>(std::min<std::size_t>(image.rows(), INT_MAX));
+      read.status = FrameRead::Status::kTooLarge;
+    }
+    return read;
+  }
+  try {
+    read.size = ExportFrameBuffer(image, bMatte, frame);
+  } catch (...) {
+    read.status = FrameRead::Status::kExportFailed;
+    return read;
+  }
+  read.status = FrameRead::Status::kOk;
+  return read;
+}
+
+// What a run's reader thread and the ring share; whichever lets go last frees it, so a read
+// that outlives its run still has its buffer to write into.
+struct FrameRing::Shared {
+  struct Slot {
+    bool ready = false;  // read holds frame number's result, and buffer its bytes after kOk
+    FrameRead read;
+    FrameBuffer buffer;
+  };
+  std::mutex mutex;
+  std::condition_variable changed;
+  Slot slots[kDepth];  // frame n of the run in slots[(n - first) % kDepth]
+  long long next = 0;  // the next frame the caller takes
+  bool stop = false;
+  bool reading = false;   // the reader is inside a read, which might never return
+  bool finished = false;  // the reader touches nothing here any more
+};
+
+void FrameRing::ReadFrames(std::shared_ptr<Shared> shared, Reader reader, Namer name,
+                           long long first, long long last, bool bMatte) {
+  Shared& s = *shared;
+  std::unique_lock<std::mutex> lock(s.mutex);
+  for (long long k = first; k <= last; ++k) {
+    s.changed.wait(lock, [&] { return s.stop || k - s.next < kDepth; });
+    if (s.stop) break;
+    // The slot's last frame has been taken: nobody else touches it until this one is ready.
+    Shared::Slot& slot = s.slots[(k - first) % kDepth];
+    s.reading = true;
+    lock.unlock();
+    FrameRead read;
+    try {
+      std::string path = name(k);
+      read = reader(path, bMatte, slot.buffer);
+      read.path = std::move(path);
+    } catch (...) {
+      read.status = FrameRead::Status::kOpenFailed;
+    }
+    lock.lock();
+    s.reading = false;
+    slot.read = std::move(read);
+    slot.ready = true;
+    s.changed.notify_all();
+  }
+  s.finished = true;
+  s.changed.notify_all();
+}
+
+FrameRing::FrameRing() : m_reader(ReadFrameInto) {}
+
+FrameRing::~FrameRing() {
+  Stop();
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+  for (const std::shared_ptr<Shared>& shared : m_abandoned) {
+    std::unique_lock<std::mutex> lock(shared->mutex);
+    if (!shared->changed.wait_until(lock, deadline, [&shared] { return shared->finished; })) {
+      break;
+    }
+  }
+}
+
+void FrameRing::Start(Namer name, long long first, long long last, bool bMatte) {
+  Stop();
+  m_abandoned.erase(std::remove_if(m_abandoned.begin(), m_abandoned.end(),
+                                   [](const std::shared_ptr<Shared>& shared) {
+                                     std::lock_guard<std::mutex> lock(shared->mutex);
+                                     return shared->finished;
+                                   }),
+                    m_abandoned.end());
+  // The last run's buffers are read into again, unless its reader was left behind in a read.
+  if (!m_shared) m_shared = std::make_shared<Shared>();
+  Shared& s = *m_shared;
+  for (Shared::Slot& slot : s.slots) {
+    slot.ready = false;
+    slot.read = FrameRead();
+  }
+  s.next = first;
+  s.stop = false;
+  s.reading = false;
+  s.finished = false;
+  m_first = first;
+  m_last = last;
+  m_thread = std::thread(ReadFrames, m_shared, m_reader, std::move(name), first, last, bMatte);
+}
+
+FrameRead FrameRing::Take(long long n, FrameBuffer& frame, const StopCheck& stopRequested,
+                          std::optional<FrameSize> onlyOfSize) {
+  if (!m_thread.joinable() || n < m_first || n > m_last) return FrameRead();
+  Shared& s = *m_shared;
+  std::unique_lock<std::mutex> lock(s.mutex);
+  if (n != s.next) return FrameRead();
+  Shared::Slot& slot = s.slots[(n - m_first) % kDepth];
+  // A read that ends soon is waited for quietly; only a slow one asks whether to go on, so
+  // the keyboard is polled no more often than once a frame unless a read really hangs.
+  auto slice = std::chrono::milliseconds(200);
+  while (!s.changed.wait_for(lock, slice, [&slot] { return slot.ready; })) {
+    if (stopRequested) {
+      lock.unlock();
+      if (stopRequested()) {
+        // The press was taken by this poll: the wait ends even if the read just finished.
+        Stop();
+        FrameRead stopped;
+        stopped.status = FrameRead::Status::kStopped;
+        return stopped;
+      }
+      lock.lock();
+    }
+    slice = std::chrono::milliseconds(100);
+  }
+  FrameRead read = std::move(slot.read);
+  slot.read = FrameRead();
+  slot.ready = false;
+  if (read.status == FrameRead::Status::kOk &&
+      (!onlyOfSize ||
+       (read.size.width == onlyOfSize->width && read.size.height == onlyOfSize->height))) {
+    std::swap(frame, slot.buffer);
+  }
+  ++s.next;
+  s.changed.notify_all();
+  return read;
+}
+
+FrameRead FrameRing::Read(const std::string& path, bool bMatte, FrameBuffer& frame,
+                          const StopCheck& stopRequested) {
+  Start([path](long long) { return path; }, 0, 0, bMatte);
+  FrameRead read = Take(0, frame, stopRequested);
+  Stop();
+  return read;
+}
+
+void FrameRing::Stop() {
+  if (!m_thread.joinable()) return;
+  bool reading = false;
+  {
+    std::lock_guard<std::mutex> lock(m_shared->mutex);
+    m_shared->stop = true;
+    reading = m_shared->reading;
+    m_shared->changed.notify_all();
+  }
+  if (reading) {
+    // The read may never return. Its thread keeps what it shares with the ring alive, and
+    // the next run gets buffers of its own.
+    m_thread.detach();
+    m_abandoned.push_back(std::move(m_shared));
+    m_shared.reset();
+  } else {
+    // Waiting for space or done: it sees the stop at once.
+    m_thread.join();
+  }
+}
