@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs every test twice: a plain build and one
-# with AddressSanitizer and UndefinedBehaviorSanitizer; then runs each fuzz target for a short
-# time. TGA2AVI_QUICK=1 leaves out the tests labelled slow (the large-file ones).
+# with AddressSanitizer and UndefinedBehaviorSanitizer, with clang-tidy over the first; then
+# runs each fuzz target for a short time. TGA2AVI_QUICK=1 leaves out the tests labelled slow (the large-file ones).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -24,6 +24,8 @@ run_config() {
 }
 
 run_config build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# clang-tidy over what the plain build compiled (the root's .clang-tidy).
+BUILD_DIR=build scripts/tidy.sh || status=1
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
   LSAN_OPTIONS=suppressions="$PWD/tests/lsan.supp" \
   run_config build-asan -DCMAKE_BUILD_TYPE=Debug -DTGA2AVI_SANITIZE=ON

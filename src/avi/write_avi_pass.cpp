@@ -1,6 +1,7 @@
 // One output pass: the frame range into one AVI file through the chosen compressor.
 
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -14,16 +15,6 @@
 #include "platform/user/key_state.h"
 #include "platform/vfw/vfw.h"
 #include "sequence/sequence_name.h"
-
-namespace {
-
-int FrameByteSize(int width, int height) {
-  const long long bytes = static_cast<long long>(width) * height * 4;
-  // Out of range only for a job that never got this far; the format step then refuses it.
-  return bytes >= 0 && bytes <= INT_MAX ? static_cast<int>(bytes) : 0;
-}
-
-}  // namespace
 
 PassOutcome CConverterDlg::WriteAviPass(ConversionJob& job, int nPass) {
   AVIFileInit();
@@ -65,7 +56,10 @@ PassOutcome CConverterDlg::WriteAviPass(ConversionJob& job, int nPass) {
   }
   job.bitmapHeader.biWidth = job.width;
   job.bitmapHeader.biHeight = job.height;
-  job.frameByteSize = FrameByteSize(job.width, job.height);
+  // 0 only for a size no job gets this far with; the format step then refuses it.
+  const std::int64_t frameBytes =
+      job.width > 0 && job.height > 0 ? FrameByteCount(job.width, job.height) : -1;
+  job.frameByteSize = frameBytes < 0 ? 0 : static_cast<int>(frameBytes);
   job.bitmapHeader.biSizeImage = static_cast<DWORD>(job.frameByteSize);
 
   if (AVIMakeCompressedStream(&pCompressed, pStream, &job.options, nullptr) != 0) {

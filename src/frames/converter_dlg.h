@@ -50,7 +50,7 @@ class CConverterDlg : public CDialog {
   /// (video) or alpha four times (matte). On failure shows its message and keeps the previous
   /// buffer. Escape pressed while the read hangs ends the wait: false, no message, and
   /// m_bLoadStopped set.
-  bool LoadFrame(CString strFrameFile, bool bMatte);
+  bool LoadFrame(const CString& strFrameFile, bool bMatte);
 
   /// Frame n of the run m_frames is reading, into frame as FrameRing::Take puts it there,
   /// waited for as LoadFrame waits; a frame that could not be read is told with LoadFrame's

@@ -30,7 +30,7 @@ FrameRead CConverterDlg::TakeFrame(long long n, FrameBuffer& frame,
   return read;
 }
 
-bool CConverterDlg::LoadFrame(CString strFrameFile, bool bMatte) {
+bool CConverterDlg::LoadFrame(const CString& strFrameFile, bool bMatte) {
   const std::string path = strFrameFile.str();
   m_frames.Start([path](long long) { return path; }, 0, 0, bMatte);
   const FrameRead read = TakeFrame(0, m_frame);
