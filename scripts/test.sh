@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs every test twice: a plain build and one
 # with AddressSanitizer and UndefinedBehaviorSanitizer, with clang-tidy over the first; then
-# runs each fuzz target for a short time. TGA2AVI_QUICK=1 leaves out the tests labelled slow (the large-file ones).
+# runs each fuzz target for a short time. TGA2AVI_QUICK=1 leaves out the tests labelled slow
+# (the large-file ones).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
