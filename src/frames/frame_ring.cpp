@@ -73,8 +73,8 @@ struct FrameRing::Shared {
   bool finished = false;  // the reader touches nothing here any more
 };
 
-void FrameRing::ReadFrames(std::shared_ptr<Shared> shared, Reader reader, Namer name,
-                           long long first, long long last, bool bMatte) {
+void FrameRing::ReadFrames(const std::shared_ptr<Shared>& shared, const Reader& reader,
+                           const Namer& name, long long first, long long last, bool bMatte) {
   Shared& s = *shared;
   std::unique_lock<std::mutex> lock(s.mutex);
   for (long long k = first; k <= last; ++k) {

@@ -81,8 +81,8 @@ class FrameRing {
 
  private:
   struct Shared;
-  static void ReadFrames(std::shared_ptr<Shared> shared, Reader reader, Namer name, long long first,
-                         long long last, bool bMatte);
+  static void ReadFrames(const std::shared_ptr<Shared>& shared, const Reader& reader,
+                         const Namer& name, long long first, long long last, bool bMatte);
 
   Reader m_reader;
   std::shared_ptr<Shared> m_shared;  // the run's, or kept from the last run for its buffers

@@ -170,7 +170,7 @@ TEST_F(FrameRingTest, ANamedPipeOrAFolderIsRefusedAtOnce) {
 // A read that hangs until the test lets it go, as a file on a server that went away does.
 class HangingRead {
  public:
-  FrameRing::Reader Around(std::string hangingPath) {
+  FrameRing::Reader Around(const std::string& hangingPath) {
     return [gate = m_gate, hangingPath](const std::string& path, bool matte, FrameBuffer& frame) {
       if (path == hangingPath) gate.wait();
       return ReadFrameInto(path, matte, frame);

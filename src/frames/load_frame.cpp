@@ -11,7 +11,7 @@ bool EscapePressed() { return GetAsyncKeyState(VK_ESCAPE) != 0; }
 
 FrameRead CConverterDlg::TakeFrame(long long n, FrameBuffer& frame,
                                    std::optional<FrameSize> onlyOfSize) {
-  const FrameRead read = m_frames.Take(n, frame, EscapePressed, onlyOfSize);
+  FrameRead read = m_frames.Take(n, frame, EscapePressed, onlyOfSize);
   CString strMessage;
   switch (read.status) {
     case FrameRead::Status::kOk:
@@ -31,8 +31,7 @@ FrameRead CConverterDlg::TakeFrame(long long n, FrameBuffer& frame,
 }
 
 bool CConverterDlg::LoadFrame(const CString& strFrameFile, bool bMatte) {
-  const std::string path = strFrameFile.str();
-  m_frames.Start([path](long long) { return path; }, 0, 0, bMatte);
+  m_frames.Start([path = strFrameFile.str()](long long) { return path; }, 0, 0, bMatte);
   const FrameRead read = TakeFrame(0, m_frame);
   m_frames.Stop();
   m_bLoadStopped = read.status == FrameRead::Status::kStopped;
