@@ -1,6 +1,6 @@
 #pragma once
 // The seam behind AVISaveOptions: whoever asks the user for a compressor. The application
-// installs the "Video Compression" dialog (video_compression_dialog.h); tests install a
+// installs the "Video Compression" dialog (video_compression_dialog_wx.h); tests install a
 // scripted chooser. With none installed, no compressor is ever chosen.
 
 #include "platform/mfc/win_types.h"
