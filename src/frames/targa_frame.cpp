@@ -367,7 +367,9 @@ class StoredPixels {
   StoredPixels(CFile& file, std::uint64_t length, std::size_t least)
       : m_file(file),
         m_left(length),
-        m_capacity(std::max(kBlockBytes, least)),
+        // No bigger than what is left to read, so that a small file costs a small block.
+        m_capacity(std::max(
+            least, static_cast<std::size_t>(std::min<std::uint64_t>(kBlockBytes, length)))),
         m_block(std::make_unique<unsigned char[]>(m_capacity)),
         m_in(m_block.get()),
         m_end(m_block.get()) {}
