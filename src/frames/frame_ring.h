@@ -31,14 +31,17 @@ struct FrameRead {
 FrameRead ReadFrameInto(const std::string& path, bool bMatte, FrameBuffer& frame);
 
 /// The frames of one run (a pass's range, or a single file) read on one reader thread, at most
-/// kDepth frames ahead of the frame the caller takes. The caller takes them by number, in
+/// kDepth frames ahead of the frame the caller took last. The caller takes them by number, in
 /// order: the frame comes into the caller's buffer, and the buffer it held there goes round to
 /// be read into. A frame's failure is told when it is taken, at its turn. A read that never
 /// returns (a file on a server that went away) holds up nobody: Take gives up waiting on
 /// request, the run is abandoned, and its thread ends with the read.
+/// Start(name, 1, 240, false), then Take(1, frame) .. Take(240, frame): shot0001.tga ..
+/// shot0240.tga, each in frame at its turn, while the ring reads the next two into buffers of
+/// its own.
 class FrameRing {
  public:
-  /// How many frames the reader reads ahead of the one the caller waits for.
+  /// How many frames the reader reads ahead of the one the caller took last.
   static constexpr long long kDepth = 2;
 
   /// How one frame is read; a test may put a read of its own in place of ReadFrameInto.
