@@ -28,7 +28,7 @@
 #include <string>
 #include <vector>
 
-#include "frames/converter_dlg.h"
+#include "dialog/converter_dlg.h"
 #include "platform/vfw/compressor_catalogue.h"
 #include "tests/support/avi_reader.h"
 #include "tests/support/scripted_chooser.h"
@@ -237,8 +237,7 @@ int Compare(const std::string& self, int frames, int repeat, const std::vector<s
   return 0;
 }
 
-int Memory(const std::string& self, int repeat, const std::vector<std::string>& codecs,
-           Size size) {
+int Memory(const std::string& self, int repeat, const std::vector<std::string>& codecs, Size size) {
   TempDir dir;
   const std::string d = dir.path().string();
   std::printf("writing 300 frames of %dx%d RGBA Targa ...\n", size.width, size.height);
@@ -255,8 +254,7 @@ int Memory(const std::string& self, int repeat, const std::vector<std::string>& 
       for (int i = 0; i < 2; ++i) {
         std::filesystem::remove(d + "/mem.avi");
         std::filesystem::remove(d + "/mem.matte.avi");
-        const Measured m =
-            Run(OurCommand(self, d, i == 0 ? 30 : 300, d + "/mem.avi", info.fourcc));
+        const Measured m = Run(OurCommand(self, d, i == 0 ? 30 : 300, d + "/mem.avi", info.fourcc));
         if (!m.ok) return 1;
         peakKb[i] = std::max(peakKb[i], m.peakKb);
       }
@@ -297,8 +295,8 @@ int main(int argc, char** argv) {
       char x = 0;
       char rest = 0;
       if (std::sscanf(argv[++i], "%d%c%d%c", &size.width, &x, &size.height, &rest) != 3 ||
-          (x != 'x' && x != 'X') || size.width < 64 || size.height < 64 ||
-          size.width > 16384 || size.height > 16384) {
+          (x != 'x' && x != 'X') || size.width < 64 || size.height < 64 || size.width > 16384 ||
+          size.height > 16384) {
         std::fprintf(stderr, "--size takes WIDTHxHEIGHT, each 64 to 16384: %s\n", argv[i]);
         return 2;
       }

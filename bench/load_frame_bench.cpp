@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "frames/converter_dlg.h"
+#include "dialog/converter_dlg.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/tga_writer.h"
 

@@ -9,11 +9,11 @@
 #include <string>
 
 #include "app/converter_window_wx.h"
-#include "frames/converter_dlg.h"
-#include "frames/resource.h"
+#include "dialog/converter_dlg.h"
+#include "dialog/resource.h"
+#include "dialog/texts.h"
 #include "platform/user/icon_wx.h"
 #include "platform/vfw/video_compression_dialog_wx.h"
-#include "sequence/sequence_name.h"
 
 wxIMPLEMENT_APP_NO_MAIN(CConverterApp);
 

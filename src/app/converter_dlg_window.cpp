@@ -1,7 +1,6 @@
 // The window side of the converter's dialog: its start, its icon and the three browse buttons.
 
-#include "app/dialog_window.h"
-#include "frames/converter_dlg.h"
+#include "dialog/converter_dlg.h"
 #include "platform/mfc/file_dialog.h"
 
 namespace {
@@ -9,6 +8,12 @@ namespace {
 constexpr const char* kFrameFilter = "Graphic Files (*.tga)|*.tga||";
 constexpr const char* kVideoFilter = "Video Files (*.avi)|*.avi||";
 constexpr DWORD kBrowseFlags = OFN_HIDEREADONLY | OFN_NONETWORKBUTTON;
+
+// Where an icon of iconSize is drawn to centre it in clientSize: (clientSize - iconSize + 1) / 2
+// in integers, so 36 and 32 give 2, and 30 and 32 give 0 (the division truncates toward zero).
+constexpr int CentredIconOffset(int clientSize, int iconSize) {
+  return (clientSize - iconSize + 1) / 2;
+}
 
 // The three browse buttons differ only in their filter, extension, style and member. The output
 // file is asked for in the save style, since the toolkit's open dialog only picks existing files;
@@ -24,27 +29,24 @@ void Browse(CConverterDlg& dlg, CString& member, BOOL bOpen, LPCSTR defaultExt, 
 
 BOOL CConverterDlg::OnInitDialog() {
   UpdateData(FALSE);
-  if (DialogWindow* window = GetDialogWindow()) {
-    window->SetIcon(m_hIcon, TRUE);
-    window->SetIcon(m_hIcon, FALSE);
-  }
+  Backend().SetIcon(m_hIcon, TRUE);
+  Backend().SetIcon(m_hIcon, FALSE);
   // TRUE: the focus goes to the first control in tab order, the Convert button.
   return TRUE;
 }
 
 void CConverterDlg::OnPaint() {
-  DialogWindow* window = GetDialogWindow();
-  if (!window) return;
-  if (!window->IsIconic()) {
-    window->DefaultPaint();
+  DialogBackend& window = Backend();
+  if (!window.IsIconic()) {
+    window.DefaultPaint();
     return;
   }
-  const int cxIcon = window->GetSystemMetrics(SM_CXICON);
-  const int cyIcon = window->GetSystemMetrics(SM_CYICON);
-  const ClientRect rect = window->GetClientRect();
+  const int cxIcon = window.GetSystemMetrics(SM_CXICON);
+  const int cyIcon = window.GetSystemMetrics(SM_CYICON);
+  const ClientRect rect = window.GetClientRect();
   const int x = CentredIconOffset(rect.right - rect.left, cxIcon);
   const int y = CentredIconOffset(rect.bottom - rect.top, cyIcon);
-  window->DrawIcon(x, y, m_hIcon);
+  window.DrawIcon(x, y, m_hIcon);
 }
 
 HCURSOR CConverterDlg::OnQueryDragIcon() { return m_hIcon; }

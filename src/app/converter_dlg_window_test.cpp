@@ -5,8 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/dialog_window.h"
-#include "frames/converter_dlg.h"
+#include "dialog/converter_dlg.h"
 #include "platform/mfc/file_dialog.h"
 #include "tests/support/scripted_user.h"
 
@@ -46,12 +45,9 @@ class ScriptedFileDialogs final : public FileDialogBackend {
   FileDialogBackend* m_previous;
 };
 
-// The window as the handlers see it: a recorded list of what they asked for.
-class ScriptedWindow final : public DialogWindow {
+// The window as the handlers see it: a scripted user whose window records what they asked for.
+class ScriptedWindow final : public ScriptedUser {
  public:
-  ScriptedWindow() : m_previous(SetDialogWindow(this)) {}
-  ~ScriptedWindow() override { SetDialogWindow(m_previous); }
-
   bool iconic = false;
   ClientRect client;
   std::vector<std::string> calls;
@@ -66,9 +62,6 @@ class ScriptedWindow final : public DialogWindow {
   void DrawIcon(int x, int y, HICON /*icon*/) override {
     calls.push_back("draw:" + std::to_string(x) + "," + std::to_string(y));
   }
-
- private:
-  DialogWindow* m_previous;
 };
 
 struct DialogFixture : testing::Test {
@@ -82,9 +75,9 @@ struct DialogFixture : testing::Test {
   // A handle the handlers only carry, never look into.
   int iconStorage = 0;
   HICON const icon = reinterpret_cast<HICON>(&iconStorage);
-  ScriptedUser user;
+  ScriptedWindow user;
+  ScriptedWindow& window = user;
   ScriptedFileDialogs files;
-  ScriptedWindow window;
   std::unique_ptr<CConverterDlg> dlg;
 };
 

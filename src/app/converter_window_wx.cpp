@@ -1,18 +1,13 @@
 #include "app/converter_window_wx.h"
 
 #include <wx/button.h>
-#include <wx/dcclient.h>
-#include <wx/iconbndl.h>
 #include <wx/panel.h>
-#include <wx/settings.h>
 #include <wx/xrc/xmlres.h>
 
 #include <exception>
 
-#include "frames/converter_dlg.h"
-#include "frames/resource.h"
-#include "platform/user/icon_wx.h"
-#include "sequence/sequence_name.h"
+#include "dialog/converter_dlg.h"
+#include "dialog/resource.h"
 
 // The sunken frame around the status line: a panel that never takes the focus, so that the tab
 // order stays the template's and Enter cannot land on it.
@@ -61,7 +56,6 @@ ConverterWindow::ConverterWindow(CConverterDlg& dlg, wxXmlResource& resources)
 
   m_dlg.SetBackend(&m_backend);
   m_previousFileDialogs = SetFileDialogBackend(&m_fileDialogs);
-  m_previousWindow = SetDialogWindow(this);
 
   Bind(wxEVT_INIT_DIALOG, &ConverterWindow::OnInit, this);
   Bind(wxEVT_CHAR_HOOK, &ConverterWindow::OnCharHook, this);
@@ -78,7 +72,6 @@ ConverterWindow::ConverterWindow(CConverterDlg& dlg, wxXmlResource& resources)
 
 ConverterWindow::~ConverterWindow() {
   if (!m_loaded) return;
-  SetDialogWindow(m_previousWindow);
   SetFileDialogBackend(m_previousFileDialogs);
   m_dlg.SetBackend(nullptr);
 }
@@ -164,31 +157,6 @@ void ConverterWindow::OnClose(wxCloseEvent& event) {
 }
 
 void ConverterWindow::OnPaintEvent(wxPaintEvent& event) {
-  m_defaultPaint = false;
   m_dlg.OnPaint();
-  if (m_defaultPaint) event.Skip();
-}
-
-void ConverterWindow::SetIcon(HICON icon, BOOL bBigIcon) {
-  // The toolkit takes every size at once and lets the desktop choose; both calls give the same.
-  if (icon && bBigIcon) SetIcons(IconBundle(icon));
-}
-
-BOOL ConverterWindow::IsIconic() { return IsIconized() ? TRUE : FALSE; }
-
-ClientRect ConverterWindow::GetClientRect() {
-  const wxSize size = GetClientSize();
-  return ClientRect{0, 0, size.GetWidth(), size.GetHeight()};
-}
-
-int ConverterWindow::GetSystemMetrics(int index) {
-  return wxSystemSettings::GetMetric(index == SM_CXICON ? wxSYS_ICON_X : wxSYS_ICON_Y, this);
-}
-
-void ConverterWindow::DefaultPaint() { m_defaultPaint = true; }
-
-void ConverterWindow::DrawIcon(int x, int y, HICON icon) {
-  wxPaintDC dc(this);
-  dc.Clear();
-  if (icon) dc.DrawIcon(IconBundle(icon).GetIcon(wxSize(32, 32)), x, y);
+  if (m_backend.TakeDefaultPaint()) event.Skip();
 }

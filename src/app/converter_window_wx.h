@@ -10,14 +10,13 @@
 
 #include <thread>
 
-#include "app/dialog_window.h"
 #include "platform/mfc/dialog_wx.h"
 #include "platform/user/key_state_wx.h"
 
 class CConverterDlg;
 class wxXmlResource;
 
-class ConverterWindow final : public wxDialog, private DialogWindow {
+class ConverterWindow final : public wxDialog {
  public:
   /// Builds the window from the template IDD_CONVERTER_DIALOG of resources. Check IsOk() after.
   ConverterWindow(CConverterDlg& dlg, wxXmlResource& resources);
@@ -36,21 +35,11 @@ class ConverterWindow final : public wxDialog, private DialogWindow {
   void OnClose(wxCloseEvent& event);
   void OnPaintEvent(wxPaintEvent& event);
 
-  // DialogWindow
-  void SetIcon(HICON icon, BOOL bBigIcon) override;
-  BOOL IsIconic() override;
-  ClientRect GetClientRect() override;
-  int GetSystemMetrics(int index) override;
-  void DefaultPaint() override;
-  void DrawIcon(int x, int y, HICON icon) override;
-
   CConverterDlg& m_dlg;
   bool m_loaded = false;
-  bool m_defaultPaint = false;
   WxDialogBackend m_backend;
   WxFileDialogBackend m_fileDialogs;
   FileDialogBackend* m_previousFileDialogs = nullptr;
-  DialogWindow* m_previousWindow = nullptr;
   WxKeyState m_keys;
   // The Convert command, from the click until OnJobEnded joins it. The window cannot end
   // meanwhile: its close box and keys are refused.

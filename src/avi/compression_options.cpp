@@ -2,7 +2,7 @@
 // written, read back, and its stream shown to the compressor dialog.
 
 #include "avi/probe_file.h"
-#include "frames/converter_dlg.h"
+#include "dialog/converter_dlg.h"
 #include "platform/vfw/vfw.h"
 #include "sequence/sequence_name.h"
 

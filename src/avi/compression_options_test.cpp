@@ -13,7 +13,7 @@
 
 #include "avi/conversion_job.h"
 #include "avi/stream_headers.h"
-#include "frames/converter_dlg.h"
+#include "dialog/converter_dlg.h"
 #include "platform/vfw/compressor_catalogue.h"
 #include "platform/vfw/vfw_trace.h"
 #include "tests/support/avi_reader.h"

@@ -8,7 +8,7 @@
 
 #include "avi/conversion_job.h"
 #include "avi/stream_headers.h"
-#include "frames/converter_dlg.h"
+#include "dialog/converter_dlg.h"
 #include "frames/frame_buffer.h"
 #include "frames/frame_ring.h"
 #include "platform/mfc/cfile.h"

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "avi/conversion_job.h"
-#include "frames/converter_dlg.h"
+#include "dialog/converter_dlg.h"
 #include "platform/vfw/compressor_catalogue.h"
 #include "platform/vfw/vfw_trace.h"
 #include "sequence/sequence_name.h"

@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/vfw/vfw.h"  // FrameByteCount
+#include "platform/mfc/win_types.h"  // FrameByteCount
 
 /// Makes Magick++ ready for use, once per process; cheap to call again from anywhere.
 void EnsureMagickReady();

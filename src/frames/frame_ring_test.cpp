@@ -16,27 +16,18 @@
 #include <thread>
 #include <vector>
 
-#include "frames/converter_dlg.h"
 #include "tests/support/avi_reader.h"
-#include "tests/support/scripted_user.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/tga_writer.h"
 
 namespace {
 
-using ::testing::ElementsAre;
-using ::testing::IsEmpty;
 using namespace testing_support;
 using Bytes = std::vector<std::uint8_t>;
 using Clock = std::chrono::steady_clock;
 
 Bytes BytesOf(const FrameBuffer& frame) {
   return Bytes(frame.data(), frame.data() + frame.bytes());
-}
-
-Bytes BufferOf(const CConverterDlg& dlg) {
-  const std::size_t size = static_cast<std::size_t>(dlg.m_nFrameWidth) * dlg.m_nFrameHeight * 4;
-  return Bytes(dlg.m_pFrameData, dlg.m_pFrameData + size);
 }
 
 double SecondsSince(Clock::time_point start) {
@@ -46,7 +37,6 @@ double SecondsSince(Clock::time_point start) {
 class FrameRingTest : public ::testing::Test {
  protected:
   FrameRingTest() {
-    user.Attach(dlg);
     for (int n = 1; n <= 4; ++n) {
       pictures.push_back(RampPicture(6 + n, 4, n));  // each frame its own size and pixels
       WriteTga(Frame(n), pictures.back());
@@ -58,8 +48,6 @@ class FrameRingTest : public ::testing::Test {
   }
 
   TempDir dir;
-  CConverterDlg dlg;
-  ScriptedUser user;
   std::vector<TgaPicture> pictures;
 };
 
@@ -122,32 +110,6 @@ TEST_F(FrameRingTest, TheReaderStaysAFewFramesAhead) {
   EXPECT_EQ(reads, 1 + FrameRing::kDepth) << "the frame taken and those that fit the ring";
   for (int n = 2; n <= 40; ++n) ASSERT_EQ(ring.Take(n, taken).status, FrameRead::Status::kOk);
   EXPECT_EQ(reads, 40);
-}
-
-TEST_F(FrameRingTest, AFailedReadIsToldAtItsOwnTurn) {
-  std::filesystem::remove(Frame(2));
-  dlg.m_frames.Start(Names(), 1, 3, false);
-  FrameBuffer taken;
-  ASSERT_EQ(dlg.TakeFrame(1, taken).status, FrameRead::Status::kOk);
-  const Bytes first = BytesOf(taken);
-  // Frame 2 has been read by now, and failed; nobody hears of it before its turn.
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  EXPECT_THAT(user.Texts(), IsEmpty());
-
-  EXPECT_EQ(dlg.TakeFrame(2, taken).status, FrameRead::Status::kOpenFailed);
-  EXPECT_THAT(user.Texts(), ElementsAre("Error on opening " + Frame(2)));
-  EXPECT_EQ(BytesOf(taken), first) << "a failed frame leaves the buffer as it was";
-  EXPECT_EQ(dlg.TakeFrame(3, taken).status, FrameRead::Status::kOk);
-  EXPECT_EQ(BytesOf(taken), FrameBufferOf(pictures[2], false));
-  dlg.m_frames.Stop();
-
-  // Frames read ahead and never taken are never told.
-  user.boxes.clear();
-  dlg.m_frames.Start(Names(), 1, 3, false);
-  ASSERT_EQ(dlg.TakeFrame(1, taken).status, FrameRead::Status::kOk);
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  dlg.m_frames.Stop();
-  EXPECT_THAT(user.Texts(), IsEmpty());
 }
 
 TEST_F(FrameRingTest, ANamedPipeOrAFolderIsRefusedAtOnce) {
@@ -251,21 +213,6 @@ TEST_F(FrameRingTest, DestructionWaitsForAnAbandonedReadAboutTwoSecondsAtMost) {
     // The test's reader outlives this scope only in the thread, which holds what it needs.
     while (!*finished) std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
-}
-
-TEST_F(FrameRingTest, ALoadThatHangsEndsOnEscapeWithoutAMessage) {
-  HangingRead hanging;
-  dlg.m_frames.UseReader(hanging.Around(Frame(2)));
-  ASSERT_TRUE(dlg.LoadFrame(Frame(1).c_str(), false));
-  const Bytes first = BufferOf(dlg);
-  EXPECT_FALSE(dlg.m_bLoadStopped);
-
-  user.PressEscapeAtPoll(1);
-  EXPECT_FALSE(dlg.LoadFrame(Frame(2).c_str(), false));
-  EXPECT_TRUE(dlg.m_bLoadStopped);
-  EXPECT_TRUE(user.boxes.empty());
-  EXPECT_EQ(BufferOf(dlg), first);
-  hanging.Release();
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 #include <exception>
 
 #include "avi/conversion_job.h"
-#include "frames/converter_dlg.h"
+#include "dialog/converter_dlg.h"
+#include "dialog/texts.h"
 #include "frames/frame_buffer.h"
 #include "frames/frame_ring.h"
 #include "job/conversion.h"
@@ -52,7 +53,10 @@ void CConverterDlg::OnConvert() {
   job.last = SplitSequencePath(m_strLastFile);
   // The first file's digit count names every frame: shot1.tga .. shot10.tga stays unpadded.
   job.digitWidth = job.first.width;
-  if (!CheckSequence(*this, job.first, job.last)) return;
+  if (const char* problem = SequenceProblem(job.first, job.last)) {
+    MessageBox(problem, kConverterCaption, MB_OK);
+    return;
+  }
 
   CFileStatus status;
   if (CFile::GetStatus(m_strAviFile, status) &&

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "frames/converter_dlg.h"
+#include "dialog/converter_dlg.h"
 #include "platform/vfw/compressor_catalogue.h"
 #include "platform/vfw/vfw_trace.h"
 #include "tests/support/avi_reader.h"

@@ -63,26 +63,16 @@ CString FrameFileName(const SequenceName& first, int width, int n) {
   return name;
 }
 
-bool CheckSequence(CDialog& dlg, const SequenceName& first, const SequenceName& last) {
+const char* SequenceProblem(const SequenceName& first, const SequenceName& last) {
   // A number that does not fit would wrap around and make the range check meaningless, so
   // it is refused before the range is looked at.
-  if (first.numberTooLarge) {
-    dlg.MessageBox("Frame number of First TGA file is too large", kConverterCaption, MB_OK);
-    return false;
-  }
-  if (last.numberTooLarge) {
-    dlg.MessageBox("Frame number of Last TGA file is too large", kConverterCaption, MB_OK);
-    return false;
-  }
+  if (first.numberTooLarge) return "Frame number of First TGA file is too large";
+  if (last.numberTooLarge) return "Frame number of Last TGA file is too large";
   if (last.number < first.number) {
-    dlg.MessageBox("Ending frame number must be greater than starting frame number",
-                   kConverterCaption, MB_OK);
-    return false;
+    return "Ending frame number must be greater than starting frame number";
   }
   if (first.root != last.root) {
-    dlg.MessageBox("Ending root file name must be the same as starting root file name",
-                   kConverterCaption, MB_OK);
-    return false;
+    return "Ending root file name must be the same as starting root file name";
   }
-  return true;
+  return nullptr;
 }

@@ -3,7 +3,6 @@
 // the path of any other frame of that sequence is built back from them.
 
 #include "platform/mfc/cstring.h"
-#include "platform/mfc/dialog.h"
 
 /// The parts of one frame file path. drive + dir + root + (width digits) + ext is the path.
 struct SequenceName {
@@ -28,10 +27,7 @@ SequenceName SplitSequencePath(const CString& path);
 CString FrameFileName(const SequenceName& first, int width, int n);
 
 /// The checks a pair of first and last names must pass before anything is written: both frame
-/// numbers within range, then the last number not below the first, then the same root. The
-/// first failing check shows its message through dlg's message box and returns false; later
-/// checks are not made.
-bool CheckSequence(CDialog& dlg, const SequenceName& first, const SequenceName& last);
-
-/// The caption of every message the converter shows about a job.
-constexpr const char* kConverterCaption = "TGA to AVI Converter";
+/// numbers within range, then the last number not below the first, then the same root. Returns
+/// the message of the first check that fails ("Ending frame number must be greater than
+/// starting frame number"), or null when all pass; later checks are not made.
+const char* SequenceProblem(const SequenceName& first, const SequenceName& last);

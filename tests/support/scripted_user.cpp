@@ -1,6 +1,6 @@
 #include "tests/support/scripted_user.h"
 
-#include "frames/resource.h"
+#include "dialog/resource.h"
 
 namespace testing_support {
 

@@ -2,17 +2,21 @@
 
 #include <wx/artprov.h>
 #include <wx/control.h>
+#include <wx/dcclient.h>
 #include <wx/dialog.h>
 #include <wx/filedlg.h>
 #include <wx/filename.h>
+#include <wx/settings.h>
 #include <wx/sizer.h>
 #include <wx/statbmp.h>
 #include <wx/stattext.h>
 #include <wx/textentry.h>
+#include <wx/toplevel.h>
 #include <wx/utils.h>
 #include <wx/window.h>
 
 #include "platform/mfc/window_thread_wx.h"
+#include "platform/user/icon_wx.h"
 
 namespace {
 
@@ -126,6 +130,35 @@ void WxDialogBackend::EndWaitCursor() {
     --m_busy;
     wxEndBusyCursor();
   });
+}
+
+void WxDialogBackend::SetIcon(HICON icon, BOOL bBigIcon) {
+  // The toolkit takes every size at once and lets the desktop choose; both calls give the same.
+  if (!icon || !bBigIcon) return;
+  RunOnWindowThread([&] { m_window->SetIcons(IconBundle(icon)); });
+}
+
+BOOL WxDialogBackend::IsIconic() {
+  return OnWindowThread([this] { return m_window->IsIconized() ? TRUE : FALSE; });
+}
+
+ClientRect WxDialogBackend::GetClientRect() {
+  return OnWindowThread([this] {
+    const wxSize size = m_window->GetClientSize();
+    return ClientRect{0, 0, size.GetWidth(), size.GetHeight()};
+  });
+}
+
+int WxDialogBackend::GetSystemMetrics(int index) {
+  return OnWindowThread([&] {
+    return wxSystemSettings::GetMetric(index == SM_CXICON ? wxSYS_ICON_X : wxSYS_ICON_Y, m_window);
+  });
+}
+
+void WxDialogBackend::DrawIcon(int x, int y, HICON icon) {
+  wxPaintDC dc(m_window);
+  dc.Clear();
+  if (icon) dc.DrawIcon(IconBundle(icon).GetIcon(wxSize(32, 32)), x, y);
 }
 
 int WxFileDialogBackend::Run(const CFileDialog& dialog, std::string* path) {

@@ -1,21 +1,23 @@
 #pragma once
 // The dialog's services over a wxWidgets window: message boxes owned by it, the text of its
-// controls found by their identifiers (IDC_...), the application's busy cursor, and its file
-// dialogs. Declared without the toolkit; only the window includes wxWidgets.
-// A job thread may call the dialog's services: each runs on the window's thread, and the call
-// returns when it is done there (window_thread_wx.h).
+// controls found by their identifiers (IDC_...), the application's busy cursor, its icons and
+// the painting of its minimised picture, and its file dialogs. Declared without the toolkit; only
+// the window includes wxWidgets. A job thread may call the dialog's services: each runs on the
+// window's thread, and the call returns when it is done there (window_thread_wx.h).
 
 #include <string>
+#include <utility>
 
 #include "platform/mfc/dialog_backend.h"
 #include "platform/mfc/file_dialog.h"
 
+class wxTopLevelWindow;
 class wxWindow;
 
 class WxDialogBackend final : public DialogBackend {
  public:
   /// window holds the controls, each with its IDC_ number as its window identifier.
-  explicit WxDialogBackend(wxWindow* window) : m_window(window) {}
+  explicit WxDialogBackend(wxTopLevelWindow* window) : m_window(window) {}
   ~WxDialogBackend() override;
   WxDialogBackend(const WxDialogBackend&) = delete;
   WxDialogBackend& operator=(const WxDialogBackend&) = delete;
@@ -25,10 +27,22 @@ class WxDialogBackend final : public DialogBackend {
   void SetControlText(int id, const CString& text) override;
   void BeginWaitCursor() override;
   void EndWaitCursor() override;
+  void SetIcon(HICON icon, BOOL bBigIcon) override;
+  BOOL IsIconic() override;
+  ClientRect GetClientRect() override;
+  int GetSystemMetrics(int index) override;
+  void DefaultPaint() override { m_defaultPaint = true; }
+  /// Only from the window's paint handler, which draws the default picture when
+  /// TakeDefaultPaint says so.
+  void DrawIcon(int x, int y, HICON icon) override;
+
+  /// Whether the dialog asked for the window's own painting since the last call.
+  bool TakeDefaultPaint() { return std::exchange(m_defaultPaint, false); }
 
  private:
-  wxWindow* m_window;
-  int m_busy = 0;  // used on the window's thread only
+  wxTopLevelWindow* m_window;
+  int m_busy = 0;               // used on the window's thread only
+  bool m_defaultPaint = false;  // likewise
 };
 
 /// File dialogs owned by a window. The Open style picks an existing file; the Save style takes

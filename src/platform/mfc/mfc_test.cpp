@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -11,6 +12,7 @@
 #include "platform/mfc/cfile.h"
 #include "platform/mfc/cstring.h"
 #include "platform/mfc/dialog.h"
+#include "platform/mfc/win_types.h"
 #include "tests/support/scripted_user.h"
 #include "tests/support/temp_dir.h"
 
@@ -211,6 +213,29 @@ TEST(CDialogTest, WithoutAWindowQuestionsChangeNothing) {
   EXPECT_EQ(dlg.MessageBox("AVI File Created", "TGA to AVI Converter", MB_OK), IDOK);
   EXPECT_THAT(testing::internal::GetCapturedStderr(),
               testing::HasSubstr("TGA to AVI Converter: AVI File Created"));
+}
+
+TEST(FrameByteCountTest, RefusesCountsBeyondSigned32Bits) {
+  const struct {
+    std::uint64_t columns, rows;
+    std::int64_t bytes;
+  } cases[] = {
+      {1920, 1080, 8294400},
+      {1, 1, 4},
+      {0, 1080, -1},
+      {1920, 0, -1},
+      {23170, 23170, 2147395600},
+      {23171, 23171, -1},
+      {65535, 65535, -1},
+      {(1u << 29) - 1, 1, 2147483644},
+      {1u << 29, 1, -1},
+      {1, 1u << 29, -1},
+      {std::uint64_t(1) << 40, std::uint64_t(1) << 40, -1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.columns << " x " << c.rows);
+    EXPECT_EQ(FrameByteCount(c.columns, c.rows), c.bytes);
+  }
 }
 
 }  // namespace

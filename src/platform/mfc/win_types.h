@@ -14,6 +14,11 @@ using LPCSTR = const char*;
 using LPCTSTR = const char*;
 using FOURCC = DWORD;
 
+/// An icon or cursor: only carried by the logic, drawn by the window that loaded it.
+struct IconImage;
+using HICON = IconImage*;
+using HCURSOR = IconImage*;
+
 #ifndef TRUE
 #define TRUE 1
 #endif
@@ -43,3 +48,12 @@ constexpr int IDOK = 1;
 constexpr int IDCANCEL = 2;
 constexpr int IDYES = 6;
 constexpr int IDNO = 7;
+
+/// The bytes of one 32-bit frame of columns × rows, or -1 when it is empty or does not fit a
+/// signed 32-bit count, the width every frame byte count has here: FrameByteCount(1920, 1080)
+/// is 8294400, FrameByteCount(65535, 65535) is -1.
+constexpr std::int64_t FrameByteCount(std::uint64_t columns, std::uint64_t rows) {
+  constexpr std::uint64_t kLimit = 0x7FFFFFFF;
+  if (columns == 0 || rows == 0 || columns > kLimit / 4 || rows > kLimit / 4 / columns) return -1;
+  return static_cast<std::int64_t>(columns * rows * 4);
+}

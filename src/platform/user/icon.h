@@ -4,10 +4,6 @@
 
 #include "platform/mfc/win_types.h"
 
-struct IconImage;
-using HICON = IconImage*;
-using HCURSOR = IconImage*;
-
 /// Makes icon the one LoadIconA(id) returns (not owned; it must outlive its users).
 void RegisterIcon(UINT id, HICON icon);
 

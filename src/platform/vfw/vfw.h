@@ -73,15 +73,6 @@ struct AVICOMPRESSOPTIONS {
 static_assert(offsetof(AVICOMPRESSOPTIONS, lpFormat) % alignof(void*) == 0,
               "AVICOMPRESSOPTIONS keeps native pointer alignment");
 
-/// The bytes of one 32-bit frame of columns × rows, or -1 when it is empty or does not fit a
-/// signed 32-bit count, the width every frame byte count has here: FrameByteCount(1920, 1080)
-/// is 8294400, FrameByteCount(65535, 65535) is -1.
-constexpr std::int64_t FrameByteCount(std::uint64_t columns, std::uint64_t rows) {
-  constexpr std::uint64_t kLimit = 0x7FFFFFFF;
-  if (columns == 0 || rows == 0 || columns > kLimit / 4 || rows > kLimit / 4 / columns) return -1;
-  return static_cast<std::int64_t>(columns * rows * 4);
-}
-
 constexpr FOURCC streamtypeVIDEO = mmioFOURCC('v', 'i', 'd', 's');
 constexpr DWORD BI_RGB = 0;
 constexpr DWORD AVISTREAMINFO_FORMATCHANGES = 0x00010000;

@@ -1,12 +1,14 @@
 #pragma once
 // The converter's dialog: the lasting state of the tool and the operations of one conversion.
-// Each operation is defined in the folder of its level: LoadFrame in frames/,
-// GetCompressionOptions and WriteAviPass in avi/, OnConvert in job/, and the window's own
-// handlers in app/. This part of the class includes no toolkit.
+// Declared here, above the frame reader it owns; the operations are defined in the folder of
+// their level: LoadFrame here, GetCompressionOptions and WriteAviPass in avi/, OnConvert in
+// job/, and the window's own handlers in app/. The dialog reaches its window only through its
+// DialogBackend (platform/mfc/dialog_backend.h); it includes no toolkit.
 
+#include "dialog/resource.h"
+#include "dialog/texts.h"
 #include "frames/frame_buffer.h"
 #include "frames/frame_ring.h"
-#include "frames/resource.h"
 #include "platform/mfc/cstring.h"
 #include "platform/mfc/dialog.h"
 #include "platform/user/icon.h"
@@ -84,6 +86,3 @@ class CConverterDlg : public CDialog {
  private:
   FrameBuffer m_frame;  // the frame LoadFrame read last, which m_pFrameData shows
 };
-
-/// The line the status shows before the first conversion.
-constexpr const char* kStatusNotice = "Choose frames, then Convert";

@@ -1,7 +1,7 @@
-#include "frames/converter_dlg.h"
+#include "dialog/converter_dlg.h"
+#include "dialog/texts.h"
 #include "frames/frame_ring.h"
 #include "platform/user/key_state.h"
-#include "sequence/sequence_name.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "frames/converter_dlg.h"
+#include "dialog/converter_dlg.h"
 
 #include "frames/frame_buffer.h"
 

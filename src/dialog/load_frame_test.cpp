@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "frames/converter_dlg.h"
+#include "dialog/converter_dlg.h"
 #include "frames/frame_buffer.h"
 #include "tests/support/scripted_user.h"
 #include "tests/support/temp_dir.h"
@@ -337,29 +337,6 @@ TEST_F(LoadFrameTest, LoadsAPathOutsideAscii) {
   EXPECT_THAT(Load(pic, {}, false, "pr\xc3\xa9visu \xe5\xb8\xa7/\xc3\xa9t\xc3\xa9 0001.tga"),
               ElementsAre(30, 20, 10, 40));
   EXPECT_TRUE(user.boxes.empty());
-}
-
-TEST(FrameByteCountTest, RefusesCountsBeyondSigned32Bits) {
-  const struct {
-    std::uint64_t columns, rows;
-    std::int64_t bytes;
-  } cases[] = {
-      {1920, 1080, 8294400},
-      {1, 1, 4},
-      {0, 1080, -1},
-      {1920, 0, -1},
-      {23170, 23170, 2147395600},
-      {23171, 23171, -1},
-      {65535, 65535, -1},
-      {(1u << 29) - 1, 1, 2147483644},
-      {1u << 29, 1, -1},
-      {1, 1u << 29, -1},
-      {std::uint64_t(1) << 40, std::uint64_t(1) << 40, -1},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(::testing::Message() << c.columns << " x " << c.rows);
-    EXPECT_EQ(FrameByteCount(c.columns, c.rows), c.bytes);
-  }
 }
 
 }  // namespace
