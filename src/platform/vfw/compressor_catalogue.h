@@ -46,6 +46,10 @@ const CompressorInfo* FindCompressor(FOURCC fourcc);
 /// Cinepak need both sides a multiple of 4, so 34 x 18 gives "".
 std::string CompressorPixelFormat(const CompressorInfo& compressor, int width, int height);
 
+/// Why the compressor cannot take a width x height frame, in words for the compressor dialog
+/// ("needs width and height divisible by 4"), or an empty string when it can.
+std::string CompressorRefusal(const CompressorInfo& compressor, int width, int height);
+
 /// The compressor's own setting for dwQuality: the quantiser or rate factor; kDefaultQuality
 /// stands for the compressor's default, values above 10000 count as 10000. 0 for kNone.
 int CodecQualityValue(const CompressorInfo& compressor, DWORD quality);

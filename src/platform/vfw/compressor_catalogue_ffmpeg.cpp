@@ -124,6 +124,16 @@ std::string CompressorPixelFormat(const CompressorInfo& compressor, int width, i
   return "";
 }
 
+std::string CompressorRefusal(const CompressorInfo& compressor, int width, int height) {
+  if (!CompressorPixelFormat(compressor, width, height).empty()) return "";
+  const CatalogueRow* row = RowOf(compressor);
+  if (!row || row->formats.empty()) return "not available here";
+  if (width <= 0 || height <= 0) return "needs frames of a known size";
+  int multiple = row->formats.front().multiple;
+  for (const PixelChoice& choice : row->formats) multiple = std::min(multiple, choice.multiple);
+  return "needs width and height divisible by " + std::to_string(multiple);
+}
+
 int CodecQualityValue(const CompressorInfo& compressor, DWORD quality) {
   if (quality == kDefaultQuality) quality = compressor.defaultQuality;
   const double worse = (10000.0 - std::min<DWORD>(quality, 10000)) / 10000.0;

@@ -5,6 +5,7 @@
 
 #include <set>
 #include <stdexcept>
+#include <string>
 
 namespace {
 
@@ -40,28 +41,33 @@ TEST(CompressorCatalogueTest, CodesAreUniqueAndMatchedExactly) {
   EXPECT_EQ(FindCompressor(mmioFOURCC('m', 'j', 'p', 'g')), nullptr);
 }
 
-TEST(CompressorCatalogueTest, PixelFormatFollowsTheFrameSize) {
+TEST(CompressorCatalogueTest, PixelFormatFollowsTheFrameSizeAndARefusalSaysWhy) {
+  const char* const kBy4 = "needs width and height divisible by 4";
   const struct {
     FOURCC fourcc;
     int width, height;
     const char* format;
+    const char* refusal;
   } rows[] = {
-      {kFullFramesFourCC, 33, 17, "bgra"},
-      {kUlra, 33, 17, "gbrap"},
-      {kMjpg, 33, 17, "yuv420p"},
-      {kH264, 34, 18, "yuv420p"},
-      {kH264, 33, 18, "yuv444p"},
-      {kH264, 34, 17, "yuv444p"},
-      {kMsvc, 36, 20, "rgb555le"},
-      {kMsvc, 34, 20, ""},
-      {kMsvc, 36, 18, ""},
-      {kCvid, 32, 16, "rgb24"},
-      {kCvid, 30, 16, ""},
-      {kMjpg, 0, 16, ""},
+      {kFullFramesFourCC, 33, 17, "bgra", ""},
+      {kUlra, 33, 17, "gbrap", ""},
+      {kMjpg, 33, 17, "yuv420p", ""},
+      {kH264, 34, 18, "yuv420p", ""},
+      {kH264, 33, 18, "yuv444p", ""},
+      {kH264, 34, 17, "yuv444p", ""},
+      {kMsvc, 36, 20, "rgb555le", ""},
+      {kMsvc, 34, 20, "", kBy4},
+      {kMsvc, 36, 18, "", kBy4},
+      {kMsvc, 66, 50, "", kBy4},
+      {kCvid, 32, 16, "rgb24", ""},
+      {kCvid, 30, 16, "", kBy4},
+      {kMjpg, 0, 16, "", "needs frames of a known size"},
   };
   for (const auto& row : rows) {
-    EXPECT_EQ(CompressorPixelFormat(Entry(row.fourcc), row.width, row.height), row.format)
-        << FourCCText(row.fourcc) << " " << row.width << "x" << row.height;
+    SCOPED_TRACE(FourCCText(row.fourcc) + " " + std::to_string(row.width) + "x" +
+                 std::to_string(row.height));
+    EXPECT_EQ(CompressorPixelFormat(Entry(row.fourcc), row.width, row.height), row.format);
+    EXPECT_EQ(CompressorRefusal(Entry(row.fourcc), row.width, row.height), row.refusal);
   }
 }
 

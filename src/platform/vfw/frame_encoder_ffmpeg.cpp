@@ -238,8 +238,9 @@ int FrameEncoder::FillPicture(const BYTE* frame) {
       AVFrame* source = m_source.get();
       source->data[0] = const_cast<BYTE*>(top);
       source->linesize[0] = static_cast<int>(step);
-      source->buf[0] = av_buffer_create(const_cast<BYTE*>(frame), stride * height,
-                                        [](void*, uint8_t*) {}, nullptr, AV_BUFFER_FLAG_READONLY);
+      source->buf[0] = av_buffer_create(
+          const_cast<BYTE*>(frame), stride * height, [](void*, uint8_t*) {}, nullptr,
+          AV_BUFFER_FLAG_READONLY);
       if (!source->buf[0]) return AVERROR(ENOMEM);
       const int ret = sws_scale_frame(m_convert.get(), picture, source);
       av_buffer_unref(&source->buf[0]);

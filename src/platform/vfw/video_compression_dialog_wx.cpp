@@ -36,12 +36,25 @@ class VideoCompressionDialog final : public wxDialog {
       : wxDialog(nullptr, wxID_ANY, "Video Compression", wxDefaultPosition, wxDefaultSize,
                  wxDEFAULT_DIALOG_STYLE | wxDIALOG_NO_PARENT),
         m_list(std::move(list)) {
-    auto* top = new wxBoxSizer(wxVERTICAL);  // wx windows and sizers are owned by the dialog
-    top->Add(new wxStaticText(this, wxID_ANY, "&Compressor:"), 0, wxLEFT | wxRIGHT | wxTOP, 10);
-    m_choices = new wxListBox(this, wxID_ANY, wxDefaultPosition, wxSize(340, 250));
+    // What each compressor would be handed: the frames' size, from the format of the stream
+    // the dialog is shown for. One that cannot take it says why and cannot be chosen.
     for (const CompressorInfo& compressor : m_list) {
-      m_choices->Append(std::string(compressor.name) + "  [" + TrimmedCode(compressor.fourcc) +
-                        "]");
+      m_refusals.push_back(CompressorRefusal(compressor, request.width, request.height));
+    }
+    auto* top = new wxBoxSizer(wxVERTICAL);  // wx windows and sizers are owned by the dialog
+    if (request.width > 0 && request.height > 0) {
+      top->Add(new wxStaticText(
+                   this, wxID_ANY,
+                   wxString::Format(wxString::FromUTF8("Frames: %d \u00D7 %d, 32-bit with alpha"),
+                                    request.width, request.height)),
+               0, wxLEFT | wxRIGHT | wxTOP, 10);
+    }
+    top->Add(new wxStaticText(this, wxID_ANY, "&Compressor:"), 0, wxLEFT | wxRIGHT | wxTOP, 10);
+    m_choices = new wxListBox(this, wxID_ANY, wxDefaultPosition, wxSize(480, 250));
+    for (std::size_t i = 0; i < m_list.size(); ++i) {
+      std::string entry = std::string(m_list[i].name) + "  [" + TrimmedCode(m_list[i].fourcc) + "]";
+      if (!m_refusals[i].empty()) entry += " \u2014 " + m_refusals[i];
+      m_choices->Append(wxString::FromUTF8(entry));
     }
     top->Add(m_choices, 1, wxEXPAND | wxALL, 10);
     m_description = new wxStaticText(this, wxID_ANY, "");
@@ -54,16 +67,29 @@ class VideoCompressionDialog final : public wxDialog {
     top->Add(CreateStdDialogButtonSizer(wxOK | wxCANCEL), 0, wxEXPAND | wxALL, 10);
     SetSizerAndFit(top);
 
-    int selection = 0;
+    int selection = 0;  // Full Frames, which takes every size
     for (std::size_t i = 0; i < m_list.size(); ++i) {
-      if (m_list[i].fourcc == request.fourcc) selection = static_cast<int>(i);
+      if (m_list[i].fourcc == request.fourcc && m_refusals[i].empty()) {
+        selection = static_cast<int>(i);
+      }
     }
     m_choices->SetSelection(selection);
     ShowCompressor(selection,
                    request.fourcc == m_list[selection].fourcc ? request.quality : kDefaultQuality);
     m_choices->Bind(wxEVT_LISTBOX,
                     [this](wxCommandEvent&) { ShowCompressor(Selected(), kDefaultQuality); });
-    m_choices->Bind(wxEVT_LISTBOX_DCLICK, [this](wxCommandEvent&) { EndModal(wxID_OK); });
+    m_choices->Bind(wxEVT_LISTBOX_DCLICK, [this](wxCommandEvent&) {
+      if (Choosable()) EndModal(wxID_OK);
+    });
+    // OK takes only an entry that can take the frames, by mouse, Return or Enter alike.
+    Bind(
+        wxEVT_UPDATE_UI, [this](wxUpdateUIEvent& event) { event.Enable(Choosable()); }, wxID_OK);
+    Bind(
+        wxEVT_BUTTON,
+        [this](wxCommandEvent& event) {
+          if (Choosable()) event.Skip();
+        },
+        wxID_OK);
     CentreOnScreen();
   }
 
@@ -71,6 +97,8 @@ class VideoCompressionDialog final : public wxDialog {
     const int selection = m_choices->GetSelection();
     return selection == wxNOT_FOUND ? 0 : selection;
   }
+
+  bool Choosable() const { return m_refusals[Selected()].empty(); }
 
   CompressorChoice Choice() const {
     const CompressorInfo& compressor = m_list[Selected()];
@@ -84,7 +112,9 @@ class VideoCompressionDialog final : public wxDialog {
  private:
   void ShowCompressor(int index, DWORD quality) {
     const CompressorInfo& compressor = m_list[index];
-    m_description->SetLabel(Describe(compressor));
+    const std::string& refusal = m_refusals[index];
+    m_description->SetLabel(refusal.empty() ? Describe(compressor)
+                                            : "Cannot take these frames: " + refusal);
     const bool hasQuality = compressor.knob != QualityKnob::kNone;
     if (quality == kDefaultQuality || quality > 10000) quality = compressor.defaultQuality;
     m_quality->SetValue(hasQuality ? static_cast<int>(quality / 100) : 100);
@@ -93,6 +123,7 @@ class VideoCompressionDialog final : public wxDialog {
   }
 
   std::vector<CompressorInfo> m_list;
+  std::vector<std::string> m_refusals;  // per entry of m_list: why it cannot be chosen, or ""
   wxListBox* m_choices;
   wxStaticText* m_description;
   wxStaticText* m_qualityLabel;
