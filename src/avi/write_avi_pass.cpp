@@ -8,6 +8,7 @@
 
 #include "avi/conversion_job.h"
 #include "avi/stream_headers.h"
+#include "dialog/texts.h"
 #include "dialog/converter_dlg.h"
 #include "frames/frame_buffer.h"
 #include "frames/frame_ring.h"
@@ -99,8 +100,7 @@ PassOutcome CConverterDlg::WriteAviPass(ConversionJob& job, int nPass) {
       stopped = true;
       break;
     }
-    m_strStatus.Format(nPass == 0 ? "Saving Video Frame %d" : "Saving Matte Frame %d",
-                       static_cast<int>(n));
+    m_strStatus.Format(nPass == 0 ? kVideoFrameStatus : kMatteFrameStatus, static_cast<int>(n));
     UpdateData(FALSE);
     const FrameRead read = TakeFrame(n, lastGood, streamSize);
     if (read.status == FrameRead::Status::kStopped) {
@@ -113,8 +113,8 @@ PassOutcome CConverterDlg::WriteAviPass(ConversionJob& job, int nPass) {
     if (read.status == FrameRead::Status::kOk &&
         (read.size.width != job.width || read.size.height != job.height)) {
       CString text;
-      text.Format("Frame size differs from the first frame: %s (%d x %d, expected %d x %d)",
-                  read.path.c_str(), read.size.width, read.size.height, job.width, job.height);
+      text.Format(kFrameSizeDiffers, read.path.c_str(), read.size.width, read.size.height,
+                  job.width, job.height);
       MessageBox(text, kConverterCaption, MB_OK);
     }
     const BYTE* frame = lastGood.data();

@@ -60,7 +60,7 @@ void CConverterDlg::OnConvert() {
 
   CFileStatus status;
   if (CFile::GetStatus(m_strAviFile, status) &&
-      MessageBox("AVI file exists, overwrite?", kConverterCaption, MB_YESNO) == IDNO) {
+      MessageBox(kOverwriteQuestion, kConverterCaption, MB_YESNO) == IDNO) {
     return;
   }
 
@@ -115,6 +115,6 @@ void CConverterDlg::OnConvert() {
   }
 
   m_strStatus.Empty();
-  MessageBox("AVI File Created", kConverterCaption, MB_OK);
+  MessageBox(kFileCreated, kConverterCaption, MB_OK);
   UpdateData(FALSE);
 }

@@ -157,6 +157,12 @@ HRESULT AVIStreamFinish(PAVISTREAM pavi);
 /// when there is none.
 HRESULT AVIFileGetStream(PAVIFILE pfile, PAVISTREAM* ppavi, DWORD fccType, LONG lParam);
 
+/// The stream's header: for a stream read from a file, what the file says of it: fccHandler
+/// the compressor's code as the file tags it (0 for Full Frames), dwRate / dwScale the frame
+/// rate (30000 / 1001), dwLength its frames, rcFrame its size. Copies at most lSize bytes into
+/// *psi. 0 on success.
+HRESULT AVIStreamInfoA(PAVISTREAM pavi, AVISTREAMINFOA* psi, LONG lSize);
+
 /// Lets the user choose a compressor for the first stream through the installed
 /// CompressorChooser (compressor_chooser.h). Returns the chooser's answer: 1 when accepted,
 /// with fccType, fccHandler, dwQuality and AVICOMPRESSF_VALID set in *plpOptions[0]; anything

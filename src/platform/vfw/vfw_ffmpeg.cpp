@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <string>
@@ -680,6 +681,15 @@ HRESULT AVIFileGetStream(PAVIFILE pfile, PAVISTREAM* ppavi, DWORD fccType, LONG 
     }
   }
   return AVIERR_NODATA;
+}
+
+HRESULT AVIStreamInfoA(PAVISTREAM pavi, AVISTREAMINFOA* psi, LONG lSize) {
+  AviStream* stream = LiveStream(pavi);
+  Trace(std::string("AVIStreamInfoA ") + KindName(stream));
+  if (!stream || !psi || lSize < 0) return AVIERR_BADPARAM;
+  std::memcpy(psi, &stream->info,
+              std::min(static_cast<std::size_t>(lSize), sizeof(AVISTREAMINFOA)));
+  return AVIERR_OK;
 }
 
 int AVISaveOptions(HWND /*hwnd*/, UINT /*uiFlags*/, int nStreams, PAVISTREAM* ppavi,

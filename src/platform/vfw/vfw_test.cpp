@@ -356,6 +356,29 @@ TEST_F(VfwTest, RefusesWhatWouldReadOutsideTheFrameOrRewriteTheStream) {
   AVIFileRelease(file);
 }
 
+TEST_F(VfwTest, StreamInfoOfAFileReadBackSaysWhatTheFileHolds) {
+  const std::string path = dir.File("three.avi");
+  const TgaPicture picture = testing_support::RampPicture(34, 18, 0);
+  ASSERT_EQ(WriteThrough(path, mmioFOURCC('F', 'F', 'V', '1'), {picture, picture, picture}), 0);
+  PAVIFILE file = nullptr;
+  ASSERT_EQ(AVIFileOpenA(&file, path.c_str(), OF_READ, nullptr), 0);
+  PAVISTREAM stream = nullptr;
+  ASSERT_EQ(AVIFileGetStream(file, &stream, streamtypeVIDEO, 0), 0);
+  AVISTREAMINFOA info{};
+  ASSERT_EQ(AVIStreamInfoA(stream, &info, sizeof info), 0);
+  EXPECT_EQ(info.fccType, streamtypeVIDEO);
+  EXPECT_EQ(info.fccHandler, mmioFOURCC('F', 'F', 'V', '1'));
+  EXPECT_EQ(info.dwRate, 30000u);
+  EXPECT_EQ(info.dwScale, 1001u);
+  EXPECT_EQ(info.dwLength, 3u);
+  EXPECT_EQ(info.rcFrame.right, 34);
+  EXPECT_EQ(info.rcFrame.bottom, 18);
+  EXPECT_EQ(AVIStreamInfoA(nullptr, &info, sizeof info), AVIERR_BADPARAM);
+  AVIStreamRelease(stream);
+  AVIFileRelease(file);
+  EXPECT_EQ(VfwLiveObjects(), 0);
+}
+
 TEST_F(VfwTest, ReadsTheFileItWroteBack) {
   const std::string path = dir.File("probe.avi");
   ASSERT_EQ(WriteThrough(path, kFullFramesFourCC, {testing_support::RampPicture(88, 40, 0)}, 25, 1),

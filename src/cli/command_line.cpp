@@ -1,0 +1,176 @@
+#include "cli/command_line.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <string>
+
+#include "avi/stream_headers.h"
+#include "cli/console.h"
+#include "cli/console_user.h"
+#include "cli/exit_status.h"
+#include "cli/options.h"
+#include "cli/report.h"
+#include "cli/stop_signals.h"
+#include "cli/written_file.h"
+#include "dialog/converter_dlg.h"
+#include "dialog/texts.h"
+#include "job/conversion.h"
+#include "platform/vfw/library_log.h"
+#include "sequence/sequence_name.h"
+
+namespace {
+
+void Print(std::FILE* stream, const std::string& text) {
+  std::fputs(text.c_str(), stream);
+  std::fflush(stream);
+}
+
+void PrintJson(const nlohmann::ordered_json& json) { Print(stdout, json.dump() + "\n"); }
+
+bool AsksForJson(int argc, const char* const* argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--json") == 0) return true;
+  }
+  return false;
+}
+
+// The first line of a usage error, without the program's name before it.
+std::string ErrorLine(const std::string& err) {
+  std::string line = err.substr(0, err.find('\n'));
+  const std::string lead = "tga2avi: ";
+  if (line.compare(0, lead.size(), lead) == 0) line.erase(0, lead.size());
+  return line;
+}
+
+WrittenFile Outcome(const std::string& path, bool began, const FileStamp& before) {
+  WrittenFile file;
+  file.path = path;
+  file.written = began || StampOf(path) != before;
+  if (file.written) {
+    const AviFacts facts = ReadAviFacts(path);
+    file.frames = facts.readable ? facts.frames : 0;
+  }
+  return file;
+}
+
+// The line said after a stop: how far each file got.
+std::string StopLine(const ConversionReport& report, long long count) {
+  std::string line = "stopped by the user";
+  if (!report.colour.written) return line + "; nothing was written";
+  line += ": " + report.colour.path + " holds " + std::to_string(report.colour.frames) + " of " +
+          std::to_string(count) + " frames";
+  if (!report.matte.written) return line + ", and no matte file was written";
+  return line + ", " + report.matte.path + " " + std::to_string(report.matte.frames);
+}
+
+std::string RepeatedLine(const std::vector<RepeatedFrame>& repeated) {
+  std::string numbers;
+  for (const RepeatedFrame& frame : repeated) {
+    if (!numbers.empty()) numbers += ", ";
+    numbers += std::to_string(frame.frame);
+  }
+  return repeated.size() == 1 ? "frame " + numbers + " was repeated (see above)"
+                              : "frames " + numbers + " were repeated (see above)";
+}
+
+int Convert(const CommandLine& options) {
+  Console console(stderr, ::isatty(STDERR_FILENO) != 0);
+  const bool ask = console.Terminal() && ::isatty(STDIN_FILENO) != 0;
+  const std::string mattePath = MatteFileName(CString(options.output)).str();
+  const FileStamp colourBefore = StampOf(options.output);
+  const FileStamp matteBefore = StampOf(mattePath);
+
+  StopSignals::Clear();
+  const StopSignals signals;
+  CConverterDlg dlg;
+  ConsoleUser user(console, options, ask, [&options, &mattePath](int pass) {
+    const AviFacts facts = ReadAviFacts(pass == 0 ? options.output : mattePath);
+    return facts.readable ? facts.frames : -1LL;
+  });
+  user.Attach(dlg);
+  try {
+    dlg.OnConvert();
+  } catch (const std::exception& error) {
+    CString text;
+    text.Format("Conversion stopped: %s", error.what());
+    dlg.MessageBox(text, kConverterCaption, MB_OK);
+  }
+  user.JobEnded();
+
+  ConversionReport report;
+  report.colour = Outcome(options.output, user.PassBegan(0), colourBefore);
+  report.matte = Outcome(mattePath, user.PassBegan(1), matteBefore);
+  report.firstFrame = SplitSequencePath(CString(options.first)).number;
+  report.lastFrame = SplitSequencePath(CString(options.last)).number;
+  const long long count =
+      report.lastFrame >= report.firstFrame ? report.lastFrame - report.firstFrame + 1 : 0;
+  report.compressor = options.compressor;
+  report.quality = options.quality;
+  if (const AviFacts facts = ReadAviFacts(options.output); report.colour.written && facts.readable) {
+    report.width = facts.width;
+    report.height = facts.height;
+    report.rate = facts.rate;
+    report.scale = facts.scale;
+  } else if (const std::optional<CompressorRequest> request = user.Request()) {
+    report.width = request->width;
+    report.height = request->height;
+    if (const std::optional<FrameGeometry> geometry =
+            MakeFrameGeometry(request->width, request->height)) {
+      StreamRate(geometry->rate, &report.rate, &report.scale);
+    }
+  }
+  report.repeated = user.Repeated();
+  report.messages = user.Messages();
+
+  const bool whole = count > 0 && report.colour.frames == count && report.matte.frames == count;
+  // Nothing went wrong when the job said only that the files were created (and asked the
+  // overwrite question, answered yes).
+  bool created = false;
+  bool quiet = true;
+  for (const std::string& message : report.messages) {
+    created = created || message == kFileCreated;
+    quiet = quiet && (message == kFileCreated || message == kOverwriteQuestion);
+  }
+  quiet = quiet && created;
+  report.stopped = StopSignals::Requested() && !(whole && quiet);
+  if (report.stopped) {
+    report.status = kExitStopped;
+    console.Say(StopLine(report, count));
+  } else if (whole && quiet) {
+    report.status = kExitConverted;
+  } else {
+    report.status = kExitFailed;
+    if (!report.repeated.empty()) console.Say(RepeatedLine(report.repeated));
+  }
+  if (options.json) PrintJson(ReportJson(report));
+  dlg.SetBackend(nullptr);
+  return report.status;
+}
+
+}  // namespace
+
+int RunCommandLine(int argc, const char* const* argv) {
+  SilenceLibraryLog();
+  const ParsedCommandLine parsed = ParseCommandLine(argc, argv);
+  if (parsed.exitStatus >= 0) {
+    Print(stdout, parsed.out);
+    Print(stderr, parsed.err);
+    if (parsed.exitStatus != 0 && AsksForJson(argc, argv)) {
+      PrintJson(ErrorJson(parsed.exitStatus, ErrorLine(parsed.err)));
+    }
+    return parsed.exitStatus;
+  }
+  const CommandLine& options = parsed.options;
+  if (options.listCompressors) {
+    if (options.json) {
+      PrintJson(CompressorListJson());
+    } else {
+      Print(stdout, CompressorListText());
+    }
+    return kExitConverted;
+  }
+  return Convert(options);
+}

@@ -1,0 +1,58 @@
+#pragma once
+// The command line's view of the passes: the Convert command's status line read back
+// ("Saving Video Frame 57"), and the progress line and pass summaries made from it.
+
+#include <optional>
+#include <string>
+
+/// Which pass is writing which frame, as a status line says it.
+struct PassStatus {
+  int pass = 0;          ///< 0: the colour pass, 1: the matte pass
+  long long frame = 0;  ///< the frame number being read and written; those before it are done
+};
+
+/// The pass and frame a status line of the Convert command names: "Saving Matte Frame 12" gives
+/// pass 1, frame 12; any other text gives nothing.
+std::optional<PassStatus> ReadPassStatus(const std::string& status);
+
+/// "colour" or "matte".
+const char* PassName(int pass);
+
+/// Seconds as "0:07", "12:30" or "1:02:03".
+std::string ClockText(double seconds);
+
+/// Follows the passes over the frames first..last and says how far they are.
+///
+///   ProgressMeter meter(1, 120);
+///   meter.Update({0, 57}, 2.0);  // frame 57 of the colour pass begins 2 s into the pass
+///   meter.Line();                // "colour pass: frame 57 (57 of 120), 28.0 fps, 0:06 left"
+class ProgressMeter {
+ public:
+  ProgressMeter(long long first, long long last);
+
+  /// A pass is at status.frame, `seconds` after the meter's clock began. A status of another
+  /// pass than the last one starts that pass's clock. True when it began a pass.
+  bool Update(PassStatus status, double seconds);
+
+  bool Started() const { return m_started; }
+  int Pass() const { return m_status.pass; }
+  long long Frame() const { return m_status.frame; }
+  long long Count() const { return m_count; }
+
+  /// The progress line: pass, frame number, its place in the run, frames per second and the
+  /// time left for both passes (the matte pass is taken to go as fast as the colour pass).
+  std::string Line() const;
+
+  /// The line for the current pass once it has ended with `frames` frames in its file,
+  /// `seconds` after the meter's clock began: "colour pass: 120 frames in 4.2 s (28.6 fps)",
+  /// or "colour pass: 57 of 120 frames in 2.0 s" for a pass that did not write them all.
+  std::string Summary(long long frames, double seconds) const;
+
+ private:
+  long long m_first;
+  long long m_count;
+  bool m_started = false;
+  PassStatus m_status;
+  double m_passStart = 0.0;
+  double m_now = 0.0;
+};

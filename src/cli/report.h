@@ -1,0 +1,55 @@
+#pragma once
+// What the command line says at the end with --json: one object on standard output.
+//
+//   {"status": 0, "stopped": false,
+//    "colour": {"path": "shot.avi", "written": true, "frames": 240},
+//    "matte": {"path": "shot.matte.avi", "written": true, "frames": 240},
+//    "first_frame": 1, "last_frame": 240, "frames": 240,
+//    "compressor": {"fourcc": "FFV1", "name": "FFV1", "quality": null},
+//    "width": 1920, "height": 1080, "rate": {"num": 25, "den": 1},
+//    "repeated": [{"frame": 17, "why": "Error on opening shot0017.tga",
+//                  "passes": ["colour", "matte"]}],
+//    "messages": ["Error on opening shot0017.tga", ..., "AVI File Created"]}
+
+#include <nlohmann/json.hpp>
+
+#include <string>
+#include <vector>
+
+#include "cli/console_user.h"
+#include "platform/mfc/win_types.h"
+#include "platform/vfw/compressor_catalogue.h"
+
+/// One output file as the run left it.
+struct WrittenFile {
+  std::string path;
+  bool written = false;  ///< this run wrote it (it may be a file from before otherwise)
+  long long frames = 0;  ///< the frames it holds, read back from it; 0 when not written
+};
+
+struct ConversionReport {
+  int status = 0;
+  bool stopped = false;
+  WrittenFile colour;
+  WrittenFile matte;
+  long long firstFrame = 0;
+  long long lastFrame = 0;
+  const CompressorInfo* compressor = nullptr;
+  DWORD quality = kDefaultQuality;  ///< dwQuality: Q * 100, or kDefaultQuality
+  int width = 0;                    ///< 0: not known (the first frame was not read)
+  int height = 0;
+  DWORD rate = 0;  ///< frames per second as rate / scale; rate 0: not known
+  DWORD scale = 1;
+  std::vector<RepeatedFrame> repeated;
+  std::vector<std::string> messages;
+};
+
+/// The report as the object above; unknown values are null.
+nlohmann::ordered_json ReportJson(const ConversionReport& report);
+
+/// The JSON object of a run that ended before converting: {"status": 2, "error": "..."}.
+nlohmann::ordered_json ErrorJson(int status, const std::string& error);
+
+/// --list-compressors --json: an array of {"fourcc", "name", "lossless", "keeps_alpha",
+/// "quality": {"default": 95} or null}, in the dialog's order.
+nlohmann::ordered_json CompressorListJson();

@@ -1,0 +1,67 @@
+#include "cli/report.h"
+
+#include <gtest/gtest.h>
+
+#include "cli/options.h"
+#include "platform/vfw/compressor_catalogue.h"
+
+namespace {
+
+TEST(ReportTest, SaysTheFilesTheCompressorAndTheFramesRepeated) {
+  ConversionReport report;
+  report.status = 1;
+  report.colour = {"out/shot.avi", true, 240};
+  report.matte = {"out/shot.matte.avi", true, 240};
+  report.firstFrame = 1001;
+  report.lastFrame = 1240;
+  report.compressor = FindCompressor(mmioFOURCC('M', 'J', 'P', 'G'));
+  report.quality = 9000;
+  report.width = 1920;
+  report.height = 1080;
+  report.rate = 25;
+  report.scale = 1;
+  report.repeated = {{1017, "Error on opening shot1017.tga", {0, 1}}};
+  report.messages = {"Error on opening shot1017.tga", "Error on opening shot1017.tga",
+                     "AVI File Created"};
+  const nlohmann::ordered_json json = nlohmann::ordered_json::parse(ReportJson(report).dump());
+  EXPECT_EQ(json["status"], 1);
+  EXPECT_EQ(json["stopped"], false);
+  EXPECT_EQ(json["colour"]["path"], "out/shot.avi");
+  EXPECT_EQ(json["matte"]["frames"], 240);
+  EXPECT_EQ(json["frames"], 240);
+  EXPECT_EQ(json["first_frame"], 1001);
+  EXPECT_EQ(json["compressor"]["fourcc"], "MJPG");
+  EXPECT_EQ(json["compressor"]["quality"], 90);
+  EXPECT_EQ(json["width"], 1920);
+  EXPECT_EQ(json["rate"]["num"], 25);
+  EXPECT_EQ(json["rate"]["den"], 1);
+  ASSERT_EQ(json["repeated"].size(), 1u);
+  EXPECT_EQ(json["repeated"][0]["frame"], 1017);
+  EXPECT_EQ(json["repeated"][0]["passes"], nlohmann::ordered_json({"colour", "matte"}));
+  EXPECT_EQ(json["messages"].size(), 3u);
+}
+
+TEST(ReportTest, WhatIsNotKnownIsNull) {
+  ConversionReport report;
+  report.compressor = FindCompressor(kFullFramesFourCC);
+  const nlohmann::ordered_json json = ReportJson(report);
+  EXPECT_TRUE(json["width"].is_null());
+  EXPECT_TRUE(json["rate"].is_null());
+  EXPECT_TRUE(json["compressor"]["quality"].is_null());
+  EXPECT_EQ(json["compressor"]["fourcc"], "DIB");
+}
+
+TEST(ReportTest, ListsTheCompressorsAsTheTextListDoes) {
+  const nlohmann::ordered_json list = CompressorListJson();
+  const std::vector<CompressorInfo> available = AvailableCompressors();
+  ASSERT_EQ(list.size(), available.size());
+  for (std::size_t i = 0; i < available.size(); ++i) {
+    EXPECT_EQ(list[i]["fourcc"], ShownFourCC(available[i].fourcc));
+    EXPECT_EQ(list[i]["name"], available[i].name);
+    EXPECT_EQ(list[i]["lossless"], available[i].lossless);
+    EXPECT_EQ(list[i]["keeps_alpha"], available[i].keepsAlpha);
+    EXPECT_EQ(list[i]["quality"].is_null(), available[i].knob == QualityKnob::kNone);
+  }
+}
+
+}  // namespace
