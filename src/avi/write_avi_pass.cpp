@@ -8,8 +8,8 @@
 
 #include "avi/conversion_job.h"
 #include "avi/stream_headers.h"
-#include "dialog/texts.h"
 #include "dialog/converter_dlg.h"
+#include "dialog/texts.h"
 #include "frames/frame_buffer.h"
 #include "frames/frame_ring.h"
 #include "platform/mfc/cfile.h"

@@ -109,7 +109,8 @@ int Convert(const CommandLine& options) {
       report.lastFrame >= report.firstFrame ? report.lastFrame - report.firstFrame + 1 : 0;
   report.compressor = options.compressor;
   report.quality = options.quality;
-  if (const AviFacts facts = ReadAviFacts(options.output); report.colour.written && facts.readable) {
+  if (const AviFacts facts = ReadAviFacts(options.output);
+      report.colour.written && facts.readable) {
     report.width = facts.width;
     report.height = facts.height;
     report.rate = facts.rate;

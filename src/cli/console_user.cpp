@@ -14,8 +14,7 @@ namespace {
 constexpr double kRedrawEvery = 0.1;
 
 double SteadySeconds() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
-      .count();
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
 // The text of a message format before its first argument: "Error on opening ".

@@ -135,23 +135,20 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv) {
   CLI::Option* first =
       app.add_option("-f,--first", options.first, "the first frame file: shot0001.tga")
           ->option_text("FILE");
-  CLI::Option* last =
-      app.add_option("-l,--last", options.last, "the last frame file: shot0240.tga")
-          ->option_text("FILE");
+  CLI::Option* last = app.add_option("-l,--last", options.last, "the last frame file: shot0240.tga")
+                          ->option_text("FILE");
   CLI::Option* output =
       app.add_option("-o,--output", options.output, "the colour file; the matte goes beside it")
           ->option_text("FILE");
-  CLI::Option* compressor =
-      app.add_option("-c,--compressor", compressorName,
-                     "FourCC or name from --list-compressors, in any\n"
-                     "case: ffv1, \"Ut Video\", ULRA (default: Full Frames)")
-          ->option_text("C");
-  CLI::Option* qualityOption =
-      app.add_option("-q,--quality", quality,
-                     "0-100, the window's quality slider; only for a\n"
-                     "compressor with a quality setting")
-          ->option_text("Q")
-          ->check(CLI::Range(0, 100));
+  CLI::Option* compressor = app.add_option("-c,--compressor", compressorName,
+                                           "FourCC or name from --list-compressors, in any\n"
+                                           "case: ffv1, \"Ut Video\", ULRA (default: Full Frames)")
+                                ->option_text("C");
+  CLI::Option* qualityOption = app.add_option("-q,--quality", quality,
+                                              "0-100, the window's quality slider; only for a\n"
+                                              "compressor with a quality setting")
+                                   ->option_text("Q")
+                                   ->check(CLI::Range(0, 100));
   CLI::Option* overwrite =
       app.add_flag("-y,--overwrite", options.overwrite, "write over an existing output file");
   app.add_flag("--json", options.json,
@@ -183,8 +180,7 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv) {
   if (options.listCompressors) {
     for (const CLI::Option* option : {first, last, output, compressor, qualityOption, overwrite}) {
       if (option->count() > 0) {
-        return UsageError("--list-compressors takes no " + option->get_name() +
-                          " (only --json)");
+        return UsageError("--list-compressors takes no " + option->get_name() + " (only --json)");
       }
     }
     return parsed;

@@ -21,8 +21,8 @@ ParsedCommandLine Parse(std::vector<std::string> args) {
   return ParseCommandLine(static_cast<int>(argv.size()), argv.data());
 }
 
-const std::vector<std::string> kConvert = {"--first", "a0001.tga", "--last", "a0009.tga",
-                                           "--output", "a.avi"};
+const std::vector<std::string> kConvert = {"--first",   "a0001.tga", "--last",
+                                           "a0009.tga", "--output",  "a.avi"};
 
 std::vector<std::string> Convert(std::vector<std::string> more) {
   std::vector<std::string> args = kConvert;
@@ -49,9 +49,9 @@ TEST(OptionsTest, NamesACompressorByFourCCOrNameInAnyCase) {
     const char* text;
     FOURCC fourcc;
   } cases[] = {
-      {"ffv1", mmioFOURCC('F', 'F', 'V', '1')}, {"FFV1", mmioFOURCC('F', 'F', 'V', '1')},
-      {"Ut Video", mmioFOURCC('U', 'L', 'R', 'A')}, {"ULRA", mmioFOURCC('U', 'L', 'R', 'A')},
-      {"ut video", mmioFOURCC('U', 'L', 'R', 'A')}, {"dib", kFullFramesFourCC},
+      {"ffv1", mmioFOURCC('F', 'F', 'V', '1')},          {"FFV1", mmioFOURCC('F', 'F', 'V', '1')},
+      {"Ut Video", mmioFOURCC('U', 'L', 'R', 'A')},      {"ULRA", mmioFOURCC('U', 'L', 'R', 'A')},
+      {"ut video", mmioFOURCC('U', 'L', 'R', 'A')},      {"dib", kFullFramesFourCC},
       {"Full Frames (Uncompressed)", kFullFramesFourCC}, {"mjpg", mmioFOURCC('M', 'J', 'P', 'G')},
       {"motion jpeg", mmioFOURCC('M', 'J', 'P', 'G')},
   };

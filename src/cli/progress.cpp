@@ -62,9 +62,9 @@ bool ProgressMeter::Update(PassStatus status, double seconds) {
 std::string ProgressMeter::Line() const {
   const long long place = m_status.frame - m_first + 1;
   const long long done = place - 1;
-  std::string line = std::string(PassName(m_status.pass)) +
-                     " pass: frame " + std::to_string(m_status.frame) + " (" +
-                     std::to_string(place) + " of " + std::to_string(m_count) + ")";
+  std::string line = std::string(PassName(m_status.pass)) + " pass: frame " +
+                     std::to_string(m_status.frame) + " (" + std::to_string(place) + " of " +
+                     std::to_string(m_count) + ")";
   const double elapsed = m_now - m_passStart;
   if (done > 0 && elapsed > 0.0) {
     const double fps = static_cast<double>(done) / elapsed;

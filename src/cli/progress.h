@@ -7,7 +7,7 @@
 
 /// Which pass is writing which frame, as a status line says it.
 struct PassStatus {
-  int pass = 0;          ///< 0: the colour pass, 1: the matte pass
+  int pass = 0;         ///< 0: the colour pass, 1: the matte pass
   long long frame = 0;  ///< the frame number being read and written; those before it are done
 };
 

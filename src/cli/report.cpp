@@ -9,7 +9,9 @@ nlohmann::ordered_json FileJson(const WrittenFile& file) {
   return {{"path", file.path}, {"written", file.written}, {"frames", file.frames}};
 }
 
-nlohmann::ordered_json OrNull(int value) { return value > 0 ? nlohmann::ordered_json(value) : nlohmann::ordered_json(); }
+nlohmann::ordered_json OrNull(int value) {
+  return value > 0 ? nlohmann::ordered_json(value) : nlohmann::ordered_json();
+}
 
 }  // namespace
 
@@ -21,9 +23,8 @@ nlohmann::ordered_json ReportJson(const ConversionReport& report) {
   json["matte"] = FileJson(report.matte);
   json["first_frame"] = report.firstFrame;
   json["last_frame"] = report.lastFrame;
-  json["frames"] = report.lastFrame >= report.firstFrame
-                       ? report.lastFrame - report.firstFrame + 1
-                       : 0;
+  json["frames"] =
+      report.lastFrame >= report.firstFrame ? report.lastFrame - report.firstFrame + 1 : 0;
   nlohmann::ordered_json compressor;
   if (report.compressor) {
     compressor["fourcc"] = ShownFourCC(report.compressor->fourcc);
@@ -56,13 +57,14 @@ nlohmann::ordered_json ErrorJson(int status, const std::string& error) {
 nlohmann::ordered_json CompressorListJson() {
   nlohmann::ordered_json list = nlohmann::ordered_json::array();
   for (const CompressorInfo& compressor : AvailableCompressors()) {
-    list.push_back({{"fourcc", ShownFourCC(compressor.fourcc)},
-                    {"name", compressor.name},
-                    {"lossless", compressor.lossless},
-                    {"keeps_alpha", compressor.keepsAlpha},
-                    {"quality", compressor.knob == QualityKnob::kNone
-                                    ? nlohmann::ordered_json()
-                                    : nlohmann::ordered_json{{"default", compressor.defaultQuality / 100}}}});
+    list.push_back(
+        {{"fourcc", ShownFourCC(compressor.fourcc)},
+         {"name", compressor.name},
+         {"lossless", compressor.lossless},
+         {"keeps_alpha", compressor.keepsAlpha},
+         {"quality", compressor.knob == QualityKnob::kNone
+                         ? nlohmann::ordered_json()
+                         : nlohmann::ordered_json{{"default", compressor.defaultQuality / 100}}}});
   }
   return list;
 }

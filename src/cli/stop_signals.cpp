@@ -6,7 +6,8 @@
 namespace {
 
 std::atomic<bool> g_stopRequested{false};
-static_assert(std::atomic<bool>::is_always_lock_free, "a signal handler may only touch lock-free atomics");
+static_assert(std::atomic<bool>::is_always_lock_free,
+              "a signal handler may only touch lock-free atomics");
 
 struct sigaction g_previousInt {};
 struct sigaction g_previousTerm {};

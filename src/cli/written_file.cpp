@@ -12,8 +12,8 @@ FileStamp StampOf(const std::string& path) {
   stamp.device = status.st_dev;
   stamp.inode = status.st_ino;
   stamp.size = status.st_size;
-  stamp.modifiedNs = static_cast<long long>(status.st_mtim.tv_sec) * 1000000000LL +
-                     status.st_mtim.tv_nsec;
+  stamp.modifiedNs =
+      static_cast<long long>(status.st_mtim.tv_sec) * 1000000000LL + status.st_mtim.tv_nsec;
   return stamp;
 }
 

@@ -14,8 +14,8 @@ struct FileStamp {
   long long size = 0;
   long long modifiedNs = 0;
   friend bool operator==(const FileStamp& a, const FileStamp& b) {
-    return a.exists == b.exists && a.device == b.device && a.inode == b.inode &&
-           a.size == b.size && a.modifiedNs == b.modifiedNs;
+    return a.exists == b.exists && a.device == b.device && a.inode == b.inode && a.size == b.size &&
+           a.modifiedNs == b.modifiedNs;
   }
   friend bool operator!=(const FileStamp& a, const FileStamp& b) { return !(a == b); }
 };

@@ -5,7 +5,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
-#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,6 +14,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -53,9 +53,9 @@ std::string ReadAll(const std::string& path) {
 // How to run it: what standard input holds, and whether standard error (and then standard
 // input too, when asked) is a terminal whose output the test watches while the program runs.
 struct RunOptions {
-  std::string input;            // standard input's contents when it is not the terminal
-  bool terminal = false;        // standard error is a terminal (a pseudo-terminal of the test)
-  bool terminalInput = false;   // standard input is that terminal too
+  std::string input;           // standard input's contents when it is not the terminal
+  bool terminal = false;       // standard error is a terminal (a pseudo-terminal of the test)
+  bool terminalInput = false;  // standard input is that terminal too
   // Called with everything the terminal showed so far; may act on the running program or type
   // into the terminal (its test side).
   std::function<void(const std::string& shown, pid_t pid, int terminal)> watch;
@@ -82,7 +82,8 @@ class CommandLineTest : public ::testing::Test {
       ::unsetenv("WAYLAND_DISPLAY");
       const int in = how.terminalInput ? slave : ::open(inPath.c_str(), O_RDONLY);
       const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      const int err = how.terminal ? slave : ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      const int err =
+          how.terminal ? slave : ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
       ::dup2(in, 0);
       ::dup2(out, 1);
       ::dup2(err, 2);
@@ -132,8 +133,8 @@ class CommandLineTest : public ::testing::Test {
     return dir.File(name);
   }
   std::vector<std::string> Convert(int last, std::vector<std::string> more = {}) {
-    std::vector<std::string> args = {"--first", Frame(1), "--last", Frame(last), "--output",
-                                     dir.File("shot.avi")};
+    std::vector<std::string> args = {"--first",   Frame(1),   "--last",
+                                     Frame(last), "--output", dir.File("shot.avi")};
     args.insert(args.end(), more.begin(), more.end());
     return args;
   }
@@ -263,8 +264,8 @@ TEST_F(CommandLineTest, AMissingMiddleFrameIsToldAndRepeatedAndExitsOne) {
 
 TEST_F(CommandLineTest, WhatFailsBeforeAnyFrameExitsOne) {
   WriteFrames(2);
-  const Ran missing = Run({"--first", dir.File("none0001.tga"), "--last", Frame(2), "--output",
-                           Colour()});
+  const Ran missing =
+      Run({"--first", dir.File("none0001.tga"), "--last", Frame(2), "--output", Colour()});
   EXPECT_EQ(missing.status, 1);
   EXPECT_EQ(missing.err, "tga2avi: Failed to open First TGA file\n");
   const Ran backwards = Run({"--first", Frame(2), "--last", Frame(1), "--output", Colour()});
@@ -340,8 +341,8 @@ TEST_F(CommandLineTest, QualityIsTheDialogsSlider) {
 
 // Runs args with standard error on a terminal and sends sig as soon as the terminal shows the
 // first progress line of pass ("colour pass" or "matte pass").
-Ran RunInterrupted(const std::function<Ran(const RunOptions&)>& run,
-                              const std::string& pass, int sig) {
+Ran RunInterrupted(const std::function<Ran(const RunOptions&)>& run, const std::string& pass,
+                   int sig) {
   RunOptions how;
   how.terminal = true;
   bool sent = false;
@@ -360,7 +361,9 @@ TEST_F(CommandLineTest, CtrlCInTheColourPassLeavesAFinishedFileAndNoMatte) {
   constexpr int kFrames = 200;
   WriteFrames(kFrames, 320, 240, /*noise=*/true);
   const Ran ran = RunInterrupted(
-      [this](const RunOptions& how) { return Run(Convert(kFrames, {"-c", "ffv1", "--json"}), how); },
+      [this](const RunOptions& how) {
+        return Run(Convert(kFrames, {"-c", "ffv1", "--json"}), how);
+      },
       "colour pass", SIGINT);
   EXPECT_EQ(ran.status, 130) << ran.err;
   const nlohmann::json json = ran.Json();
@@ -374,15 +377,17 @@ TEST_F(CommandLineTest, CtrlCInTheColourPassLeavesAFinishedFileAndNoMatte) {
   EXPECT_THAT(ran.err, HasSubstr("stopped by the user: " + Colour() + " holds " +
                                  std::to_string(written) + " of 200 frames, and no matte file"));
   // Playable and whole: headers, index, every frame exact, ffprobe and GStreamer agree.
-  ExpectWholeAvi(Colour(),
-                 std::vector<TgaPicture>(pictures.begin(), pictures.begin() + written), true);
+  ExpectWholeAvi(Colour(), std::vector<TgaPicture>(pictures.begin(), pictures.begin() + written),
+                 true);
 }
 
 TEST_F(CommandLineTest, SigtermInTheMattePassKeepsTheColourFileWhole) {
   constexpr int kFrames = 200;
   WriteFrames(kFrames, 320, 240, /*noise=*/true);
   const Ran ran = RunInterrupted(
-      [this](const RunOptions& how) { return Run(Convert(kFrames, {"-c", "ffv1", "--json"}), how); },
+      [this](const RunOptions& how) {
+        return Run(Convert(kFrames, {"-c", "ffv1", "--json"}), how);
+      },
       "matte pass", SIGTERM);
   EXPECT_EQ(ran.status, 130) << ran.err;
   const nlohmann::json json = ran.Json();
@@ -390,9 +395,8 @@ TEST_F(CommandLineTest, SigtermInTheMattePassKeepsTheColourFileWhole) {
   const int written = json["matte"]["frames"];
   EXPECT_LT(written, kFrames);
   ExpectWholeAvi(Colour(), pictures, true);
-  ExpectWholeAvi(Matte(),
-                 Mattes(std::vector<TgaPicture>(pictures.begin(), pictures.begin() + written)),
-                 true);
+  ExpectWholeAvi(
+      Matte(), Mattes(std::vector<TgaPicture>(pictures.begin(), pictures.begin() + written)), true);
 }
 
 TEST_F(CommandLineTest, JsonAgreesWithFfprobe) {
@@ -402,7 +406,8 @@ TEST_F(CommandLineTest, JsonAgreesWithFfprobe) {
     int width;
     int height;
     const char* rate;
-  } cases[] = {{"ffv1", 40, 22, "30000/1001"}, {"Ut Video", 24, 502, "25/1"},
+  } cases[] = {{"ffv1", 40, 22, "30000/1001"},
+               {"Ut Video", 24, 502, "25/1"},
                {"mjpg", 40, 22, "30000/1001"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.compressor);
