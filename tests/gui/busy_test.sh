@@ -11,11 +11,7 @@ gui_init "$@"
 frames=300
 long_sequence $frames
 
-start_app
-main=$(wait_window "TGA TO AVI Converter")
-fill_fields "$main" "$WORK/frames/shot0001.tga" "$WORK/frames/shot0300.tga" "$WORK/out/shot.avi"
-keys_to "$main" space
-chooser=$(wait_window "Video Compression")
+convert_until_chooser shot0300.tga
 keys_to "$chooser" Return # Full Frames (Uncompressed)
 wait_for_size 20000000
 

@@ -159,3 +159,14 @@ wait_for_size() {
     tries=$((tries + 1))
   done
 }
+
+# convert_until_chooser LAST: starts the program, types frames/shot0001.tga, frames/LAST and
+# out/shot.avi, presses Convert and waits for the compressor dialog. Sets main and chooser to
+# the two windows' ids.
+convert_until_chooser() {
+  start_app
+  main=$(wait_window "TGA TO AVI Converter")
+  fill_fields "$main" "$WORK/frames/shot0001.tga" "$WORK/frames/$1" "$WORK/out/shot.avi"
+  keys_to "$main" space
+  chooser=$(wait_window "Video Compression")
+}
