@@ -115,11 +115,19 @@ if [ -f "$metainfo" ]; then
   binary=$(sed -n 's:.*<binary>\(.*\)</binary>.*:\1:p' "$metainfo")
   [ -x "$root/usr/bin/$binary" ] || fail "the metainfo provides '$binary', not in usr/bin"
 fi
+# The files that carry the version by hand follow the project's.
+version=$(dpkg-deb -f "$deb" Version)
+if [ -f "$metainfo" ]; then
+  newest=$(sed -n 's:.*<release version="\([^"]*\)".*:\1:p' "$metainfo" | head -1)
+  [ "$newest" = "$version" ] || fail "the metainfo's newest release is '$newest', the package's $version"
+fi
 man_page=$root/usr/share/man/man1/tga2avi.1.gz
 if [ -f "$man_page" ]; then
   gzip -t "$man_page" || fail "the manual page is not a gzip file"
   warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$man_page" 2>&1 >"$work/man.txt")
   [ -z "$warnings" ] || fail "man warns about the manual page: $warnings"
+  zcat "$man_page" | grep -q "^\.TH .*\"tga2avi $version\"" ||
+    fail "the manual page's title line does not say tga2avi $version"
   for section in NAME SYNOPSIS DESCRIPTION OPTIONS 'EXIT STATUS'; do
     grep -qx "$section" "$work/man.txt" || fail "the manual page has no $section section"
   done
