@@ -8,6 +8,7 @@ packages=(
   libmagick++-dev
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
   libwxgtk3.2-dev
+  libcli11-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev
   ffmpeg xvfb xauth xdotool x11-apps
   gstreamer1.0-tools gstreamer1.0-plugins-good
