@@ -12,8 +12,6 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <cerrno>
-#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
@@ -74,12 +72,22 @@ class CommandLineTest : public ::testing::Test {
       ADD_FAILURE() << "no pseudo-terminal";
       return {};
     }
+    // Everything the child needs is made before the fork: after it, the child only opens,
+    // duplicates and executes.
     std::vector<std::string> argv = {TGA2AVI_PROGRAM};
     argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<char*> argList;
+    for (std::string& arg : argv) argList.push_back(arg.data());
+    argList.push_back(nullptr);
+    std::vector<char*> envList;
+    for (char** variable = environ; *variable; ++variable) {
+      const std::string text = *variable;
+      if (text.rfind("DISPLAY=", 0) == 0 || text.rfind("WAYLAND_DISPLAY=", 0) == 0) continue;
+      envList.push_back(*variable);
+    }
+    envList.push_back(nullptr);
     const pid_t pid = ::fork();
     if (pid == 0) {
-      ::unsetenv("DISPLAY");
-      ::unsetenv("WAYLAND_DISPLAY");
       const int in = how.terminalInput ? slave : ::open(inPath.c_str(), O_RDONLY);
       const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
       const int err =
@@ -88,10 +96,7 @@ class CommandLineTest : public ::testing::Test {
       ::dup2(out, 1);
       ::dup2(err, 2);
       if (master >= 0) ::close(master);
-      std::vector<char*> list;
-      for (std::string& arg : argv) list.push_back(arg.data());
-      list.push_back(nullptr);
-      ::execv(list[0], list.data());
+      ::execve(argList[0], argList.data(), envList.data());
       ::_exit(127);
     }
     std::string shown;
@@ -169,7 +174,7 @@ TEST_F(CommandLineTest, HelpAndVersionNeedNoDisplay) {
   EXPECT_EQ(help.err, "");
   const Ran version = Run({"--version"});
   EXPECT_EQ(version.status, 0);
-  EXPECT_EQ(version.out, "tga2avi 1.0\n");
+  EXPECT_EQ(version.out, "tga2avi " TGA2AVI_VERSION "\n");
 }
 
 TEST_F(CommandLineTest, UsageErrorsExitTwo) {
