@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -54,6 +55,7 @@ struct RunOptions {
   std::string input;           // standard input's contents when it is not the terminal
   bool terminal = false;       // standard error is a terminal (a pseudo-terminal of the test)
   bool terminalInput = false;  // standard input is that terminal too
+  long fileSizeLimit = 0;      // bytes a file may grow to (RLIMIT_FSIZE), as on a full disk
   // Called with everything the terminal showed so far; may act on the running program or type
   // into the terminal (its test side).
   std::function<void(const std::string& shown, pid_t pid, int terminal)> watch;
@@ -96,6 +98,13 @@ class CommandLineTest : public ::testing::Test {
       ::dup2(out, 1);
       ::dup2(err, 2);
       if (master >= 0) ::close(master);
+      if (how.fileSizeLimit > 0) {
+        // A write past the limit fails with EFBIG instead of ending the program.
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{static_cast<rlim_t>(how.fileSizeLimit),
+                           static_cast<rlim_t>(how.fileSizeLimit)};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+      }
       ::execve(argList[0], argList.data(), envList.data());
       ::_exit(127);
     }
@@ -278,6 +287,23 @@ TEST_F(CommandLineTest, WhatFailsBeforeAnyFrameExitsOne) {
   EXPECT_EQ(backwards.err,
             "tga2avi: Ending frame number must be greater than starting frame number\n");
   EXPECT_FALSE(std::filesystem::exists(Colour()));
+}
+
+TEST_F(CommandLineTest, AFullDiskIsToldAndLeavesAFinishedFile) {
+  WriteFrames(20, 64, 48);  // 12 KiB a frame as Full Frames
+  RunOptions how;
+  how.fileSizeLimit = 100 * 1024;
+  const Ran ran = Run(Convert(20, {"--json"}), how);
+  EXPECT_EQ(ran.status, 1);
+  EXPECT_THAT(ran.err, HasSubstr("tga2avi: AVI stream write error\n"));
+  ExpectOnlyOurLines(ran.err);
+  const nlohmann::json json = ran.Json();
+  const int written = json["colour"]["frames"];
+  EXPECT_GT(written, 0);
+  EXPECT_LT(written, 20);
+  EXPECT_EQ(json["matte"]["written"], false);
+  ExpectWholeAvi(Colour(), std::vector<TgaPicture>(pictures.begin(), pictures.begin() + written),
+                 true);
 }
 
 TEST_F(CommandLineTest, AnExistingOutputIsRefusedWithoutATerminalUnlessOverwrite) {
