@@ -9,7 +9,7 @@ packages=(
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
   libwxgtk3.2-dev
   libgtest-dev libgmock-dev
-  ffmpeg xvfb xauth xdotool x11-apps
+  ffmpeg xvfb xauth xdotool xclip x11-apps
   gstreamer1.0-tools gstreamer1.0-plugins-good
 )
 
