@@ -57,4 +57,22 @@ wait_sequence_line "$main" \
   "Checked: shot.avi and shot.matte.avi, 5 frames each, lossless frames identical"
 keys_to "$main" Escape
 wait_exit
+
+# 10,000 frames: the line comes within the test's wait, and the window closes at once while a
+# look over them is under way (Escape right after the field is left).
+mkdir "$WORK/long"
+cp "$WORK/gap/shot0001.tga" "$WORK/long/long00001.tga"
+seq -f 'long%05g.tga' 2 10000 >"$WORK/names"
+(cd "$WORK/long" &&
+  xargs -a "$WORK/names" -n 1000 sh -c 'tee "$@" <long00001.tga >/dev/null' copy)
+start_app
+main=$(wait_window "TGA TO AVI Converter")
+fill_fields "$main" "$WORK/long/long00001.tga" "$WORK/long/long10000.tga" "$WORK/long/long.avi"
+wait_sequence_line "$main" "10000 frames · 48 × 32 · 29.97 fps"
+keys_to "$main" Tab Tab Tab Tab Tab Tab
+keys_to "$main" ctrl+a BackSpace
+type_to "$main" "$WORK/long/long09999.tga"
+keys_to "$main" Tab Escape
+wait_exit
+[ "$EXIT_STATUS" = 0 ] || fail "closed during a scan, the tool ended with status $EXIT_STATUS"
 echo "PASS: the sequence line tells the run, the suggestions fill the fields, the check is shown"
