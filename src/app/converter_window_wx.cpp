@@ -113,7 +113,7 @@ ConverterWindow::ConverterWindow(CConverterDlg& dlg, wxXmlResource& resources)
 
   // The scanner's answers are carried to this thread; the scanner goes before the window does.
   m_scanner = std::make_unique<RunScanner>(
-      [this](ScanAnswer answer) { CallAfter([this, answer] { OnScanAnswer(answer); }); });
+      [this](const ScanAnswer& answer) { CallAfter([this, answer] { OnScanAnswer(answer); }); });
   Bind(
       wxEVT_TIMER, [this](wxTimerEvent&) { RequestScan(false); }, m_typingPause.GetId());
   SetDropTarget(new FileDrop(*this));  // owned by the window

@@ -75,7 +75,7 @@ std::string CheckOne(const WrittenFile& written, bool keepsAlpha, bool* compared
   for (const auto& end : ends) {
     if (!SameFrame(opened.stream, end.sample, end.frame, keepsAlpha, decoded)) {
       text.Format("Check failed: frame %ld of %s differs from the frame written",
-                  static_cast<long>(end.sample + 1), written.file.GetString());
+                  static_cast<long>(end.sample) + 1, written.file.GetString());
       return text.str();
     }
   }

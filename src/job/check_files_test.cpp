@@ -53,9 +53,10 @@ TEST_F(CheckFilesTest, EveryCompressorsFilesPassAsWritten) {
     const std::string name = "c" + FourCCText(compressor.fourcc).substr(0, 3);
     Convert(compressor.fourcc, dir.File(name + ".avi"));
     EXPECT_THAT(user.Texts(), ElementsAre("AVI File Created"));
-    EXPECT_EQ(user.controls[IDC_SEQUENCE],
-              "Checked: " + name + ".avi and " + name + ".matte.avi, 3 frames each" +
-                  (compressor.lossless ? ", lossless frames identical" : ""));
+    std::string line = "Checked: " + name + ".avi and ";
+    line += name + ".matte.avi, 3 frames each";
+    if (compressor.lossless) line += ", lossless frames identical";
+    EXPECT_EQ(user.controls[IDC_SEQUENCE], line);
   }
 }
 
