@@ -11,6 +11,7 @@ packages=(
   libgtest-dev libgmock-dev
   ffmpeg xvfb xauth xdotool xclip x11-apps
   gstreamer1.0-tools gstreamer1.0-plugins-good
+  dpkg-dev file appstream desktop-file-utils man-db
 )
 
 missing=()

@@ -9,29 +9,9 @@ gui_init "$@"
 [ -n "$CLOSE_WINDOW" ] || fail "no close_window helper was given"
 
 frames=300
-"$SOURCE_DIR/scripts/make-sample.sh" "$WORK/frames" 1 1280x720 >/dev/null
-for n in $(seq 2 $frames); do
-  ln -s shot0001.tga "$(printf '%s/frames/shot%04d.tga' "$WORK" "$n")"
-done
-mkdir "$WORK/out"
-avi_size() { stat -c %s "$WORK/out/shot.avi" 2>/dev/null || echo 0; }
+long_sequence $frames
 
-# wait_for_size BYTES: waits up to 30 s for the colour file to reach BYTES.
-wait_for_size() {
-  local tries=0
-  while [ "$(avi_size)" -lt "$1" ]; do
-    [ $tries -lt 300 ] || fail "shot.avi stayed at $(avi_size) bytes, short of $1"
-    app_running || fail "the program ended during the job"
-    sleep 0.1
-    tries=$((tries + 1))
-  done
-}
-
-start_app
-main=$(wait_window "TGA TO AVI Converter")
-fill_fields "$main" "$WORK/frames/shot0001.tga" "$WORK/frames/shot0300.tga" "$WORK/out/shot.avi"
-keys_to "$main" space
-chooser=$(wait_window "Video Compression")
+convert_until_chooser shot0300.tga
 keys_to "$chooser" Return # Full Frames (Uncompressed)
 wait_for_size 20000000
 

@@ -11,12 +11,7 @@ frames=12
 "$SOURCE_DIR/scripts/make-sample.sh" "$WORK/frames" $frames 160x90 >/dev/null
 mkdir "$WORK/out"
 
-start_app
-main=$(wait_window "TGA TO AVI Converter")
-fill_fields "$main" "$WORK/frames/shot0001.tga" "$WORK/frames/shot0012.tga" "$WORK/out/shot.avi"
-keys_to "$main" space
-
-chooser=$(wait_window "Video Compression")
+convert_until_chooser shot0012.tga
 # Tab reaches the list, which "Full Frames (Uncompressed)" heads; FFV1 is the next entry.
 keys_to "$chooser" Tab Home Down Return
 

@@ -7,29 +7,14 @@ set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 gui_init "$@"
 
-# One large frame under many names: enough work per frame that the pass is still running when
-# the key goes down, without filling the disk.
 frames=300
-"$SOURCE_DIR/scripts/make-sample.sh" "$WORK/frames" 1 1280x720 >/dev/null
-for n in $(seq 2 $frames); do
-  ln -s shot0001.tga "$(printf '%s/frames/shot%04d.tga' "$WORK" "$n")"
-done
-mkdir "$WORK/out"
+long_sequence $frames
 
-start_app
-main=$(wait_window "TGA TO AVI Converter")
-fill_fields "$main" "$WORK/frames/shot0001.tga" "$WORK/frames/shot0300.tga" "$WORK/out/shot.avi"
-keys_to "$main" space
-chooser=$(wait_window "Video Compression")
+convert_until_chooser shot0300.tga
 keys_to "$chooser" Return  # Full Frames (Uncompressed)
 
 # Wait until a few frames are in the file, then hold Escape down.
-tries=0
-while [ "$(stat -c %s "$WORK/out/shot.avi" 2>/dev/null || echo 0)" -lt 20000000 ]; do
-  [ $tries -lt 300 ] || fail "the video pass did not start writing"
-  sleep 0.1
-  tries=$((tries + 1))
-done
+wait_for_size 20000000
 # Convert pressed again while the pass runs, by key and by mouse: the busy window takes no input,
 # and no second job may follow this one.
 keys_to "$main" space Return

@@ -137,6 +137,42 @@ probe() {
     -show_entries stream=codec_name,width,height,r_frame_rate,nb_read_frames -of csv=p=0 "$1"
 }
 
+# long_sequence FRAMES: one large frame under FRAMES names (frames/shot0001.tga ...) and an
+# empty out/ folder: enough work per frame that a pass is still running when a test acts on it,
+# without filling the disk.
+long_sequence() {
+  "$SOURCE_DIR/scripts/make-sample.sh" "$WORK/frames" 1 1280x720 >/dev/null
+  local n
+  for n in $(seq 2 "$1"); do
+    ln -s shot0001.tga "$(printf '%s/frames/shot%04d.tga' "$WORK" "$n")"
+  done
+  mkdir "$WORK/out"
+}
+
+avi_size() { stat -c %s "$WORK/out/shot.avi" 2>/dev/null || echo 0; }
+
+# wait_for_size BYTES: waits up to 30 s for out/shot.avi to reach BYTES while the program runs.
+wait_for_size() {
+  local tries=0
+  while [ "$(avi_size)" -lt "$1" ]; do
+    [ $tries -lt 300 ] || fail "shot.avi stayed at $(avi_size) bytes, short of $1"
+    app_running || fail "the program ended during the job"
+    sleep 0.1
+    tries=$((tries + 1))
+  done
+}
+
+# convert_until_chooser LAST: starts the program, types frames/shot0001.tga, frames/LAST and
+# out/shot.avi, presses Convert and waits for the compressor dialog. Sets main and chooser to
+# the two windows' ids.
+convert_until_chooser() {
+  start_app
+  main=$(wait_window "TGA TO AVI Converter")
+  fill_fields "$main" "$WORK/frames/shot0001.tga" "$WORK/frames/$1" "$WORK/out/shot.avi"
+  keys_to "$main" space
+  chooser=$(wait_window "Video Compression")
+}
+
 # read_sequence_line ID: prints the text of the window's sequence line, read through the window
 # as a user copies it: a click into the line (it sits at 146-170 of the window's 213 dialog
 # units, across its width), Ctrl+A, and the X primary selection. Tab then takes the focus on to
