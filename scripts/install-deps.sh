@@ -10,7 +10,7 @@ packages=(
   libwxgtk3.2-dev
   libcli11-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev
-  ffmpeg xvfb xauth xdotool x11-apps
+  ffmpeg xvfb xauth xdotool xclip x11-apps
   gstreamer1.0-tools gstreamer1.0-plugins-good
   dpkg-dev file appstream desktop-file-utils man-db
 )

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Takes a screenshot of the converter's window under Xvfb, its fields filled in as a user
-# would: scripts/screenshot.sh [program] [output.png]
+# would, with the sequence line telling the run they name: scripts/screenshot.sh [program]
+# [output.png]
 # (defaults: build/src/app/tga2avi and docs/screenshot.png). Needs xvfb-run, xdotool, xwd
 # and ffmpeg (scripts/install-deps.sh installs them). The window is shown without a window
 # manager, so without its title bar.
@@ -17,7 +18,8 @@ fi
 
 work=$(mktemp -d)
 trap 'kill $pid 2>/dev/null || true; rm -rf "$work"' EXIT
-mkdir -p "$work/sample" "$(dirname "$output")"
+mkdir -p "$(dirname "$output")"
+scripts/make-sample.sh "$work/sample" 48 >/dev/null
 (cd "$work" && exec "$program") >/dev/null 2>&1 &
 pid=$!
 
@@ -38,7 +40,8 @@ xdotool type --delay 5 "sample/shot.avi"
 xdotool key --delay 30 Tab Tab
 xdotool type --delay 5 "sample/shot0048.tga"
 xdotool key --delay 30 Tab
-sleep 0.5
+# Leaving the last field starts the look over the run; it takes a few milliseconds.
+sleep 1
 
 eval "$(xdotool getwindowgeometry --shell "$window")"
 xwd -root -silent -out "$work/screen.xwd"

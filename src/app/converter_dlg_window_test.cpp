@@ -203,3 +203,47 @@ TEST_F(ConverterDlgWindowTest, TheMinimisedWindowCentresItsIconTruncatingTowardZ
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ConverterDlgWindowTest, ADroppedFileFillsItsOwnFieldOnly) {
+  const struct {
+    const char* dropped;
+    int control;
+  } cases[] = {{"/clips/shot0001.tga", IDC_FIRST_FILE},
+               {"/clips/take.AVI", IDC_AVI_FILE},
+               {"/clips/still.png", IDC_FIRST_FILE}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.dropped);
+    user.controls[IDC_FIRST_FILE] = "typed first";
+    user.controls[IDC_LAST_FILE] = "typed last";
+    user.controls[IDC_AVI_FILE] = "typed avi";
+    dlg->OnDropFile(c.dropped);
+    EXPECT_EQ(user.controls[c.control], c.dropped);
+    EXPECT_EQ(user.controls[IDC_LAST_FILE], "typed last");
+    for (const int other : {IDC_FIRST_FILE, IDC_AVI_FILE}) {
+      if (other != c.control) {
+        EXPECT_NE(user.controls[other], c.dropped);
+      }
+    }
+  }
+}
+
+TEST_F(ConverterDlgWindowTest, SuggestionsFillOnlyEmptyFields) {
+  user.controls[IDC_LAST_FILE] = "";
+  user.controls[IDC_AVI_FILE] = "/out/typed.avi";
+  dlg->FillEmptyFields("/clips/shot0240.tga", "/clips/shot.avi");
+  EXPECT_EQ(user.controls[IDC_LAST_FILE], "/clips/shot0240.tga");
+  EXPECT_EQ(dlg->m_strLastFile, "/clips/shot0240.tga");
+  EXPECT_EQ(user.controls[IDC_AVI_FILE], "/out/typed.avi");
+
+  // Nothing to suggest, or nothing empty: nothing is written.
+  const int writes = user.controlWrites;
+  dlg->FillEmptyFields("", "/clips/shot.avi");
+  user.controls[IDC_LAST_FILE] = "";
+  dlg->FillEmptyFields("", "");
+  EXPECT_EQ(user.controlWrites, writes);
+  EXPECT_EQ(user.controls[IDC_LAST_FILE], "");
+}
+
+}  // namespace

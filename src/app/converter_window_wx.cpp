@@ -1,7 +1,9 @@
 #include "app/converter_window_wx.h"
 
 #include <wx/button.h>
+#include <wx/dnd.h>
 #include <wx/panel.h>
+#include <wx/textctrl.h>
 #include <wx/xrc/xmlres.h>
 
 #include <exception>
@@ -21,11 +23,45 @@ class StatusFrame final : public wxPanel {
 };
 wxIMPLEMENT_DYNAMIC_CLASS(StatusFrame, wxPanel);
 
+// The sequence line: a read-only text that the keyboard's Tab passes by, so that the tab order
+// stays the template's; the mouse can still select and copy from it.
+class SequenceLine final : public wxTextCtrl {
+ public:
+  bool AcceptsFocusFromKeyboard() const override { return false; }
+
+ private:
+  wxDECLARE_DYNAMIC_CLASS(SequenceLine);
+};
+wxIMPLEMENT_DYNAMIC_CLASS(SequenceLine, wxTextCtrl);
+
 namespace {
 
 // The template's client area, in dialog units of the window's own font.
 constexpr int kTemplateWidth = 194;
-constexpr int kTemplateHeight = 191;
+constexpr int kTemplateHeight = 213;
+
+// How long typing in a frame field must pause before the run is looked over.
+constexpr int kTypingPauseMs = 400;
+
+std::string TextOf(wxWindow* window, int id) {
+  auto* field = wxDynamicCast(window->FindWindow(id), wxTextCtrl);
+  if (!field) return "";
+  const wxString value = field->GetValue();  // alive while its UTF-8 bytes are copied
+  const wxScopedCharBuffer utf8 = value.utf8_str();
+  return std::string(utf8.data(), utf8.length());
+}
+
+class FileDrop final : public wxFileDropTarget {
+ public:
+  explicit FileDrop(ConverterWindow& window) : m_window(window) {}
+  bool OnDropFiles(wxCoord /*x*/, wxCoord /*y*/, const wxArrayString& paths) override {
+    m_window.OnFilesDropped(paths);
+    return true;
+  }
+
+ private:
+  ConverterWindow& m_window;
+};
 
 }  // namespace
 
@@ -42,13 +78,14 @@ void RegisterControlIds() {
       {"IDC_BROWSE_AVI", IDC_BROWSE_AVI},
       {"IDC_BROWSE_LAST", IDC_BROWSE_LAST},
       {"IDC_FIRST_FILE", IDC_FIRST_FILE},
+      {"IDC_SEQUENCE", IDC_SEQUENCE},
   };
   // The first lookup of a name fixes its identifier for every later load.
   for (const auto& control : kControls) wxXmlResource::GetXRCID(control.name, control.id);
 }
 
 ConverterWindow::ConverterWindow(CConverterDlg& dlg, wxXmlResource& resources)
-    : m_dlg(dlg), m_backend(this), m_fileDialogs(this) {
+    : m_dlg(dlg), m_backend(this), m_fileDialogs(this), m_typingPause(this) {
   RegisterControlIds();
   m_loaded = resources.LoadDialog(this, nullptr, "IDD_CONVERTER_DIALOG");
   if (!m_loaded) return;
@@ -63,14 +100,42 @@ ConverterWindow::ConverterWindow(CConverterDlg& dlg, wxXmlResource& resources)
   Bind(wxEVT_PAINT, &ConverterWindow::OnPaintEvent, this);
   Bind(wxEVT_BUTTON, &ConverterWindow::OnConvertClicked, this, IDC_CONVERT);
   Bind(
-      wxEVT_BUTTON, [this](wxCommandEvent&) { m_dlg.OnBrowseFirst(); }, IDC_BROWSE_FIRST);
+      wxEVT_BUTTON, [this](wxCommandEvent&) { OnBrowseFirstClicked(); }, IDC_BROWSE_FIRST);
   Bind(
-      wxEVT_BUTTON, [this](wxCommandEvent&) { m_dlg.OnBrowseLast(); }, IDC_BROWSE_LAST);
+      wxEVT_BUTTON,
+      [this](wxCommandEvent&) {
+        m_dlg.OnBrowseLast();
+        RequestScan(false);
+      },
+      IDC_BROWSE_LAST);
   Bind(
       wxEVT_BUTTON, [this](wxCommandEvent&) { m_dlg.OnBrowseAvi(); }, IDC_BROWSE_AVI);
+
+  // The scanner's answers are carried to this thread; the scanner goes before the window does.
+  m_scanner = std::make_unique<RunScanner>(
+      [this](const ScanAnswer& answer) { CallAfter([this, answer] { OnScanAnswer(answer); }); });
+  Bind(
+      wxEVT_TIMER, [this](wxTimerEvent&) { RequestScan(false); }, m_typingPause.GetId());
+  SetDropTarget(new FileDrop(*this));  // owned by the window
+  for (const int id : {IDC_FIRST_FILE, IDC_LAST_FILE}) {
+    wxWindow* field = FindWindow(id);
+    if (!field) continue;
+    Bind(
+        wxEVT_TEXT, [this](wxCommandEvent&) { m_typingPause.StartOnce(kTypingPauseMs); }, id);
+    field->Bind(wxEVT_KILL_FOCUS, [this](wxFocusEvent& event) {
+      event.Skip();
+      RequestScan(false);
+    });
+  }
+  for (const int id : {IDC_FIRST_FILE, IDC_LAST_FILE, IDC_AVI_FILE, IDC_SEQUENCE}) {
+    if (wxWindow* field = FindWindow(id)) field->SetDropTarget(new FileDrop(*this));
+  }
 }
 
 ConverterWindow::~ConverterWindow() {
+  // A scan under way is given up and its thread joined before anything it answers to goes.
+  m_scanner.reset();
+  m_typingPause.Stop();
   if (!m_loaded) return;
   SetFileDialogBackend(m_previousFileDialogs);
   m_dlg.SetBackend(nullptr);
@@ -81,6 +146,52 @@ int ConverterWindow::DoModal() { return ShowModal() == wxID_OK ? IDOK : IDCANCEL
 void ConverterWindow::OnInit(wxInitDialogEvent& /*event*/) {
   m_dlg.OnInitDialog();
   if (wxWindow* convert = FindWindow(IDC_CONVERT)) convert->SetFocus();
+  RequestScan(false);
+}
+
+void ConverterWindow::OnBrowseFirstClicked() {
+  const std::string before = TextOf(this, IDC_FIRST_FILE);
+  m_dlg.OnBrowseFirst();
+  // A file chosen (a cancelled browse leaves the field as it was) suggests the empty fields.
+  RequestScan(TextOf(this, IDC_FIRST_FILE) != before);
+}
+
+void ConverterWindow::OnFilesDropped(const wxArrayString& paths) {
+  if (m_job.joinable()) return;
+  bool frame = false;
+  for (const wxString& path : paths) {
+    const wxScopedCharBuffer utf8 = path.utf8_str();
+    const CString file(std::string(utf8.data(), utf8.length()));
+    m_dlg.OnDropFile(file);
+    frame = frame || !path.Lower().EndsWith(".avi");
+  }
+  RequestScan(frame);
+}
+
+void ConverterWindow::RequestScan(bool suggest) {
+  if (!m_scanner || m_job.joinable()) return;
+  m_typingPause.Stop();
+  std::pair<std::string, std::string> fields{TextOf(this, IDC_FIRST_FILE),
+                                             TextOf(this, IDC_LAST_FILE)};
+  if (!suggest && fields == m_scanned) return;
+  m_scanned = fields;
+  m_scanner->Request({fields.first, fields.second, suggest});
+}
+
+void ConverterWindow::OnScanAnswer(const ScanAnswer& answer) {
+  // Stale, or a job has the window: the line then keeps what the job puts there.
+  if (!m_scanner || m_job.joinable() || !m_scanner->IsLatest(answer.id)) return;
+  if (answer.request.suggest) {
+    m_dlg.FillEmptyFields(answer.suggestedLast, answer.suggestedAvi);
+    m_scanned = {TextOf(this, IDC_FIRST_FILE), TextOf(this, IDC_LAST_FILE)};
+  }
+  SetSequenceLine(answer.line);
+}
+
+void ConverterWindow::SetSequenceLine(const std::string& line) {
+  if (auto* field = wxDynamicCast(FindWindow(IDC_SEQUENCE), wxTextCtrl)) {
+    field->ChangeValue(wxString::FromUTF8(line.data(), line.size()));
+  }
 }
 
 void ConverterWindow::OnConvertClicked(wxCommandEvent& /*event*/) {

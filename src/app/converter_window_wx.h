@@ -5,10 +5,22 @@
 // The Convert command runs on a thread of its own, so that the window goes on painting while it
 // works; meanwhile the window's controls are disabled, Escape asks the job to stop, and no other
 // key nor the close box is taken.
+//
+// The sequence line under the AVI box says what Convert would do with the run the two frame
+// fields name. It is worked out on a scanner thread of its own (sequence_line.h) after a browse
+// or a drop, when a field loses the focus, or after a pause in typing; answers come back to this
+// thread, and only the newest counts. A frame file dropped on the window fills the first field
+// as a browse does, an AVI file the AVI field; the run's suggestions fill only empty fields.
 
 #include <wx/dialog.h>
+#include <wx/timer.h>
 
+#include <memory>
+#include <string>
 #include <thread>
+#include <utility>
+
+#include "app/sequence_line.h"
 
 #include "platform/mfc/dialog_wx.h"
 #include "platform/user/key_state_wx.h"
@@ -34,7 +46,18 @@ class ConverterWindow final : public wxDialog {
   void OnCharHook(wxKeyEvent& event);
   void OnClose(wxCloseEvent& event);
   void OnPaintEvent(wxPaintEvent& event);
+  void OnBrowseFirstClicked();
+  /// Asks the scanner about the two frame fields as they read now; without suggest, only when
+  /// they changed since the last time.
+  void RequestScan(bool suggest);
+  void OnScanAnswer(const ScanAnswer& answer);
+  void SetSequenceLine(const std::string& line);
 
+ public:
+  /// Files dropped on the window or one of its fields.
+  void OnFilesDropped(const wxArrayString& paths);
+
+ private:
   CConverterDlg& m_dlg;
   bool m_loaded = false;
   WxDialogBackend m_backend;
@@ -44,6 +67,10 @@ class ConverterWindow final : public wxDialog {
   // The Convert command, from the click until OnJobEnded joins it. The window cannot end
   // meanwhile: its close box and keys are refused.
   std::thread m_job;
+  // Restarted by every keystroke in a frame field; when it runs out the fields are scanned.
+  wxTimer m_typingPause;
+  std::pair<std::string, std::string> m_scanned;  // the frame fields last asked about
+  std::unique_ptr<RunScanner> m_scanner;
 };
 
 /// Gives each control name of the template its IDC_ number as its window identifier. Call

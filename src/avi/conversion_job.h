@@ -2,8 +2,22 @@
 // The working state of one Convert command. The job creates it for one click and hands it to
 // each output pass, which is why it lives with the pass that reads it.
 
+#include <vector>
+
 #include "platform/vfw/vfw.h"
 #include "sequence/sequence_name.h"
+
+/// What one pass left on disk, for the check of the written files after both passes.
+struct WrittenFile {
+  CString file;           ///< the AVI file the pass wrote into; empty when it wrote none
+  long long frames = 0;   ///< frames handed to the file
+  bool told = false;      ///< a write error about this file was shown; it is not checked again
+  bool finished = false;  ///< every frame of the range was written
+  /// The first and the last frame written, as they were handed over; kept only for a lossless
+  /// compressor, whose file must give them back exactly.
+  std::vector<BYTE> firstFrame;
+  std::vector<BYTE> lastFrame;
+};
 
 struct ConversionJob {
   SequenceName first;     ///< the first file's parts; its number is the first frame number
@@ -20,4 +34,5 @@ struct ConversionJob {
   AVISTREAMINFOA streamInfo{};
   BITMAPINFOHEADER bitmapHeader{};
   AVICOMPRESSOPTIONS options{};
+  WrittenFile written[2];  ///< per pass, what it wrote
 };

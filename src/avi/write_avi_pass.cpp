@@ -14,6 +14,7 @@
 #include "frames/frame_ring.h"
 #include "platform/mfc/cfile.h"
 #include "platform/user/key_state.h"
+#include "platform/vfw/compressor_catalogue.h"
 #include "platform/vfw/vfw.h"
 #include "sequence/sequence_name.h"
 
@@ -93,6 +94,14 @@ PassOutcome CConverterDlg::WriteAviPass(ConversionJob& job, int nPass) {
   std::vector<BYTE> black;
   bool stopped = false;
   bool writeFailed = false;  // "AVI stream write error" has been shown
+  // The check after both passes reads the file back: it needs the count, and for a lossless
+  // compressor the first and last frames as written (two frames, however long the run).
+  WrittenFile& written = job.written[nPass];
+  written = WrittenFile();
+  written.file = m_strAviFile;
+  const CompressorInfo* compressor = FindCompressor(job.options.fccHandler);
+  const bool keepFrames = compressor && compressor->lossless;
+  const BYTE* lastWritten = nullptr;
   // Counted in 64 bits, so that a last frame number of INT_MAX ends the loop.
   for (long long n = first; n <= job.last.number; ++n) {
     if (GetAsyncKeyState(VK_ESCAPE)) {
@@ -130,6 +139,15 @@ PassOutcome CConverterDlg::WriteAviPass(ConversionJob& job, int nPass) {
       writeFailed = true;
       break;
     }
+    if (keepFrames && written.frames == 0) {
+      written.firstFrame.assign(frame, frame + job.frameByteSize);
+    }
+    lastWritten = frame;
+    ++written.frames;
+  }
+  // The buffer last written still holds that frame unless a later read or write failed.
+  if (keepFrames && !stopped && lastWritten) {
+    written.lastFrame.assign(lastWritten, lastWritten + job.frameByteSize);
   }
 
   // After Escape or a failed write the frames read ahead are not wanted any more.
@@ -140,7 +158,10 @@ PassOutcome CConverterDlg::WriteAviPass(ConversionJob& job, int nPass) {
     MessageBox("AVI stream write error", kConverterCaption, MB_OK);
     job.abort = true;
     stopped = true;
+    written.told = true;
   }
+  written.told = written.told || writeFailed;
+  written.finished = !stopped;
   releaseAll();
   return stopped ? PassOutcome::kStopped : PassOutcome::kFinished;
 }

@@ -45,8 +45,8 @@ std::string ErrorLine(const std::string& err) {
   return line;
 }
 
-WrittenFile Outcome(const std::string& path, bool began, const FileStamp& before) {
-  WrittenFile file;
+OutputFile Outcome(const std::string& path, bool began, const FileStamp& before) {
+  OutputFile file;
   file.path = path;
   file.written = began || StampOf(path) != before;
   if (file.written) {
@@ -125,6 +125,7 @@ int Convert(const CommandLine& options) {
   }
   report.repeated = user.Repeated();
   report.messages = user.Messages();
+  report.check = user.Check();
 
   const bool whole = count > 0 && report.colour.frames == count && report.matte.frames == count;
   // Nothing went wrong when the job said only that the files were created (and asked the

@@ -13,6 +13,9 @@ namespace {
 // The progress line is drawn at most this often (seconds).
 constexpr double kRedrawEvery = 0.1;
 
+// How the check's sequence line begins when a file did not hold what was written.
+constexpr const char* kCheckFailedLead = "Check failed";
+
 double SteadySeconds() {
   return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
@@ -115,6 +118,14 @@ CString ConsoleUser::GetControlText(int id) {
 }
 
 void ConsoleUser::SetControlText(int id, const CString& text) {
+  if (id == IDC_SEQUENCE) {
+    // The job sets it once, after both passes, with what the check of the files found; a
+    // failed check has said why in a message of its own.
+    EndPass(m_clock());
+    m_check = text.str();
+    if (!m_check.empty() && !StartsWith(m_check, kCheckFailedLead)) m_console.Say(m_check);
+    return;
+  }
   if (id != IDC_STATUS || text.str() == m_status) return;
   m_status = text.str();
   const std::optional<PassStatus> status = ReadPassStatus(m_status);

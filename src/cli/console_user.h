@@ -1,6 +1,7 @@
 #pragma once
 // The user at a console, as the Convert command meets them: every message box becomes a
-// "tga2avi: <text>" line, the status line becomes the progress line, the overwrite question is
+// "tga2avi: <text>" line, the status line becomes the progress line, the check of the written
+// files (the window's sequence line) becomes a line of its own, the overwrite question is
 // asked on a terminal (or answered by --overwrite, or refused), the compressor comes from the
 // options, and Ctrl-C or SIGTERM is the Escape key. While it lives it is the keyboard the
 // conversion polls and the chooser AVISaveOptions asks; attach it to the dialog as its
@@ -58,6 +59,10 @@ class ConsoleUser final : public DialogBackend, public KeyStateBackend, public C
   bool StopSeen() const { return m_stopSeen; }
   /// The frame size the compressor was chosen for, once it was asked (the first frame's).
   std::optional<CompressorRequest> Request() const { return m_request; }
+  /// What the check of the written files found, in the window's words for its sequence line
+  /// ("Checked: shot.avi and shot.matte.avi, 48 frames each, lossless frames identical"); empty
+  /// when no check ran.
+  const std::string& Check() const { return m_check; }
 
   int MessageBox(const CString& text, const CString& caption, UINT style) override;
   CString GetControlText(int id) override;
@@ -95,4 +100,5 @@ class ConsoleUser final : public DialogBackend, public KeyStateBackend, public C
   ProgressMeter m_meter;
   double m_lastDrawn = -1.0;
   std::string m_status;
+  std::string m_check;
 };

@@ -114,6 +114,8 @@ TEST_F(ConsoleUserTest, SaysEachPassOnceWhenNotATerminal) {
   EXPECT_EQ(err.Text(),
             "tga2avi: colour pass: 3 frames in 3.0 s (1.0 fps)\n"
             "tga2avi: matte pass: 3 frames in 3.0 s (1.0 fps)\n"
+            "tga2avi: Checked: shot.avi and shot.matte.avi, 3 frames each, lossless frames "
+            "identical\n"
             "tga2avi: AVI File Created\n");
   EXPECT_TRUE(began[0] && began[1]);
   EXPECT_EQ(DecodeAviOrFail(options.output).frames.size(), 3u);
@@ -130,6 +132,8 @@ TEST_F(ConsoleUserTest, RewritesOneProgressLineOnATerminal) {
             "\r\033[Ktga2avi: matte pass: frame 1 (1 of 2)"
             "\r\033[Ktga2avi: matte pass: frame 2 (2 of 2), 1.0 fps, 0:01 left"
             "\r\033[Ktga2avi: matte pass: 2 frames in 2.0 s (1.0 fps)\n"
+            "tga2avi: Checked: shot.avi and shot.matte.avi, 2 frames each, lossless frames "
+            "identical\n"
             "tga2avi: AVI File Created\n");
 }
 

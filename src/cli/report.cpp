@@ -5,7 +5,7 @@
 
 namespace {
 
-nlohmann::ordered_json FileJson(const WrittenFile& file) {
+nlohmann::ordered_json FileJson(const OutputFile& file) {
   return {{"path", file.path}, {"written", file.written}, {"frames", file.frames}};
 }
 
@@ -47,6 +47,8 @@ nlohmann::ordered_json ReportJson(const ConversionReport& report) {
   }
   json["repeated"] = repeated;
   json["messages"] = report.messages;
+  json["check"] =
+      report.check.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(report.check);
   return json;
 }
 

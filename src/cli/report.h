@@ -9,7 +9,9 @@
 //    "width": 1920, "height": 1080, "rate": {"num": 25, "den": 1},
 //    "repeated": [{"frame": 17, "why": "Error on opening shot0017.tga",
 //                  "passes": ["colour", "matte"]}],
-//    "messages": ["Error on opening shot0017.tga", ..., "AVI File Created"]}
+//    "messages": ["Error on opening shot0017.tga", ..., "AVI File Created"],
+//    "check": "Checked: shot.avi and shot.matte.avi, 240 frames each, lossless frames
+//              identical"}
 
 #include <nlohmann/json.hpp>
 
@@ -21,7 +23,7 @@
 #include "platform/vfw/compressor_catalogue.h"
 
 /// One output file as the run left it.
-struct WrittenFile {
+struct OutputFile {
   std::string path;
   bool written = false;  ///< this run wrote it (it may be a file from before otherwise)
   long long frames = 0;  ///< the frames it holds, read back from it; 0 when not written
@@ -30,8 +32,8 @@ struct WrittenFile {
 struct ConversionReport {
   int status = 0;
   bool stopped = false;
-  WrittenFile colour;
-  WrittenFile matte;
+  OutputFile colour;
+  OutputFile matte;
   long long firstFrame = 0;
   long long lastFrame = 0;
   const CompressorInfo* compressor = nullptr;
@@ -42,6 +44,7 @@ struct ConversionReport {
   DWORD scale = 1;
   std::vector<RepeatedFrame> repeated;
   std::vector<std::string> messages;
+  std::string check;  ///< what the check of the written files found; empty: no check ran
 };
 
 /// The report as the object above; unknown values are null.

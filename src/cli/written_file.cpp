@@ -25,8 +25,10 @@ AviFacts ReadAviFacts(const std::string& path) {
   AVISTREAMINFOA info{};
   if (AVIFileGetStream(file, &stream, streamtypeVIDEO, 0) == 0 &&
       AVIStreamInfoA(stream, &info, sizeof info) == 0) {
-    facts.readable = true;
-    facts.frames = info.dwLength;
+    // The frames a reader can reach, as the window's check counts them.
+    const LONG length = AVIStreamLength(stream);
+    facts.readable = length >= 0;
+    facts.frames = length < 0 ? 0 : length;
     facts.handler = info.fccHandler;
     facts.width = info.rcFrame.right - info.rcFrame.left;
     facts.height = info.rcFrame.bottom - info.rcFrame.top;

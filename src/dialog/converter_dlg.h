@@ -79,6 +79,12 @@ class CConverterDlg : public CDialog {
   void OnBrowseFirst();
   void OnBrowseLast();
   void OnBrowseAvi();
+  /// A file dropped on the window: a .avi file names the output, any other file the first
+  /// frame, as their browse buttons would; the other fields keep what was typed in them.
+  void OnDropFile(const CString& path);
+  /// Gives an empty last-file field lastFile and an empty AVI field aviFile (an empty
+  /// suggestion gives nothing); a field with text in it, typed or not, keeps it.
+  void FillEmptyFields(const CString& lastFile, const CString& aviFile);
 
  protected:
   void DoDataExchange(CDataExchange* pDX) override;

@@ -12,3 +12,6 @@ constexpr int IDC_BROWSE_FIRST = 1040;
 constexpr int IDC_BROWSE_AVI = 1041;
 constexpr int IDC_BROWSE_LAST = 1042;
 constexpr int IDC_FIRST_FILE = 1119;
+/// The sequence line under the AVI box: what Convert would do with the run, then what the
+/// check of the written files found.
+constexpr int IDC_SEQUENCE = 1043;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -506,4 +507,32 @@ TargaRead ReadTargaFrame(const std::string& path, bool bMatte, FrameBuffer& fram
   size->width = static_cast<int>(width);
   size->height = static_cast<int>(height);
   return TargaRead::kRead;
+}
+
+std::optional<FrameSize> ReadFrameSize(const std::string& path) {
+  if (EndsWithTga(path)) {
+    CFile file;
+    if (!file.Open(path.c_str(), CFile::modeRead | CFile::shareDenyWrite | CFile::modeNoTruncate)) {
+      return std::nullopt;
+    }
+    unsigned char header[kHeaderBytes];
+    TargaLayout t;
+    if (file.Read(header, sizeof header) == sizeof header && ParseHeader(header, &t)) {
+      if (t.width == 0 || t.height == 0) return std::nullopt;
+      return FrameSize{static_cast<int>(t.width), static_cast<int>(t.height)};
+    }
+    // A .tga file without a Targa header is read by the library, as ReadTargaFrame leaves it.
+  }
+  EnsureMagickReady();
+  Magick::Image image = NewMagickImage();
+  try {
+    image.ping(path);
+  } catch (const Magick::Warning&) {
+    // A warning that leaves a size is no failure, as with a frame's read.
+  } catch (const std::exception&) {
+    return std::nullopt;
+  }
+  if (image.columns() == 0 || image.rows() == 0) return std::nullopt;
+  if (image.columns() > INT_MAX || image.rows() > INT_MAX) return std::nullopt;
+  return FrameSize{static_cast<int>(image.columns()), static_cast<int>(image.rows())};
 }

@@ -9,6 +9,7 @@
 // a Targa file whose pixels happen to spell another format's signature goes to that format's
 // coder. Every other file still goes through ImageMagick.
 
+#include <optional>
 #include <string>
 
 #include "frames/frame_buffer.h"
@@ -40,3 +41,9 @@ enum class TargaRead {
 /// The file's length is checked against what its header declares before any frame-sized block
 /// is reserved. Throws std::bad_alloc when the frame buffer cannot be had.
 TargaRead ReadTargaFrame(const std::string& path, bool bMatte, FrameBuffer& frame, FrameSize* size);
+
+/// The size a frame file declares, read from its header alone (no pixel is decoded): a .tga
+/// file through the 18-byte Targa header, any other through ImageMagick's ping. Nothing for a
+/// file that cannot be opened, has no header the readers know, or declares an empty frame.
+/// ReadFrameSize("shot0001.tga") on a 1920 x 1080 frame gives 1920 x 1080.
+std::optional<FrameSize> ReadFrameSize(const std::string& path);

@@ -5,6 +5,7 @@
 #include "dialog/texts.h"
 #include "frames/frame_buffer.h"
 #include "frames/frame_ring.h"
+#include "job/check_files.h"
 #include "job/conversion.h"
 #include "platform/mfc/cfile.h"
 #include "platform/user/key_state.h"
@@ -113,6 +114,11 @@ void CConverterDlg::OnConvert() {
     MessageBox(text, kConverterCaption, MB_OK);
     return;
   }
+
+  // Both files are read back before completion is told; a file that does not hold what was
+  // written has a box of its own, and the result stays in the sequence line.
+  const CString checked = CheckWrittenFiles(*this, job);
+  if (!checked.IsEmpty()) SetDlgItemText(IDC_SEQUENCE, checked);
 
   m_strStatus.Empty();
   MessageBox(kFileCreated, kConverterCaption, MB_OK);

@@ -451,6 +451,8 @@ TEST_F(CommandLineTest, JsonAgreesWithFfprobe) {
     EXPECT_EQ(json["frames"], 4);
     EXPECT_EQ(json["repeated"].size(), 0u);
     EXPECT_EQ(json["messages"], nlohmann::json({"AVI File Created"}));
+    EXPECT_THAT(json["check"].get<std::string>(),
+                ::testing::StartsWith("Checked: shot.avi and shot.matte.avi, 4 frames each"));
     EXPECT_EQ(json["colour"]["path"], Colour());
     EXPECT_EQ(json["matte"]["path"], Matte());
     for (const char* file : {"colour", "matte"}) {

@@ -9,7 +9,7 @@ gui_init() {
   ARTIFACTS=$3
   CLOSE_WINDOW=${4:-}
   local tool
-  for tool in xvfb-run xdotool xwd ffmpeg ffprobe; do
+  for tool in xvfb-run xdotool xclip xwd ffmpeg ffprobe; do
     if ! command -v "$tool" >/dev/null; then
       echo "SKIP: $tool is not installed (scripts/install-deps.sh installs it)"
       exit 77
@@ -22,6 +22,8 @@ gui_init() {
   fi
   mkdir -p "$ARTIFACTS"
   WORK=$(mktemp -d "${TMPDIR:-/tmp}/tga2avi-gui-XXXXXX")
+  # Settings the program remembers stay with the test: a configuration folder of its own.
+  export XDG_CONFIG_HOME="$WORK/config"
   APP_PID=
   trap gui_cleanup EXIT
 }
@@ -169,4 +171,30 @@ convert_until_chooser() {
   fill_fields "$main" "$WORK/frames/shot0001.tga" "$WORK/frames/$1" "$WORK/out/shot.avi"
   keys_to "$main" space
   chooser=$(wait_window "Video Compression")
+}
+
+# read_sequence_line ID: prints the text of the window's sequence line, read through the window
+# as a user copies it: a click into the line (it sits at 146-170 of the window's 213 dialog
+# units, across its width), Ctrl+A, and the X primary selection. Tab then takes the focus on to
+# Convert, the first control of the tab order, as it stood before.
+read_sequence_line() {
+  local WIDTH HEIGHT X Y SCREEN
+  eval "$(xdotool getwindowgeometry --shell "$1")"
+  xdotool windowfocus --sync "$1"
+  xdotool mousemove --window "$1" $((WIDTH / 2)) $((HEIGHT * 158 / 213)) click 1
+  xdotool key --delay 30 ctrl+a
+  xclip -o -selection primary 2>/dev/null || true
+  xdotool key Tab
+}
+
+# wait_sequence_line ID TEXT: waits up to 10 s for the sequence line to read TEXT exactly.
+wait_sequence_line() {
+  local tries=0 seen=
+  while [ $tries -lt 50 ]; do
+    seen=$(read_sequence_line "$1")
+    [ "$seen" = "$2" ] && return 0
+    sleep 0.2
+    tries=$((tries + 1))
+  done
+  fail "the sequence line reads \"$seen\", not \"$2\""
 }

@@ -51,6 +51,8 @@ DialogBackend& CDialog::Backend() const {
   return console;
 }
 
+void CDialog::SetDlgItemText(int nID, LPCSTR text) { Backend().SetControlText(nID, CString(text)); }
+
 int CDialog::MessageBox(LPCSTR text, LPCSTR caption, UINT type) {
   return Backend().MessageBox(CString(text), CString(caption), type);
 }

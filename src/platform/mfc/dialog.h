@@ -45,6 +45,9 @@ class CDialog {
   void BeginWaitCursor();
   void EndWaitCursor();
 
+  /// Sets the text of one control, leaving the members alone: SetDlgItemText(IDC_STATUS, "").
+  void SetDlgItemText(int nID, LPCSTR text);
+
  protected:
   virtual void DoDataExchange(CDataExchange* pDX);
 

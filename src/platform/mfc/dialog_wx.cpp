@@ -15,6 +15,7 @@
 #include <wx/utils.h>
 #include <wx/window.h>
 
+#include "platform/mfc/settings.h"
 #include "platform/mfc/window_thread_wx.h"
 #include "platform/user/icon_wx.h"
 
@@ -172,11 +173,15 @@ int WxFileDialogBackend::Run(const CFileDialog& dialog, std::string* path) {
     style |= wxFD_OVERWRITE_PROMPT;
   }
   if (dialog.Flags() & OFN_FILEMUSTEXIST) style |= wxFD_FILE_MUST_EXIST;
+  // The folder of the last file chosen, in this run or the last one while it still exists.
+  if (m_lastFolder.empty()) m_lastFolder = LoadSetting("LastFolder");
+  if (!m_lastFolder.empty() && !wxFileName::DirExists(ToWx(m_lastFolder))) m_lastFolder.clear();
   const wxString folder = m_lastFolder.empty() ? wxGetCwd() : ToWx(m_lastFolder);
   wxFileDialog fileDialog(m_owner, dialog.IsOpenStyle() ? "Open" : "Save As", folder,
                           ToWx(dialog.InitialFileName().str()), wildcard, style);
   if (fileDialog.ShowModal() != wxID_OK) return IDCANCEL;
   *path = FromWx(fileDialog.GetPath());
   m_lastFolder = FromWx(wxFileName(fileDialog.GetPath()).GetPath());
+  SaveSetting("LastFolder", m_lastFolder);
   return IDOK;
 }

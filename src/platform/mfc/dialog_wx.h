@@ -47,7 +47,7 @@ class WxDialogBackend final : public DialogBackend {
 
 /// File dialogs owned by a window. The Open style picks an existing file; the Save style takes
 /// any name and never asks about overwriting unless the caller's flags say so. Each dialog starts
-/// in the folder of the last path chosen.
+/// in the folder of the last path chosen, remembered from one run to the next (settings.h).
 class WxFileDialogBackend final : public FileDialogBackend {
  public:
   explicit WxFileDialogBackend(wxWindow* owner) : m_owner(owner) {}

@@ -84,20 +84,21 @@ constexpr UINT OF_CREATE = 0x1000;
 
 constexpr HRESULT AVIERR_OK = 0;
 // Failures carry the platform's error codes (MAKE_AVIERR(n) = 0x80044000 | n).
-constexpr HRESULT AVIERR_UNSUPPORTED = static_cast<HRESULT>(0x80044065);   // 101
-constexpr HRESULT AVIERR_BADFORMAT = static_cast<HRESULT>(0x80044066);     // 102
-constexpr HRESULT AVIERR_MEMORY = static_cast<HRESULT>(0x80044067);        // 103
-constexpr HRESULT AVIERR_INTERNAL = static_cast<HRESULT>(0x80044068);      // 104
-constexpr HRESULT AVIERR_BADPARAM = static_cast<HRESULT>(0x8004406A);      // 106
-constexpr HRESULT AVIERR_BADSIZE = static_cast<HRESULT>(0x8004406B);       // 107
-constexpr HRESULT AVIERR_BADHANDLE = static_cast<HRESULT>(0x8004406C);     // 108
-constexpr HRESULT AVIERR_FILEREAD = static_cast<HRESULT>(0x8004406D);      // 109
-constexpr HRESULT AVIERR_FILEWRITE = static_cast<HRESULT>(0x8004406E);     // 110
-constexpr HRESULT AVIERR_FILEOPEN = static_cast<HRESULT>(0x8004406F);      // 111
-constexpr HRESULT AVIERR_COMPRESSOR = static_cast<HRESULT>(0x80044070);    // 112
-constexpr HRESULT AVIERR_NOCOMPRESSOR = static_cast<HRESULT>(0x80044071);  // 113
-constexpr HRESULT AVIERR_READONLY = static_cast<HRESULT>(0x80044072);      // 114
-constexpr HRESULT AVIERR_NODATA = static_cast<HRESULT>(0x80044073);        // 115
+constexpr HRESULT AVIERR_UNSUPPORTED = static_cast<HRESULT>(0x80044065);     // 101
+constexpr HRESULT AVIERR_BADFORMAT = static_cast<HRESULT>(0x80044066);       // 102
+constexpr HRESULT AVIERR_MEMORY = static_cast<HRESULT>(0x80044067);          // 103
+constexpr HRESULT AVIERR_INTERNAL = static_cast<HRESULT>(0x80044068);        // 104
+constexpr HRESULT AVIERR_BADPARAM = static_cast<HRESULT>(0x8004406A);        // 106
+constexpr HRESULT AVIERR_BADSIZE = static_cast<HRESULT>(0x8004406B);         // 107
+constexpr HRESULT AVIERR_BADHANDLE = static_cast<HRESULT>(0x8004406C);       // 108
+constexpr HRESULT AVIERR_FILEREAD = static_cast<HRESULT>(0x8004406D);        // 109
+constexpr HRESULT AVIERR_FILEWRITE = static_cast<HRESULT>(0x8004406E);       // 110
+constexpr HRESULT AVIERR_FILEOPEN = static_cast<HRESULT>(0x8004406F);        // 111
+constexpr HRESULT AVIERR_COMPRESSOR = static_cast<HRESULT>(0x80044070);      // 112
+constexpr HRESULT AVIERR_NOCOMPRESSOR = static_cast<HRESULT>(0x80044071);    // 113
+constexpr HRESULT AVIERR_READONLY = static_cast<HRESULT>(0x80044072);        // 114
+constexpr HRESULT AVIERR_NODATA = static_cast<HRESULT>(0x80044073);          // 115
+constexpr HRESULT AVIERR_BUFFERTOOSMALL = static_cast<HRESULT>(0x80044074);  // 116
 
 struct AviFile;
 struct AviStream;
@@ -162,6 +163,20 @@ HRESULT AVIFileGetStream(PAVIFILE pfile, PAVISTREAM* ppavi, DWORD fccType, LONG 
 /// rate (30000 / 1001), dwLength its frames, rcFrame its size. Copies at most lSize bytes into
 /// *psi. 0 on success.
 HRESULT AVIStreamInfoA(PAVISTREAM pavi, AVISTREAMINFOA* psi, LONG lSize);
+
+/// The frames a stream read from a file holds: the entries of its index, which are what a
+/// reader can reach (the header's count when the file has no index). -1 for a stream that is
+/// being written or is not a live handle.
+LONG AVIStreamLength(PAVISTREAM pavi);
+
+/// Reads frame lStart (lSamples 1) of a video stream read from a file and decodes it into
+/// lpBuffer as the converter's frames are written: 32 bits a pixel, bytes blue, green, red,
+/// alpha (255 where the codec keeps none), rows bottom-up. cbBuffer must hold width x height x
+/// 4 bytes. 0 on success, with *plBytes and *plSamples (each when not null) set; AVIERR_NODATA
+/// for a frame the stream does not hold or that does not decode, AVIERR_BUFFERTOOSMALL for a
+/// buffer too small, AVIERR_UNSUPPORTED for a stream being written.
+HRESULT AVIStreamRead(PAVISTREAM pavi, LONG lStart, LONG lSamples, void* lpBuffer, LONG cbBuffer,
+                      LONG* plBytes, LONG* plSamples);
 
 /// Lets the user choose a compressor for the first stream through the installed
 /// CompressorChooser (compressor_chooser.h). Returns the chooser's answer: 1 when accepted,

@@ -42,6 +42,8 @@ extern "C" {
 #include <libavformat/avio.h>
 #include <libavutil/dict.h>
 #include <libavutil/mem.h>
+#include <libavutil/pixdesc.h>
+#include <libswscale/swscale.h>
 }
 
 using vfw_detail::FrameEncoder;
@@ -478,6 +480,114 @@ void AVIFileInit() { Trace("AVIFileInit"); }
 
 void AVIFileExit() { Trace("AVIFileExit"); }
 
+namespace {
+
+// One decoded picture into the converter's frame layout: blue, green, red, alpha, rows
+// bottom-up. The packed and planar RGB layouts the lossless codecs decode to are copied byte
+// for byte; anything else goes through libswscale, opaque.
+bool StoreDecoded(const AVFrame* frame, BYTE* out) {
+  const int w = frame->width;
+  const int h = frame->height;
+  const auto format = static_cast<AVPixelFormat>(frame->format);
+  const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(format);
+  if (!desc) return false;
+  const auto at = [&](int x, int y) { return out + (std::size_t(h - 1 - y) * w + x) * 4; };
+  if ((desc->flags & AV_PIX_FMT_FLAG_RGB) && !(desc->flags & AV_PIX_FMT_FLAG_PLANAR) &&
+      desc->nb_components >= 3 && desc->comp[0].depth == 8 && desc->log2_chroma_w == 0) {
+    // Packed 8-bit RGB, with or without alpha: each component says where its byte is.
+    const bool alpha = (desc->flags & AV_PIX_FMT_FLAG_ALPHA) != 0;
+    for (int y = 0; y < h; ++y) {
+      const uint8_t* row = frame->data[0] + std::ptrdiff_t(y) * frame->linesize[0];
+      for (int x = 0; x < w; ++x) {
+        const uint8_t* p = row + std::ptrdiff_t(x) * desc->comp[0].step;
+        BYTE* q = at(x, y);
+        q[0] = p[desc->comp[2].offset];
+        q[1] = p[desc->comp[1].offset];
+        q[2] = p[desc->comp[0].offset];
+        q[3] = alpha ? p[desc->comp[3].offset] : 255;
+      }
+    }
+    return true;
+  }
+  if (format == AV_PIX_FMT_GBRAP || format == AV_PIX_FMT_GBRP) {
+    // Planes green, blue, red[, alpha].
+    for (int y = 0; y < h; ++y) {
+      for (int x = 0; x < w; ++x) {
+        const auto sample = [&](int plane) {
+          return frame->data[plane][std::ptrdiff_t(y) * frame->linesize[plane] + x];
+        };
+        BYTE* q = at(x, y);
+        q[0] = sample(1);
+        q[1] = sample(0);
+        q[2] = sample(2);
+        q[3] = format == AV_PIX_FMT_GBRAP ? sample(3) : 255;
+      }
+    }
+    return true;
+  }
+  vfw_detail::SwsContextPtr convert(sws_getContext(w, h, format, w, h, AV_PIX_FMT_BGRA,
+                                                   SWS_BILINEAR | SWS_ACCURATE_RND, nullptr,
+                                                   nullptr, nullptr));
+  if (!convert) return false;
+  // Bottom-up: the last row of the buffer first, stepping back.
+  uint8_t* dst[4] = {out + std::size_t(h - 1) * w * 4, nullptr, nullptr, nullptr};
+  const int dstStride[4] = {-w * 4, 0, 0, 0};
+  if (sws_scale(convert.get(), frame->data, frame->linesize, 0, h, dst, dstStride) != h) {
+    return false;
+  }
+  for (std::size_t i = 0; i < std::size_t(w) * h; ++i) out[i * 4 + 3] = 255;
+  return true;
+}
+
+// Decodes frame n of stream index of demuxer into out; false when it cannot be had.
+bool DecodeFrame(AVFormatContext* demuxer, int index, long long n, BYTE* out, std::size_t bytes) {
+  const AVCodecParameters* par = demuxer->streams[index]->codecpar;
+  if (par->width <= 0 || par->height <= 0 ||
+      std::size_t(par->width) * std::size_t(par->height) * 4 > bytes) {
+    return false;
+  }
+  const AVCodec* codec = avcodec_find_decoder(par->codec_id);
+  if (!codec) return false;
+  vfw_detail::CodecContextPtr decoder(avcodec_alloc_context3(codec));
+  if (!decoder || avcodec_parameters_to_context(decoder.get(), par) < 0 ||
+      avcodec_open2(decoder.get(), codec, nullptr) < 0) {
+    return false;
+  }
+  // The stream's time base is one frame, so frame n is at n; from the key frame at or before it
+  // the frames are decoded in order until it comes.
+  if (av_seek_frame(demuxer, index, n, AVSEEK_FLAG_BACKWARD) < 0) return false;
+  vfw_detail::PacketPtr packet(av_packet_alloc());
+  vfw_detail::FramePtr frame(av_frame_alloc());
+  if (!packet || !frame) return false;
+  const auto take = [&]() -> int {  // 1: found, 0: not yet, -1: past it or failed
+    for (;;) {
+      const int ret = avcodec_receive_frame(decoder.get(), frame.get());
+      if (ret == AVERROR(EAGAIN) || ret == AVERROR_EOF) return 0;
+      if (ret < 0) return -1;
+      const long long at = frame->best_effort_timestamp;
+      if (at == n) {
+        if (frame->width != par->width || frame->height != par->height) return -1;
+        return StoreDecoded(frame.get(), out) ? 1 : -1;
+      }
+      av_frame_unref(frame.get());
+      if (at > n) return -1;
+    }
+  };
+  while (av_read_frame(demuxer, packet.get()) >= 0) {
+    const bool ours = packet->stream_index == index;
+    const int sent = ours ? avcodec_send_packet(decoder.get(), packet.get()) : 0;
+    av_packet_unref(packet.get());
+    if (sent < 0 && sent != AVERROR(EAGAIN)) return false;
+    if (!ours) continue;
+    const int found = take();
+    if (found != 0) return found > 0;
+  }
+  avcodec_send_packet(decoder.get(), nullptr);
+  return take() > 0;
+}
+
+}  // namespace
+
 HRESULT AVIFileOpenA(PAVIFILE* ppfile, LPCSTR szFile, UINT uMode, void* /*lpHandler*/) {
   const bool writing = (uMode & (OF_WRITE | OF_CREATE)) != 0;
   Trace(writing ? "AVIFileOpenA write" : "AVIFileOpenA read");
@@ -731,3 +841,35 @@ unsigned long AVIFileRelease(PAVIFILE pfile) {
 }
 
 DWORD VideoForWindowsVersion() { return 0x010A0000; }
+
+LONG AVIStreamLength(PAVISTREAM pavi) {
+  Trace("AVIStreamLength");
+  const AviStream* stream = LiveStream(pavi);
+  if (!stream || stream->kind != AviStream::Kind::kRead) return -1;
+  AVStream* st = stream->file->demuxer->streams[stream->index];
+  const int entries = avformat_index_get_entries_count(st);
+  if (entries > 0) return entries;
+  return st->nb_frames > 0 && st->nb_frames <= INT32_MAX ? static_cast<LONG>(st->nb_frames) : 0;
+}
+
+HRESULT AVIStreamRead(PAVISTREAM pavi, LONG lStart, LONG lSamples, void* lpBuffer, LONG cbBuffer,
+                      LONG* plBytes, LONG* plSamples) {
+  Trace("AVIStreamRead " + std::to_string(lStart));
+  const AviStream* stream = LiveStream(pavi);
+  if (!stream || !lpBuffer || lStart < 0 || lSamples != 1 || cbBuffer < 0) {
+    return AVIERR_BADPARAM;
+  }
+  if (stream->kind != AviStream::Kind::kRead) return AVIERR_UNSUPPORTED;
+  AVFormatContext* demuxer = stream->file->demuxer.get();
+  const AVCodecParameters* par = demuxer->streams[stream->index]->codecpar;
+  if (par->codec_type != AVMEDIA_TYPE_VIDEO) return AVIERR_UNSUPPORTED;
+  const long long bytes = static_cast<long long>(par->width) * par->height * 4;
+  if (bytes > cbBuffer) return AVIERR_BUFFERTOOSMALL;
+  if (!DecodeFrame(demuxer, stream->index, lStart, static_cast<BYTE*>(lpBuffer),
+                   static_cast<std::size_t>(cbBuffer))) {
+    return AVIERR_NODATA;
+  }
+  if (plBytes) *plBytes = static_cast<LONG>(bytes);
+  if (plSamples) *plSamples = 1;
+  return AVIERR_OK;
+}

@@ -410,6 +410,39 @@ TEST_F(VfwTest, ReadsTheFileItWroteBack) {
   EXPECT_EQ(AVIFileOpenA(&file, dir.File("none.avi").c_str(), OF_READ, nullptr), AVIERR_FILEOPEN);
 }
 
+TEST_F(VfwTest, ReadsAFramesCountAndDecodesAnyFrameOfIt) {
+  // Compressed or stored as they are, frame n comes back as it was written.
+  for (const FOURCC fourcc : {mmioFOURCC('F', 'F', 'V', '1'), kFullFramesFourCC}) {
+    SCOPED_TRACE(FourCCText(fourcc));
+    const std::string path = dir.File("read" + FourCCText(fourcc).substr(0, 3) + ".avi");
+    std::vector<TgaPicture> pictures;
+    for (int n = 0; n < 5; ++n) pictures.push_back(testing_support::RampPicture(12, 8, n));
+    ASSERT_EQ(WriteThrough(path, fourcc, pictures), 0);
+    PAVIFILE file = nullptr;
+    ASSERT_EQ(AVIFileOpenA(&file, path.c_str(), OF_READ, nullptr), 0);
+    PAVISTREAM stream = nullptr;
+    ASSERT_EQ(AVIFileGetStream(file, &stream, streamtypeVIDEO, 0), 0);
+    EXPECT_EQ(AVIStreamLength(stream), 5);
+    std::vector<std::uint8_t> frame(12 * 8 * 4);
+    for (const LONG n : {3, 0, 4}) {  // out of order: each read finds its own frame
+      LONG bytes = 0;
+      ASSERT_EQ(AVIStreamRead(stream, n, 1, frame.data(), static_cast<LONG>(frame.size()), &bytes,
+                              nullptr),
+                0);
+      EXPECT_EQ(bytes, 12 * 8 * 4);
+      EXPECT_EQ(frame, testing_support::FrameBufferOf(pictures[n])) << n;
+    }
+    EXPECT_EQ(AVIStreamRead(stream, 5, 1, frame.data(), static_cast<LONG>(frame.size()), nullptr,
+                            nullptr),
+              AVIERR_NODATA);
+    EXPECT_EQ(AVIStreamRead(stream, 0, 1, frame.data(), static_cast<LONG>(frame.size()) - 1,
+                            nullptr, nullptr),
+              AVIERR_BUFFERTOOSMALL);
+    AVIStreamRelease(stream);
+    AVIFileRelease(file);
+  }
+}
+
 TEST_F(VfwTest, SaveOptionsWithoutAChoiceLeavesTheOptions) {
   AVICOMPRESSOPTIONS options{};
   options.fccHandler = 0;

@@ -8,9 +8,11 @@
 #include <wx/stattext.h>
 #include <wx/utils.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "platform/mfc/settings.h"
 #include "platform/mfc/window_thread_wx.h"
 #include "platform/vfw/compressor_catalogue.h"
 
@@ -138,9 +140,22 @@ int WxVideoCompressionChooser::ChooseCompressor(const CompressorRequest& request
   return OnWindowThread([&] {
     // The job's busy cursor stays on underneath; the dialog itself takes the mouse as usual.
     wxBusyCursorSuspender normalCursor;
-    VideoCompressionDialog dialog(request, AvailableCompressors());
+    // A stream with no compressor yet starts from the user's last choice, in this run or the
+    // last one.
+    CompressorRequest asked = request;
+    if (asked.fourcc == 0) {
+      const std::string fourcc = LoadSetting("Compressor");
+      const std::string quality = LoadSetting("Quality");
+      asked.fourcc = static_cast<FOURCC>(std::strtoul(fourcc.c_str(), nullptr, 10));
+      asked.quality = quality.empty()
+                          ? kDefaultQuality
+                          : static_cast<DWORD>(std::strtoul(quality.c_str(), nullptr, 10));
+    }
+    VideoCompressionDialog dialog(asked, AvailableCompressors());
     if (dialog.ShowModal() != wxID_OK) return 0;
     *choice = dialog.Choice();
+    SaveSetting("Compressor", std::to_string(choice->fourcc));
+    SaveSetting("Quality", std::to_string(choice->quality));
     return 1;
   });
 }

@@ -1,0 +1,123 @@
+#include "app/sequence_line.h"
+
+#include <cstdio>
+#include <utility>
+
+#include "job/conversion.h"
+
+namespace {
+
+constexpr const char* kDot = " \u00B7 ";
+constexpr const char* kTimes = " \u00D7 ";
+
+std::string Number(int n, int width) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%0*d", width, n);
+  return text;
+}
+
+std::string Size(const FrameSize& size) {
+  return std::to_string(size.width) + kTimes + std::to_string(size.height);
+}
+
+// "3 missing: 0004, 0006, 0007": the listed numbers, and an ellipsis for those left out.
+template <typename T, typename Show>
+std::string Listed(long long count, const char* what, const std::vector<T>& listed, Show show) {
+  std::string text = std::to_string(count) + " " + what + ": ";
+  for (std::size_t i = 0; i < listed.size(); ++i) {
+    if (i > 0) text += ", ";
+    text += show(listed[i]);
+  }
+  if (count > static_cast<long long>(listed.size())) text += ", \u2026";
+  return text;
+}
+
+}  // namespace
+
+std::string DescribeRun(const RunScan& scan) {
+  if (!scan.problem.empty()) return scan.problem;
+  const auto number = [&scan](int n) { return Number(n, scan.digitWidth); };
+  std::string line =
+      std::to_string(scan.frameCount) + (scan.frameCount == 1 ? " frame" : " frames");
+  if (scan.missingCount > 0)
+    line += ", " + Listed(scan.missingCount, "missing", scan.missing, number);
+
+  // The first frame decides the size and the rate, as it does for Convert, in its words when it
+  // cannot.
+  const std::string firstFile = FrameFileName(scan.first, scan.digitWidth, scan.first.number).str();
+  if (!scan.firstSize) {
+    if (scan.missingCount == 0 || scan.missing.front() != scan.first.number) {
+      line += kDot + ("Error reading " + firstFile);
+    }
+  } else if (const std::optional<FrameGeometry> geometry =
+                 MakeFrameGeometry(scan.firstSize->width, scan.firstSize->height)) {
+    line += kDot + Size(*scan.firstSize) + kDot + (geometry->rate > 26 ? "29.97" : "25") + " fps";
+  } else {
+    char text[64];
+    std::snprintf(text, sizeof text, " (%d x %d)", scan.firstSize->width, scan.firstSize->height);
+    line += kDot + ("Frame too large to convert: " + firstFile + text);
+  }
+  if (scan.otherSizeCount > 0) {
+    line += kDot + Listed(scan.otherSizeCount, "of another size", scan.otherSizes,
+                          [&number](const SizedFrame& frame) {
+                            return number(frame.number) + " (" + Size(frame.size) + ")";
+                          });
+  }
+  if (scan.unreadableCount > 0) {
+    line += kDot + Listed(scan.unreadableCount, "unreadable", scan.unreadable, number);
+  }
+  return line;
+}
+
+RunScanner::RunScanner(std::function<void(ScanAnswer)> deliver)
+    : m_deliver(std::move(deliver)), m_thread([this] { Run(); }) {}
+
+RunScanner::~RunScanner() {
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_stopping = true;
+  }
+  m_stop = true;
+  m_wake.notify_one();
+  m_thread.join();
+}
+
+unsigned long long RunScanner::Request(ScanRequest request) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  const unsigned long long id = m_latest.load() + 1;
+  m_latest = id;  // the scan under way sees this between two frames and gives up
+  m_pending.emplace(id, std::move(request));
+  m_wake.notify_one();
+  return id;
+}
+
+void RunScanner::Run() {
+  for (;;) {
+    std::pair<unsigned long long, ScanRequest> next;
+    {
+      std::unique_lock<std::mutex> lock(m_mutex);
+      m_wake.wait(lock, [this] { return m_stopping || m_pending; });
+      if (m_stopping) return;
+      next = std::move(*m_pending);
+      m_pending.reset();
+    }
+    ScanAnswer answer;
+    answer.id = next.first;
+    answer.request = std::move(next.second);
+    const ScanRequest& request = answer.request;
+    std::string last = request.lastFile;
+    if (request.suggest && !request.firstFile.empty()) {
+      if (last.empty()) last = answer.suggestedLast = LastFileOfRun(request.firstFile);
+      answer.suggestedAvi = SuggestedAviFile(request.firstFile);
+    }
+    if (!request.firstFile.empty() && !last.empty()) {
+      const RunScan scan = ScanRun(request.firstFile, last, [this, &answer] {
+        return m_stop.load() || m_latest.load() != answer.id;
+      });
+      if (scan.cancelled) continue;
+      answer.line = DescribeRun(scan);
+    }
+    if (m_stop.load() || !IsLatest(answer.id)) continue;
+    m_deliver(std::move(answer));
+  }
+}

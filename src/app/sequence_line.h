@@ -1,0 +1,64 @@
+#pragma once
+// The sequence line under the AVI box: what the Convert command would do with the run the two
+// fields name, worked out off the window's thread by a RunScanner and put in plain words.
+
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "scan/run_scan.h"
+
+/// The scan in words (UTF-8): "6 frames, 1 missing: 0004 · 48 × 32 · 29.97 fps", then frames
+/// of another size and unreadable ones when there are any; a check Convert would fail, in that
+/// check's own words.
+std::string DescribeRun(const RunScan& scan);
+
+/// What the window asks to be looked over: the two fields as they read, and whether the first
+/// file was just chosen (browsed or dropped), so that the empty fields may get suggestions.
+struct ScanRequest {
+  std::string firstFile;
+  std::string lastFile;
+  bool suggest = false;
+};
+
+struct ScanAnswer {
+  unsigned long long id = 0;  ///< the request's number, from RunScanner::Request
+  ScanRequest request;
+  std::string suggestedLast;  ///< with suggest and an empty last field: the run's last file
+  std::string suggestedAvi;   ///< with suggest: the run's AVI name
+  std::string line;           ///< the sequence line; empty when a field names no file
+};
+
+/// One thread that looks over the run the window asks about. A newer request supersedes an
+/// older one: the older scan is given up between two frames and never answered. Answers are
+/// handed to deliver on the scanner's thread (the window carries them to its own). Destroying
+/// the scanner gives up the scan under way and waits for the thread.
+class RunScanner {
+ public:
+  explicit RunScanner(std::function<void(ScanAnswer)> deliver);
+  ~RunScanner();
+  RunScanner(const RunScanner&) = delete;
+  RunScanner& operator=(const RunScanner&) = delete;
+
+  /// Queues request in place of any not yet started, gives up the one under way, and returns
+  /// the request's number.
+  unsigned long long Request(ScanRequest request);
+  /// Whether id is the newest request: an answer to an older one is stale.
+  bool IsLatest(unsigned long long id) const { return m_latest.load() == id; }
+
+ private:
+  void Run();
+
+  std::function<void(ScanAnswer)> m_deliver;
+  std::mutex m_mutex;
+  std::condition_variable m_wake;
+  std::optional<std::pair<unsigned long long, ScanRequest>> m_pending;  // under m_mutex
+  bool m_stopping = false;                                              // under m_mutex
+  std::atomic<unsigned long long> m_latest{0};
+  std::atomic<bool> m_stop{false};
+  std::thread m_thread;  // last: it starts once everything above is ready
+};

@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# The sequence line, read off the window: typed first and last files give the run's frame
+# count, its gap, the first frame's size and the rate; a reversed range gives Convert's own
+# message. A browsed first file fills the empty last and AVI fields with the run's last file and
+# its name; after Convert the line says both files were read back whole.
+set -euo pipefail
+source "$(dirname "$0")/lib.sh"
+gui_init "$@"
+
+"$SOURCE_DIR/scripts/make-sample.sh" "$WORK/gap" 6 48x32 >/dev/null
+rm "$WORK/gap/shot0004.tga"
+"$SOURCE_DIR/scripts/make-sample.sh" "$WORK/run" 5 64x48 >/dev/null
+
+start_app
+main=$(wait_window "TGA TO AVI Converter")
+fill_fields "$main" "$WORK/gap/shot0001.tga" "$WORK/gap/shot0006.tga" "$WORK/gap/gap.avi"
+wait_sequence_line "$main" "6 frames, 1 missing: 0004 · 48 × 32 · 29.97 fps"
+
+# A range Convert would refuse: the line says so in its words. The last field (the seventh Tab
+# stop from Convert) is emptied and typed again.
+keys_to "$main" Tab Tab Tab Tab Tab Tab
+keys_to "$main" ctrl+a BackSpace
+type_to "$main" "$WORK/gap/shot0000.tga"
+wait_sequence_line "$main" "Failed to open Last TGA file"
+keys_to "$main" Tab Tab Tab Tab Tab Tab
+keys_to "$main" ctrl+a BackSpace
+type_to "$main" "$WORK/gap/shot0002.tga"
+keys_to "$main" Tab
+wait_sequence_line "$main" "2 frames · 48 × 32 · 29.97 fps"
+screenshot "$main" "$ARTIFACTS/sequence-line.png"
+
+app_running || fail "the program ended"
+keys_to "$main" Escape
+wait_exit
+
+# One file is enough: browsing the first fills the last file and the AVI name.
+start_app
+main=$(wait_window "TGA TO AVI Converter")
+keys_to "$main" Tab space
+open=$(wait_window "Open")
+keys_to "$open" ctrl+l
+type_to "$open" "$WORK/run/shot0001.tga"
+keys_to "$open" Return
+wait_gone "$open"
+wait_sequence_line "$main" "5 frames · 64 × 48 · 29.97 fps"
+
+# Convert, FFV1, and the check of both files.
+keys_to "$main" space
+chooser=$(wait_window "Video Compression")
+keys_to "$chooser" Tab Home Down Return
+box=$(wait_window "TGA to AVI Converter" "$main")
+keys_to "$box" Return
+wait_gone "$box"
+[ -f "$WORK/run/shot.avi" ] || fail "the suggested AVI name was not used: no run/shot.avi"
+[ -f "$WORK/run/shot.matte.avi" ] || fail "no run/shot.matte.avi"
+wait_sequence_line "$main" \
+  "Checked: shot.avi and shot.matte.avi, 5 frames each, lossless frames identical"
+keys_to "$main" Escape
+wait_exit
+
+# 10,000 frames: the line comes within the test's wait, and the window closes at once while a
+# look over them is under way (Escape right after the field is left).
+mkdir "$WORK/long"
+cp "$WORK/gap/shot0001.tga" "$WORK/long/long00001.tga"
+seq -f 'long%05g.tga' 2 10000 >"$WORK/names"
+(cd "$WORK/long" &&
+  xargs -a "$WORK/names" -n 1000 sh -c 'tee "$@" <long00001.tga >/dev/null' copy)
+start_app
+main=$(wait_window "TGA TO AVI Converter")
+fill_fields "$main" "$WORK/long/long00001.tga" "$WORK/long/long10000.tga" "$WORK/long/long.avi"
+wait_sequence_line "$main" "10000 frames · 48 × 32 · 29.97 fps"
+keys_to "$main" Tab Tab Tab Tab Tab Tab
+keys_to "$main" ctrl+a BackSpace
+type_to "$main" "$WORK/long/long09999.tga"
+keys_to "$main" Tab Escape
+wait_exit
+[ "$EXIT_STATUS" = 0 ] || fail "closed during a scan, the tool ended with status $EXIT_STATUS"
+echo "PASS: the sequence line tells the run, the suggestions fill the fields, the check is shown"
