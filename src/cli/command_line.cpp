@@ -63,7 +63,8 @@ std::string StopLine(const ConversionReport& report, long long count) {
   line += ": " + report.colour.path + " holds " + std::to_string(report.colour.frames) + " of " +
           std::to_string(count) + " frames";
   if (!report.matte.written) return line + ", and no matte file was written";
-  return line + ", " + report.matte.path + " " + std::to_string(report.matte.frames);
+  return line + ", " + report.matte.path + " " + std::to_string(report.matte.frames) + " of " +
+         std::to_string(count);
 }
 
 std::string RepeatedLine(const std::vector<RepeatedFrame>& repeated) {
@@ -109,8 +110,8 @@ int Convert(const CommandLine& options) {
       report.lastFrame >= report.firstFrame ? report.lastFrame - report.firstFrame + 1 : 0;
   report.compressor = options.compressor;
   report.quality = options.quality;
-  if (const AviFacts facts = ReadAviFacts(options.output);
-      report.colour.written && facts.readable) {
+  const AviFacts facts = report.colour.written ? ReadAviFacts(options.output) : AviFacts();
+  if (facts.readable) {
     report.width = facts.width;
     report.height = facts.height;
     report.rate = facts.rate;

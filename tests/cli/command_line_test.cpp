@@ -425,6 +425,8 @@ TEST_F(CommandLineTest, SigtermInTheMattePassKeepsTheColourFileWhole) {
   EXPECT_EQ(json["colour"]["frames"], kFrames);
   const int written = json["matte"]["frames"];
   EXPECT_LT(written, kFrames);
+  EXPECT_THAT(ran.err, HasSubstr("stopped by the user: " + Colour() + " holds 200 of 200 frames, " +
+                                 Matte() + " " + std::to_string(written) + " of 200"));
   ExpectWholeAvi(Colour(), pictures, true);
   ExpectWholeAvi(
       Matte(), Mattes(std::vector<TgaPicture>(pictures.begin(), pictures.begin() + written)), true);
