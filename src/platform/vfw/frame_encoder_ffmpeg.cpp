@@ -121,7 +121,7 @@ bool FillGreyYuv420(const BYTE* top, std::ptrdiff_t step, int width, int height,
   for (int y = 0; y < height; ++y) {
     const BYTE* in = top + y * step;
     BYTE* luma = picture->data[0] + y * picture->linesize[0];
-    // Branch-free over the row, so the compiler can vectorise it; checked once per row.
+    // No branch per pixel: the row's differences are gathered and looked at once.
     unsigned differs = 0;
     for (int x = 0; x < width; ++x, in += 4) {
       differs |= static_cast<unsigned>((in[0] ^ in[1]) | (in[0] ^ in[2]));
@@ -335,8 +335,8 @@ int FrameEncoder::FillPicture(const BYTE* frame) {
       return 0;
     case AV_PIX_FMT_YUV420P:
       if (!m_fullRangeYuv420) break;
-      // A colour frame shows a pixel that is not grey in its first row, so trying the grey
-      // fill first costs it next to nothing.
+      // A colour frame mostly shows a pixel that is not grey in its first row, so trying the
+      // grey fill first costs it next to nothing.
       if (!FillGreyYuv420(top, step, width, height, picture)) {
         FillFullRangeYuv420(top, step, width, height, picture);
       }
