@@ -193,14 +193,6 @@ std::unique_ptr<FrameEncoder> FrameEncoder::Open(const EncoderSettings& settings
   // Microsoft Video 1 codes a frame on its own only every keyint_min frames (or when nothing
   // could be skipped); 0 makes every frame a key frame.
   if (std::strcmp(compressor->encoder, "msvideo1") == 0) context->keyint_min = 0;
-  // Above 720 x 576 FFV1 cuts a frame into 4 slices by itself, and the threads finish them
-  // unevenly (a matte's clear and solid parts cost next to nothing): with two threads 1.6 of
-  // them were busy. 16 slices keep them busy for a file 0.5% larger. Smaller frames keep
-  // FFV1's own choice.
-  if (std::strcmp(compressor->encoder, "ffv1") == 0 &&
-      static_cast<long long>(settings.width) * settings.height > 720 * 576) {
-    context->slices = 16;
-  }
   // FFmpeg's Cinepak encoder searches its codebooks for seconds per large frame; one strip
   // and no extra passes halve that at little cost.
   if (std::strcmp(compressor->encoder, "cinepak") == 0) {

@@ -272,32 +272,6 @@ INSTANTIATE_TEST_SUITE_P(Catalogue, CompressorRoundTrip, testing::ValuesIn(Avail
                            return name;
                          });
 
-// Frames above 720 x 576, where FFV1 is told to cut them into more slices than it would by
-// itself, still read back exact from every lossless compressor, a matte frame as well. (Not
-// noise: FFmpeg 5.1's Ut Video decoder refuses its own encoder's slices of noise this size.)
-TEST_F(VfwTest, LosslessCompressorsKeepLargeFramesExact) {
-  const int width = 770;
-  const int height = 578;
-  const std::vector<TgaPicture> pictures = {
-      testing_support::RampPicture(width, height, 0),
-      testing_support::MatteOf(testing_support::RampPicture(width, height, 1))};
-  for (const CompressorInfo& compressor : AvailableCompressors()) {
-    if (!compressor.lossless || CompressorPixelFormat(compressor, width, height).empty()) continue;
-    SCOPED_TRACE(compressor.name);
-    const std::string path = dir.File("large.avi");
-    ASSERT_EQ(WriteThrough(path, compressor.fourcc, pictures), 0);
-    const DecodedAvi decoded = testing_support::DecodeAviOrFail(path);
-    ASSERT_EQ(decoded.frames.size(), pictures.size());
-    for (std::size_t i = 0; i < pictures.size(); ++i) {
-      EXPECT_EQ(
-          testing_support::ComparePictures(decoded.frames[i], pictures[i], compressor.keepsAlpha)
-              .maxDiff,
-          0)
-          << "frame " << i;
-    }
-  }
-}
-
 const FOURCC kMotionJpeg = mmioFOURCC('M', 'J', 'P', 'G');
 
 // Motion JPEG's frames are converted to full-range 4:2:0 by hand. Flat colours come back within
