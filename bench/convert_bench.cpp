@@ -48,6 +48,7 @@ struct Size {
 
 struct Measured {
   double seconds = 0.0;
+  double cpuSeconds = 0.0;  // user and system time of all its threads
   long peakKb = 0;
   bool ok = false;
 };
@@ -70,6 +71,8 @@ Measured Run(const std::vector<std::string>& argv) {
   ::wait4(pid, &status, 0, &usage);
   Measured m;
   m.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  m.cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                 static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
   m.peakKb = usage.ru_maxrss;
   m.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
   return m;
@@ -196,12 +199,13 @@ int Compare(const std::string& self, int frames, int repeat, const std::vector<s
   std::fflush(stdout);
   WriteFrames(d, frames, size);
 
-  std::printf("\n%-28s %9s %9s %7s %8s %8s %9s %9s\n", "codec (medians)", "ours s", "ffmpeg s",
-              "ratio", "ours fps", "ff fps", "ours MB", "ffmpeg MB");
+  std::printf("\n%-28s %9s %9s %7s %8s %8s %8s %8s %9s %9s\n", "codec (medians)", "ours s",
+              "ffmpeg s", "ratio", "ours cpu", "ff cpu", "ours fps", "ff fps", "ours MB",
+              "ffmpeg MB");
   for (const CompressorInfo& info : AvailableCompressors()) {
     const std::string code = FourCCText(info.fourcc);
     if (std::find(codecs.begin(), codecs.end(), code) == codecs.end()) continue;
-    std::vector<double> ours, theirs;
+    std::vector<double> ours, theirs, oursCpu, theirsCpu;
     std::vector<long> oursKb, theirsKb;
     for (int round = 0; round < repeat; ++round) {
       const std::string avi = d + "/ours.avi";
@@ -214,6 +218,7 @@ int Compare(const std::string& self, int frames, int repeat, const std::vector<s
         return 1;
       }
       ours.push_back(m.seconds);
+      oursCpu.push_back(m.cpuSeconds);
       oursKb.push_back(m.peakKb);
 
       const Measured colour = Run(FfmpegCommand(d, frames, d + "/ff.avi", info, false, size));
@@ -223,17 +228,19 @@ int Compare(const std::string& self, int frames, int repeat, const std::vector<s
         return 1;
       }
       theirs.push_back(colour.seconds + matte.seconds);
+      theirsCpu.push_back(colour.cpuSeconds + matte.cpuSeconds);
       theirsKb.push_back(std::max(colour.peakKb, matte.peakKb));
     }
     const double o = Median(ours), t = Median(theirs);
-    std::printf("%-28s %9.2f %9.2f %6.2fx %8.1f %8.1f %9.1f %9.1f\n", info.name, o, t, o / t,
-                2.0 * frames / o, 2.0 * frames / t, Median(oursKb) / 1024.0,
-                Median(theirsKb) / 1024.0);
+    std::printf("%-28s %9.2f %9.2f %6.2fx %8.2f %8.2f %8.1f %8.1f %9.1f %9.1f\n", info.name, o, t,
+                o / t, Median(oursCpu), Median(theirsCpu), 2.0 * frames / o, 2.0 * frames / t,
+                Median(oursKb) / 1024.0, Median(theirsKb) / 1024.0);
     std::fflush(stdout);
   }
   std::printf(
-      "\nratio = our wall time for both files / ffmpeg's two runs; fps counts the frames\n"
-      "of both files; MB is peak resident memory.\n");
+      "\nratio = our wall time for both files / ffmpeg's two runs; cpu is the processor\n"
+      "seconds of all threads, which another program busy on the machine hardly moves, unlike\n"
+      "the wall time; fps counts the frames of both files; MB is peak resident memory.\n");
   return 0;
 }
 

@@ -59,7 +59,8 @@ class FrameEncoder {
   int FillPicture(const BYTE* frame);  // 0 or an FFmpeg error
 
   EncoderSettings m_settings;
-  int m_format = -1;  // AVPixelFormat
+  int m_format = -1;               // AVPixelFormat
+  bool m_fullRangeYuv420 = false;  // converted by hand (Motion JPEG), not by libswscale
   CodecContextPtr m_codec;
   FramePtr m_picture;
   FramePtr m_spare;  // made when the codec holds on to m_picture

@@ -272,6 +272,70 @@ INSTANTIATE_TEST_SUITE_P(Catalogue, CompressorRoundTrip, testing::ValuesIn(Avail
                            return name;
                          });
 
+const FOURCC kMotionJpeg = mmioFOURCC('M', 'J', 'P', 'G');
+
+// Motion JPEG's frames are converted to full-range 4:2:0 by hand. Flat colours come back within
+// JPEG's rounding at every size, odd last rows and columns included; saturated blue and red are
+// where a chroma sample reaches the top of its range.
+TEST_F(VfwTest, MotionJpegKeepsFlatColoursAtEverySize) {
+  if (!FindCompressor(kMotionJpeg)) GTEST_SKIP() << "no Motion JPEG encoder";
+  const std::vector<testing_support::Rgba> colours = {
+      {0, 0, 255, 255}, {255, 0, 0, 255},   {0, 255, 0, 255},    {255, 255, 255, 255},
+      {0, 0, 0, 255},   {128, 128, 128, 0}, {200, 120, 40, 255}, {30, 90, 220, 255}};
+  for (const auto& [width, height] : {std::pair{64, 32}, std::pair{33, 17}, std::pair{1, 1}}) {
+    SCOPED_TRACE(std::to_string(width) + "x" + std::to_string(height));
+    std::vector<TgaPicture> pictures;
+    for (const testing_support::Rgba& colour : colours) {
+      pictures.emplace_back(width, height, colour);
+    }
+    const std::string path = dir.File("flat.avi");
+    ASSERT_EQ(WriteThrough(path, kMotionJpeg, pictures), 0);
+    const DecodedAvi decoded = testing_support::DecodeAviOrFail(path);
+    ASSERT_EQ(decoded.frames.size(), pictures.size());
+    for (std::size_t i = 0; i < pictures.size(); ++i) {
+      EXPECT_LE(testing_support::ComparePictures(decoded.frames[i], pictures[i], false).maxDiff, 4)
+          << "colour " << i;
+    }
+  }
+}
+
+// A grey frame (every matte frame) takes a shorter way to the same picture: a frame that differs
+// from it in one pixel, the last one in memory, goes the colour conversion's way and must decode
+// the same everywhere but around that pixel. The grey frame's chroma is neutral: it decodes grey.
+TEST_F(VfwTest, MotionJpegCodesGreyFramesAsTheColourConversionWould) {
+  if (!FindCompressor(kMotionJpeg)) GTEST_SKIP() << "no Motion JPEG encoder";
+  for (const auto& [width, height] : {std::pair{64, 48}, std::pair{45, 35}}) {
+    SCOPED_TRACE(std::to_string(width) + "x" + std::to_string(height));
+    const TgaPicture grey =
+        testing_support::MatteOf(testing_support::RampPicture(width, height, 3));
+    TgaPicture coloured = grey;
+    // Rows are stored bottom-up, so the top row's last pixel is the last one the grey fill meets.
+    coloured.At(width - 1, 0) = {255, 0, 0, 255};
+    const std::string path = dir.File("grey.avi");
+    ASSERT_EQ(WriteThrough(path, kMotionJpeg, {grey, coloured}), 0);
+    const DecodedAvi decoded = testing_support::DecodeAviOrFail(path);
+    ASSERT_EQ(decoded.frames.size(), 2u);
+    const TgaPicture& fast = decoded.frames[0];
+    const TgaPicture& general = decoded.frames[1];
+    EXPECT_LT(testing_support::ComparePictures(fast, grey, false).meanDiff, 2.0);
+    // The changed pixel's 16 x 16 block of the frame, and two pixels past it where the reader's
+    // upsampling of chroma reaches.
+    const int nearX = (width - 1) / 16 * 16 - 2;
+    const int nearY = 16 + 2;
+    int differing = 0;
+    int tinted = 0;
+    for (int y = 0; y < height; ++y) {
+      for (int x = 0; x < width; ++x) {
+        const testing_support::Rgba& p = fast.At(x, y);
+        if (p.r != p.g || p.r != p.b) ++tinted;
+        if ((x < nearX || y >= nearY) && !(p == general.At(x, y))) ++differing;
+      }
+    }
+    EXPECT_EQ(tinted, 0) << "pixels of the grey frame that decode with colour";
+    EXPECT_EQ(differing, 0) << "pixels away from the change that decode differently";
+  }
+}
+
 TEST_F(VfwTest, RatesAreWrittenAsGiven) {
   const struct { DWORD rate, scale; } rates[] = {{25, 1}, {30000, 1001}, {24000, 1001}};
   for (const auto& r : rates) {
