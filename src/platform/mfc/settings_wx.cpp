@@ -11,7 +11,7 @@ namespace {
 wxString SettingsFile() {
   wxString folder;
   const char* xdg = std::getenv("XDG_CONFIG_HOME");
-  // The base directory specification counts only an absolute path.
+  // XDG_CONFIG_HOME counts only when it is an absolute path; otherwise ~/.config is used.
   if (xdg && xdg[0] == '/') {
     folder = wxString::FromUTF8(xdg);
   } else {
