@@ -2,12 +2,14 @@
 // for. Whatever the bytes, it must not crash, hang, touch memory outside its blocks or reserve
 // more than the file can fill (the sanitizers and the fuzzer's limits see to those); and what it
 // reads must hang together: the same answer for video and matte, a buffer of exactly
-// width × height × 4 bytes, and a matte that is the video's alpha four times.
+// width × height × 4 bytes, a matte that is the video's alpha four times, and the size the
+// header alone gives (what the sequence line shows before Convert) equal to the size read.
 
 #include <Magick++.h>
 
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "frames/frame_buffer.h"
@@ -32,6 +34,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   if (videoSize.width != matteSize.width || videoSize.height != matteSize.height) {
     FuzzFailure("the video and the matte differ in size");
+  }
+  const std::optional<FrameSize> declared = ReadFrameSize(path);
+  if (!declared || declared->width != videoSize.width || declared->height != videoSize.height) {
+    FuzzFailure("the header's size is not the size read");
   }
   const std::size_t bytes = std::size_t(videoSize.width) * std::size_t(videoSize.height) * 4;
   if (videoSize.width <= 0 || videoSize.height <= 0 || video.bytes() != bytes ||

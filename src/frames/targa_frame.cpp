@@ -1,5 +1,7 @@
 #include "frames/targa_frame.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <array>
 #include <climits>
@@ -523,6 +525,9 @@ std::optional<FrameSize> ReadFrameSize(const std::string& path) {
     }
     // A .tga file without a Targa header is read by the library, as ReadTargaFrame leaves it.
   }
+  // Only regular files reach the library: it would wait for ever on a named pipe.
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
   EnsureMagickReady();
   Magick::Image image = NewMagickImage();
   try {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -559,6 +560,39 @@ TEST_F(TargaFrameTest, RefusesAFileTooShortForItsFrameBeforeReservingTheFrame) {
     return 0;
   };
   EXPECT_EXIT(std::_Exit(readBoth()), ::testing::ExitedWithCode(0), "");
+}
+
+}  // namespace
+
+namespace {
+
+// The size a frame file declares is read from its header alone; a file that is not a regular
+// file never reaches a reader, so a named pipe cannot hold the caller.
+TEST_F(TargaFrameTest, TheSizeAFileDeclaresComesFromItsHeaderAlone) {
+  TempDir dir;
+  testing_support::WriteTga(dir.File("shot0001.tga"), TgaPicture(7, 5));
+  // A Targa header promising more pixels than the file holds: its size is still what it says.
+  std::string cut = EncodeTga(TgaPicture(640, 480), {});
+  cut.resize(100);
+  WriteFile(dir.File("cut0001.tga"), cut);
+  WriteFile(dir.File("grey0001.pgm"), std::string("P5\n3 2\n255\n") + std::string(6, '\x80'));
+  WriteFile(dir.File("junk0001.png"), "not a picture at all");
+  ASSERT_EQ(::mkfifo(dir.File("pipe0001.pgm").c_str(), 0600), 0);
+  ASSERT_EQ(::mkfifo(dir.File("pipe0002.tga").c_str(), 0600), 0);
+  std::filesystem::create_directory(dir.File("folder0001.tga"));
+  const struct {
+    const char* name;
+    int width, height;  // 0 x 0: no size
+  } cases[] = {
+      {"shot0001.tga", 7, 5},   {"cut0001.tga", 640, 480}, {"grey0001.pgm", 3, 2},
+      {"junk0001.png", 0, 0},   {"pipe0001.pgm", 0, 0},    {"pipe0002.tga", 0, 0},
+      {"folder0001.tga", 0, 0}, {"missing0001.tga", 0, 0},
+  };
+  for (const auto& c : cases) {
+    const std::optional<FrameSize> size = ReadFrameSize(dir.File(c.name));
+    EXPECT_EQ(size ? size->width : 0, c.width) << c.name;
+    EXPECT_EQ(size ? size->height : 0, c.height) << c.name;
+  }
 }
 
 }  // namespace
