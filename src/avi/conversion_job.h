@@ -3,8 +3,10 @@
 // each output pass, which is why it lives with the pass that reads it.
 
 #include <array>
+#include <string>
 #include <vector>
 
+#include "dialog/job_events.h"
 #include "platform/vfw/vfw.h"
 #include "sequence/sequence_name.h"
 
@@ -14,6 +16,8 @@ struct WrittenFile {
   long long frames = 0;   ///< frames handed to the file
   bool told = false;      ///< a write error about this file was shown; it is not checked again
   bool finished = false;  ///< every frame of the range was written
+  PassEnd end = PassEnd::kNotStarted;  ///< how the pass ended
+  std::string reason;                  ///< why it failed, when it did
   /// The first and the last frame written, as they were handed over; kept only for a lossless
   /// compressor, whose file must give them back exactly.
   std::vector<BYTE> firstFrame;
@@ -24,8 +28,6 @@ struct ConversionJob {
   SequenceName first;     ///< the first file's parts; its number is the first frame number
   SequenceName last;      ///< the last file's parts; its number is the last frame number
   int digitWidth = 0;     ///< one width for every frame name of the run (the first file's)
-  CString frameFile;      ///< the frame file name, rebuilt for every frame
-  CString errorText;      ///< the first frame's read error, when there was one
   int width = 0;          ///< the first frame's columns
   int height = 0;         ///< the first frame's rows
   float rate = 0.0F;      ///< 25, or 29.97 for frames at most 500 rows high

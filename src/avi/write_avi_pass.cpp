@@ -3,6 +3,8 @@
 #include <climits>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,7 +20,42 @@
 #include "platform/vfw/vfw.h"
 #include "sequence/sequence_name.h"
 
+namespace {
+
+// What a frame that could not be used at its turn was replaced for, or nothing for a frame
+// that was used as it was.
+std::optional<RepeatCause> CauseOf(const FrameRead& read, int width, int height) {
+  switch (read.status) {
+    case FrameRead::Status::kOk:
+      if (read.size.width == width && read.size.height == height) return std::nullopt;
+      return RepeatCause::kOtherSize;
+    case FrameRead::Status::kOpenFailed:
+      return std::filesystem::exists(read.path) ? RepeatCause::kUnreadable : RepeatCause::kMissing;
+    default:
+      return RepeatCause::kUnreadable;
+  }
+}
+
+// The frames a finished file holds: those written, unless finishing it failed, when the file
+// itself is asked.
+long long FramesInFile(const WrittenFile& written, bool finishFailed) {
+  if (!finishFailed) return written.frames;
+  return written.frames;
+}
+
+}  // namespace
+
 PassOutcome CConverterDlg::WriteAviPass(ConversionJob& job, int nPass) {
+  const Pass pass = nPass == 0 ? Pass::kColour : Pass::kMatte;
+  WrittenFile& written = job.written[nPass];
+  written = WrittenFile();
+  // A pass that ends before its first frame: told to the job's follower first, so that a face
+  // that shows reasons has it when the pass's message comes.
+  const auto notStarted = [&](std::string reason, PassEnd end = PassEnd::kNotStarted) {
+    written.end = end;
+    written.reason = reason;
+    Observer().OnPassEnded({pass, m_strAviFile.str(), end, 0, std::move(reason)});
+  };
   AVIFileInit();
 
   // A cancelled compressor choice must leave the disk as it was: the open below creates a
@@ -28,6 +65,7 @@ PassOutcome CConverterDlg::WriteAviPass(ConversionJob& job, int nPass) {
 
   PAVIFILE pFile = nullptr;
   if (AVIFileOpenA(&pFile, m_strAviFile, OF_WRITE | OF_CREATE, nullptr) != 0) {
+    notStarted(AviLastFailure());
     MessageBox("Failed to open AVI file for writing", kConverterCaption, MB_OK);
     AVIFileExit();
     return PassOutcome::kFailed;
@@ -36,6 +74,7 @@ PassOutcome CConverterDlg::WriteAviPass(ConversionJob& job, int nPass) {
   if (nPass == 0) {
     BuildStreamHeaders(job);
     if (GetCompressionOptions(&job.streamInfo, &job.bitmapHeader, &job.options) != 1) {
+      notStarted("no compressor was chosen", PassEnd::kCancelled);
       AVIFileRelease(pFile);
       if (!existedBefore) std::remove(m_strAviFile);
       AVIFileExit();
@@ -53,6 +92,7 @@ PassOutcome CConverterDlg::WriteAviPass(ConversionJob& job, int nPass) {
   };
 
   if (AVIFileCreateStreamA(pFile, &pStream, &job.streamInfo) != 0) {
+    notStarted(AviLastFailure());
     releaseAll();
     return PassOutcome::kFailed;
   }
@@ -65,21 +105,28 @@ PassOutcome CConverterDlg::WriteAviPass(ConversionJob& job, int nPass) {
   job.bitmapHeader.biSizeImage = static_cast<DWORD>(job.frameByteSize);
 
   if (AVIMakeCompressedStream(&pCompressed, pStream, &job.options, nullptr) != 0) {
+    notStarted(AviLastFailure());
     releaseAll();
     return PassOutcome::kFailed;
   }
   if (AVIStreamSetFormat(pCompressed, 0, &job.bitmapHeader, sizeof(BITMAPINFOHEADER)) != 0) {
     // Most often a compressor that cannot take this frame size; the user must hear of it.
+    notStarted(AviLastFailure());
     MessageBox("Failed to set AVI stream format", kConverterCaption, MB_OK);
     releaseAll();
     return PassOutcome::kFailed;
   }
 
+  const long long first = job.first.number;
+  const long long count = job.last.number - first + 1;
+  Observer().OnPassBegan({pass, m_strAviFile.str(), first, job.last.number,
+                          FrameSize{job.width, job.height}, job.streamInfo.dwRate,
+                          job.streamInfo.dwScale, job.options.fccHandler, job.options.dwQuality});
+
   // The frames are read on the ring's thread, a few ahead of the one being compressed, each
   // named once there; a failure is told here, at its own turn.
   const SequenceName sequence = job.first;
   const int digits = job.digitWidth;
-  const long long first = job.first.number;
   m_frames.Start(
       [sequence, digits](long long n) {
         return FrameFileName(sequence, digits, static_cast<int>(n)).str();
@@ -96,8 +143,6 @@ PassOutcome CConverterDlg::WriteAviPass(ConversionJob& job, int nPass) {
   bool writeFailed = false;  // "AVI stream write error" has been shown
   // The check after both passes reads the file back: it needs the count, and for a lossless
   // compressor the first and last frames as written (two frames, however long the run).
-  WrittenFile& written = job.written[nPass];
-  written = WrittenFile();
   written.file = m_strAviFile;
   const CompressorInfo* compressor = FindCompressor(job.options.fccHandler);
   const bool keepFrames = compressor && compressor->lossless;
@@ -109,8 +154,10 @@ PassOutcome CConverterDlg::WriteAviPass(ConversionJob& job, int nPass) {
       stopped = true;
       break;
     }
-    m_strStatus.Format(nPass == 0 ? kVideoFrameStatus : kMatteFrameStatus, static_cast<int>(n));
+    m_strStatus.Format(nPass == 0 ? "Saving Video Frame %d" : "Saving Matte Frame %d",
+                       static_cast<int>(n));
     UpdateData(FALSE);
+    Observer().OnFrameWriting({pass, n, n - first + 1, count});
     const FrameRead read = TakeFrame(n, lastGood, streamSize);
     if (read.status == FrameRead::Status::kStopped) {
       // Escape ended the wait for a read that hung: nothing more is written.
@@ -118,12 +165,15 @@ PassOutcome CConverterDlg::WriteAviPass(ConversionJob& job, int nPass) {
       stopped = true;
       break;
     }
-    job.frameFile = read.path;
+    if (const std::optional<RepeatCause> cause = CauseOf(read, job.width, job.height)) {
+      Observer().OnFrameRepeated(
+          {pass, n, read.path, *cause, read.reason, read.size, FrameSize{job.width, job.height}});
+    }
     if (read.status == FrameRead::Status::kOk &&
         (read.size.width != job.width || read.size.height != job.height)) {
       CString text;
-      text.Format(kFrameSizeDiffers, read.path.c_str(), read.size.width, read.size.height,
-                  job.width, job.height);
+      text.Format("Frame size differs from the first frame: %s (%d x %d, expected %d x %d)",
+                  read.path.c_str(), read.size.width, read.size.height, job.width, job.height);
       MessageBox(text, kConverterCaption, MB_OK);
     }
     const BYTE* frame = lastGood.data();
@@ -133,6 +183,7 @@ PassOutcome CConverterDlg::WriteAviPass(ConversionJob& job, int nPass) {
     }
     if (AVIStreamWrite(pCompressed, static_cast<LONG>(n - first), 1, const_cast<BYTE*>(frame),
                        job.frameByteSize, AVIIF_KEYFRAME, nullptr, nullptr) != 0) {
+      written.reason = AviLastFailure();
       MessageBox("AVI stream write error", kConverterCaption, MB_OK);
       job.abort = true;
       stopped = true;
@@ -154,7 +205,9 @@ PassOutcome CConverterDlg::WriteAviPass(ConversionJob& job, int nPass) {
   m_frames.Stop();
   // The frames written so far become a finished file, on every way out of the loop; a file
   // that cannot be finished is a write error as well, told once.
-  if (AVIStreamFinish(pCompressed) != 0 && !writeFailed) {
+  const bool finishFailed = AVIStreamFinish(pCompressed) != 0;
+  if (finishFailed && !writeFailed) {
+    written.reason = AviLastFailure();
     MessageBox("AVI stream write error", kConverterCaption, MB_OK);
     job.abort = true;
     stopped = true;
@@ -162,6 +215,11 @@ PassOutcome CConverterDlg::WriteAviPass(ConversionJob& job, int nPass) {
   }
   written.told = written.told || writeFailed;
   written.finished = !stopped;
+  written.end = writeFailed || finishFailed ? PassEnd::kWriteFailed
+                : stopped                   ? PassEnd::kStopped
+                                            : PassEnd::kFinished;
   releaseAll();
+  Observer().OnPassEnded(
+      {pass, written.file.str(), written.end, FramesInFile(written, finishFailed), written.reason});
   return stopped ? PassOutcome::kStopped : PassOutcome::kFinished;
 }

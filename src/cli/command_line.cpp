@@ -45,14 +45,13 @@ std::string ErrorLine(const std::string& err) {
   return line;
 }
 
-OutputFile Outcome(const std::string& path, bool began, const FileStamp& before) {
+// What the run left at path: written by it when its pass began or the file changed, and then
+// the frames the pass left in it.
+OutputFile Outcome(const std::string& path, const PassRecord& pass, const FileStamp& before) {
   OutputFile file;
   file.path = path;
-  file.written = began || StampOf(path) != before;
-  if (file.written) {
-    const AviFacts facts = ReadAviFacts(path);
-    file.frames = facts.readable ? facts.frames : 0;
-  }
+  file.written = pass.began || StampOf(path) != before;
+  if (file.written && pass.ended) file.frames = pass.ended->framesInFile;
   return file;
 }
 
@@ -71,7 +70,7 @@ std::string RepeatedLine(const std::vector<RepeatedFrame>& repeated) {
   std::string numbers;
   for (const RepeatedFrame& frame : repeated) {
     if (!numbers.empty()) numbers += ", ";
-    numbers += std::to_string(frame.frame);
+    numbers += std::to_string(frame.first.frame);
   }
   return repeated.size() == 1 ? "frame " + numbers + " was repeated (see above)"
                               : "frames " + numbers + " were repeated (see above)";
@@ -87,10 +86,7 @@ int Convert(const CommandLine& options) {
   StopSignals::Clear();
   const StopSignals signals;
   CConverterDlg dlg;
-  ConsoleUser user(console, options, ask, [&options, &mattePath](int pass) {
-    const AviFacts facts = ReadAviFacts(pass == 0 ? options.output : mattePath);
-    return facts.readable ? facts.frames : -1LL;
-  });
+  ConsoleUser user(console, options, ask);
   user.Attach(dlg);
   try {
     dlg.OnConvert();
@@ -99,23 +95,21 @@ int Convert(const CommandLine& options) {
     text.Format("Conversion stopped: %s", error.what());
     dlg.MessageBox(text, kConverterCaption, MB_OK);
   }
-  user.JobEnded();
 
   ConversionReport report;
-  report.colour = Outcome(options.output, user.PassBegan(0), colourBefore);
-  report.matte = Outcome(mattePath, user.PassBegan(1), matteBefore);
+  report.colour = Outcome(options.output, user.PassOf(0), colourBefore);
+  report.matte = Outcome(mattePath, user.PassOf(1), matteBefore);
   report.firstFrame = SplitSequencePath(CString(options.first)).number;
   report.lastFrame = SplitSequencePath(CString(options.last)).number;
   const long long count =
       report.lastFrame >= report.firstFrame ? report.lastFrame - report.firstFrame + 1 : 0;
   report.compressor = options.compressor;
   report.quality = options.quality;
-  const AviFacts facts = report.colour.written ? ReadAviFacts(options.output) : AviFacts();
-  if (facts.readable) {
-    report.width = facts.width;
-    report.height = facts.height;
-    report.rate = facts.rate;
-    report.scale = facts.scale;
+  if (const std::optional<PassBegan>& began = user.Began()) {
+    report.width = began->size.width;
+    report.height = began->size.height;
+    report.rate = began->rate;
+    report.scale = began->scale;
   } else if (const std::optional<CompressorRequest> request = user.Request()) {
     report.width = request->width;
     report.height = request->height;
@@ -127,22 +121,16 @@ int Convert(const CommandLine& options) {
   report.repeated = user.Repeated();
   report.messages = user.Messages();
   report.check = user.Check();
+  const JobEnded ended = user.Ended().value_or(JobEnded{JobEnd::kFailed, "the job did not end"});
+  report.end = ended.end;
+  report.reason = ended.reason;
 
-  const bool whole = count > 0 && report.colour.frames == count && report.matte.frames == count;
-  // Nothing went wrong when the job said only that the files were created (and asked the
-  // overwrite question, answered yes).
-  bool created = false;
-  bool quiet = true;
-  for (const std::string& message : report.messages) {
-    created = created || message == kFileCreated;
-    quiet = quiet && (message == kFileCreated || message == kOverwriteQuestion);
-  }
-  quiet = quiet && created;
-  report.stopped = StopSignals::Requested() && !(whole && quiet);
+  const bool converted = ended.end == JobEnd::kCreated && report.repeated.empty();
+  report.stopped = ended.end == JobEnd::kStopped || (StopSignals::Requested() && !converted);
   if (report.stopped) {
     report.status = kExitStopped;
     console.Say(StopLine(report, count));
-  } else if (whole && quiet) {
+  } else if (converted) {
     report.status = kExitConverted;
   } else {
     report.status = kExitFailed;
@@ -150,6 +138,7 @@ int Convert(const CommandLine& options) {
   }
   if (options.json) PrintJson(ReportJson(report));
   dlg.SetBackend(nullptr);
+  dlg.SetObserver(nullptr);
   return report.status;
 }
 

@@ -5,7 +5,7 @@
 
 #include "cli/stop_signals.h"
 #include "dialog/resource.h"
-#include "dialog/texts.h"
+#include "job/check_files.h"
 #include "sequence/sequence_name.h"
 
 namespace {
@@ -13,31 +13,18 @@ namespace {
 // The progress line is drawn at most this often (seconds).
 constexpr double kRedrawEvery = 0.1;
 
-// How the check's sequence line begins when a file did not hold what was written.
-constexpr const char* kCheckFailedLead = "Check failed";
-
 double SteadySeconds() {
   return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
-// The text of a message format before its first argument: "Error on opening ".
-std::string Lead(const char* format) {
-  const std::string text = format;
-  return text.substr(0, text.find('%'));
-}
-
-bool StartsWith(const std::string& text, const std::string& lead) {
-  return text.compare(0, lead.size(), lead) == 0;
-}
+int PassNumber(Pass pass) { return pass == Pass::kColour ? 0 : 1; }
 
 }  // namespace
 
-ConsoleUser::ConsoleUser(Console& console, const CommandLine& options, bool ask,
-                         FramesOnDisk framesOnDisk, Clock clock)
+ConsoleUser::ConsoleUser(Console& console, const CommandLine& options, bool ask, Clock clock)
     : m_console(console),
       m_options(options),
       m_ask(ask),
-      m_framesOnDisk(std::move(framesOnDisk)),
       m_clock(clock ? std::move(clock) : Clock(SteadySeconds)),
       m_previousKeys(SetKeyStateBackend(this)),
       m_previousChooser(SetCompressorChooser(this)),
@@ -55,35 +42,11 @@ void ConsoleUser::Say(const std::string& text) {
   m_console.Say(text);
 }
 
-void ConsoleUser::EndPass(double now) {
-  if (!m_passOpen) return;
-  m_passOpen = false;
-  const long long frames = m_framesOnDisk ? m_framesOnDisk(m_meter.Pass()) : -1;
-  m_console.Say(m_meter.Summary(frames < 0 ? 0 : frames, now));
-}
-
-void ConsoleUser::JobEnded() { EndPass(m_clock()); }
-
-void ConsoleUser::NoteRepeated(const std::string& text) {
-  if (!m_passOpen) return;
-  const bool frameMessage = StartsWith(text, Lead(kFrameOpenError)) ||
-                            StartsWith(text, Lead(kFrameReadError)) ||
-                            StartsWith(text, Lead(kFrameSizeDiffers));
-  if (!frameMessage) return;
-  const int pass = m_meter.Pass();
-  for (RepeatedFrame& repeated : m_repeated) {
-    if (repeated.frame == m_meter.Frame() && repeated.why == text) {
-      repeated.passes.push_back(pass);
-      return;
-    }
-  }
-  m_repeated.push_back({m_meter.Frame(), text, {pass}});
-}
-
 int ConsoleUser::MessageBox(const CString& text, const CString& /*caption*/, UINT style) {
   const UINT type = style & MB_TYPEMASK;
   if (type == MB_YESNO || type == MB_OKCANCEL) {
-    const bool overwrite = text == kOverwriteQuestion;
+    // The one question the job asks: whether to write over an existing AVI file.
+    const bool overwrite = type == MB_YESNO;
     if (overwrite && m_options.overwrite) return IDYES;
     if (overwrite && m_ask) {
       m_messages.push_back(text.str());
@@ -95,10 +58,10 @@ int ConsoleUser::MessageBox(const CString& text, const CString& /*caption*/, UIN
     // The answer that changes nothing.
     return type == MB_OKCANCEL ? IDCANCEL : IDNO;
   }
-  // Both passes have ended and closed their files when the job says so.
-  if (text == kFileCreated) EndPass(m_clock());
-  NoteRepeated(text.str());
-  Say(text.str());
+  m_messages.push_back(text.str());
+  // The reason the job gave for the failure this message tells, said with it.
+  const std::string reason = std::exchange(m_pendingReason, std::string());
+  m_console.Say(reason.empty() ? text.str() : text.str() + ": " + reason);
   return IDOK;
 }
 
@@ -118,27 +81,7 @@ CString ConsoleUser::GetControlText(int id) {
 }
 
 void ConsoleUser::SetControlText(int id, const CString& text) {
-  if (id == IDC_SEQUENCE) {
-    // The job sets it once, after both passes, with what the check of the files found; a
-    // failed check has said why in a message of its own.
-    EndPass(m_clock());
-    m_check = text.str();
-    if (!m_check.empty() && !StartsWith(m_check, kCheckFailedLead)) m_console.Say(m_check);
-    return;
-  }
-  if (id != IDC_STATUS || text.str() == m_status) return;
-  m_status = text.str();
-  const std::optional<PassStatus> status = ReadPassStatus(m_status);
-  if (!status) return;
-  const double now = m_clock();
-  if (m_passOpen && status->pass != m_meter.Pass()) EndPass(now);
-  m_passBegan[status->pass == 0 ? 0 : 1] = true;
-  const bool begins = m_meter.Update(*status, now);
-  m_passOpen = true;
-  if (begins || now - m_lastDrawn >= kRedrawEvery) {
-    m_console.ShowProgress(m_meter.Line());
-    m_lastDrawn = now;
-  }
+  if (id == IDC_STATUS) m_status = text.str();
 }
 
 SHORT ConsoleUser::Poll(int vKey) {
@@ -159,3 +102,52 @@ int ConsoleUser::ChooseCompressor(const CompressorRequest& request, CompressorCh
   *choice = CompressorChoice{compressor.fourcc, m_options.quality};
   return 1;
 }
+
+void ConsoleUser::OnPassBegan(const PassBegan& event) {
+  m_passes[PassNumber(event.pass)].began = true;
+  if (!m_began) m_began = event;
+}
+
+void ConsoleUser::OnFrameWriting(const FrameWriting& event) {
+  const double now = m_clock();
+  const bool begins = m_meter.Update({PassNumber(event.pass), event.frame}, now);
+  if (begins || now - m_lastDrawn >= kRedrawEvery) {
+    m_console.ShowProgress(m_meter.Line());
+    m_lastDrawn = now;
+  }
+}
+
+void ConsoleUser::OnFrameRepeated(const FrameRepeated& event) {
+  const int pass = PassNumber(event.pass);
+  for (RepeatedFrame& repeated : m_repeated) {
+    if (repeated.first.frame == event.frame && repeated.first.cause == event.cause) {
+      repeated.passes.push_back(pass);
+      return;
+    }
+  }
+  m_repeated.push_back({event, {pass}});
+}
+
+void ConsoleUser::OnPassEnded(const PassEnded& event) {
+  const int pass = PassNumber(event.pass);
+  m_passes[pass].ended = event;
+  if (m_passes[pass].began && m_meter.Started() && m_meter.Pass() == pass) {
+    std::string line = m_meter.Summary(event.framesInFile, m_clock());
+    if (event.end == PassEnd::kWriteFailed && !event.reason.empty()) line += "; " + event.reason;
+    m_console.Say(line);
+  } else if (event.end == PassEnd::kNotStarted) {
+    m_pendingReason = event.reason;
+  }
+}
+
+void ConsoleUser::OnFilesChecked(const FilesChecked& event) {
+  m_check = event;
+  // A file that failed its check has said why in a message of its own.
+  for (const FileCheck& file : event.files) {
+    if (!file.ok) return;
+  }
+  const std::string line = CheckLine(event);
+  if (!line.empty()) m_console.Say(line);
+}
+
+void ConsoleUser::OnJobEnded(const JobEnded& event) { m_ended = event; }

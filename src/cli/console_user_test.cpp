@@ -74,25 +74,21 @@ class ConsoleUserTest : public ::testing::Test {
     Console console(err.stream(), terminal);
     CConverterDlg dlg;
     int ticks = 0;
-    ConsoleUser user(
-        console, options, ask,
-        [this](int pass) {
-          return ReadAviFacts(pass == 0 ? options.output : dir.File("shot.matte.avi")).frames;
-        },
-        [this, &ticks] {
-          ++ticks;
-          if (onClock) onClock(ticks);
-          return static_cast<double>(ticks);
-        });
+    ConsoleUser user(console, options, ask, [this, &ticks] {
+      ++ticks;
+      if (onClock) onClock(ticks);
+      return static_cast<double>(ticks);
+    });
     user.Attach(dlg);
     dlg.OnConvert();
-    user.JobEnded();
     messages = user.Messages();
     repeated = user.Repeated();
     stopSeen = user.StopSeen();
-    began[0] = user.PassBegan(0);
-    began[1] = user.PassBegan(1);
+    began[0] = user.PassOf(0).began;
+    began[1] = user.PassOf(1).began;
+    ended = user.Ended();
     dlg.SetBackend(nullptr);
+    dlg.SetObserver(nullptr);
   }
 
   TempDir dir;
@@ -104,6 +100,7 @@ class ConsoleUserTest : public ::testing::Test {
   std::vector<RepeatedFrame> repeated;
   bool stopSeen = false;
   bool began[2] = {false, false};
+  std::optional<JobEnded> ended;
 };
 
 TEST_F(ConsoleUserTest, SaysEachPassOnceWhenNotATerminal) {
@@ -148,11 +145,15 @@ TEST_F(ConsoleUserTest, KeepsTheFramesRepeatedAndWhy) {
       "Frame size differs from the first frame: " + Frame(3) + " (8 x 8, expected 16 x 12)";
   EXPECT_THAT(messages, ElementsAre(missing, size, missing, size, "AVI File Created"));
   ASSERT_EQ(repeated.size(), 2u);
-  EXPECT_EQ(repeated[0].frame, 2);
-  EXPECT_EQ(repeated[0].why, missing);
+  EXPECT_EQ(repeated[0].first.frame, 2);
+  EXPECT_EQ(repeated[0].first.path, Frame(2));
+  EXPECT_EQ(repeated[0].first.cause, RepeatCause::kMissing);
   EXPECT_THAT(repeated[0].passes, ElementsAre(0, 1));
-  EXPECT_EQ(repeated[1].frame, 3);
-  EXPECT_EQ(repeated[1].why, size);
+  EXPECT_EQ(repeated[1].first.frame, 3);
+  EXPECT_EQ(repeated[1].first.cause, RepeatCause::kOtherSize);
+  EXPECT_EQ(repeated[1].first.size.width, 8);
+  EXPECT_EQ(repeated[1].first.expected.width, 16);
+  EXPECT_THAT(repeated[1].passes, ElementsAre(0, 1));
   EXPECT_THAT(err.Text(), HasSubstr("tga2avi: " + missing + "\n"));
 }
 

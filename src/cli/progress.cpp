@@ -3,21 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "dialog/texts.h"
-#include "platform/mfc/cstring.h"
-
 namespace {
-
-// The frame number of a status made from format ("... %d"): the text must be exactly what the
-// format makes of that number.
-std::optional<long long> FrameOf(const std::string& status, const char* format) {
-  int frame = 0;
-  if (std::sscanf(status.c_str(), format, &frame) != 1) return std::nullopt;
-  CString again;
-  again.Format(format, frame);
-  if (again.str() != status) return std::nullopt;
-  return frame;
-}
 
 std::string Fixed(double value, int decimals) {
   char text[64];
@@ -26,12 +12,6 @@ std::string Fixed(double value, int decimals) {
 }
 
 }  // namespace
-
-std::optional<PassStatus> ReadPassStatus(const std::string& status) {
-  if (const auto frame = FrameOf(status, kVideoFrameStatus)) return PassStatus{0, *frame};
-  if (const auto frame = FrameOf(status, kMatteFrameStatus)) return PassStatus{1, *frame};
-  return std::nullopt;
-}
 
 const char* PassName(int pass) { return pass == 0 ? "colour" : "matte"; }
 

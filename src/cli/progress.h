@@ -1,19 +1,15 @@
 #pragma once
-// The command line's view of the passes: the Convert command's status line read back
-// ("Saving Video Frame 57"), and the progress line and pass summaries made from it.
+// The command line's view of the passes: the progress line and the pass summaries, made from
+// the frames the job tells it are being written.
 
 #include <optional>
 #include <string>
 
-/// Which pass is writing which frame, as a status line says it.
+/// Which pass is writing which frame.
 struct PassStatus {
   int pass = 0;         ///< 0: the colour pass, 1: the matte pass
   long long frame = 0;  ///< the frame number being read and written; those before it are done
 };
-
-/// The pass and frame a status line of the Convert command names: "Saving Matte Frame 12" gives
-/// pass 1, frame 12; any other text gives nothing.
-std::optional<PassStatus> ReadPassStatus(const std::string& status);
 
 /// "colour" or "matte".
 const char* PassName(int pass);

@@ -4,33 +4,6 @@
 
 namespace {
 
-TEST(ProgressTest, ReadsTheStatusLinesOfThePasses) {
-  const struct {
-    const char* status;
-    bool read;
-    int pass;
-    long long frame;
-  } cases[] = {
-      {"Saving Video Frame 1", true, 0, 1},
-      {"Saving Video Frame 1001", true, 0, 1001},
-      {"Saving Matte Frame 12", true, 1, 12},
-      {"Saving Matte Frame 2147483647", true, 1, 2147483647},
-      {"Choose frames, then Convert", false, 0, 0},
-      {"", false, 0, 0},
-      {"Saving Video Frame ", false, 0, 0},
-      {"Saving Video Frame 12 ", false, 0, 0},
-      {"Saving Video Frame 012", false, 0, 0},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.status);
-    const std::optional<PassStatus> status = ReadPassStatus(c.status);
-    ASSERT_EQ(status.has_value(), c.read);
-    if (!status) continue;
-    EXPECT_EQ(status->pass, c.pass);
-    EXPECT_EQ(status->frame, c.frame);
-  }
-}
-
 TEST(ProgressTest, ClockShowsMinutesAndHours) {
   EXPECT_EQ(ClockText(0), "0:00");
   EXPECT_EQ(ClockText(6.4), "0:06");

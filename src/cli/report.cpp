@@ -2,6 +2,7 @@
 
 #include "cli/options.h"
 #include "cli/progress.h"
+#include "job/check_files.h"
 
 namespace {
 
@@ -11,6 +12,40 @@ nlohmann::ordered_json FileJson(const OutputFile& file) {
 
 nlohmann::ordered_json OrNull(int value) {
   return value > 0 ? nlohmann::ordered_json(value) : nlohmann::ordered_json();
+}
+
+nlohmann::ordered_json OrNull(const std::string& text) {
+  return text.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(text);
+}
+
+nlohmann::ordered_json SizeJson(FrameSize size) {
+  return {{"width", size.width}, {"height", size.height}};
+}
+
+const char* CauseName(RepeatCause cause) {
+  switch (cause) {
+    case RepeatCause::kMissing:
+      return "missing";
+    case RepeatCause::kUnreadable:
+      return "unreadable";
+    case RepeatCause::kOtherSize:
+      return "other size";
+  }
+  return "unreadable";
+}
+
+const char* EndName(JobEnd end) {
+  switch (end) {
+    case JobEnd::kCreated:
+      return "created";
+    case JobEnd::kStopped:
+      return "stopped";
+    case JobEnd::kRefused:
+      return "refused";
+    case JobEnd::kFailed:
+      return "failed";
+  }
+  return "failed";
 }
 
 }  // namespace
@@ -43,12 +78,23 @@ nlohmann::ordered_json ReportJson(const ConversionReport& report) {
   for (const RepeatedFrame& frame : report.repeated) {
     nlohmann::ordered_json passes = nlohmann::ordered_json::array();
     for (const int pass : frame.passes) passes.push_back(PassName(pass));
-    repeated.push_back({{"frame", frame.frame}, {"why", frame.why}, {"passes", passes}});
+    const FrameRepeated& first = frame.first;
+    nlohmann::ordered_json entry = {{"frame", first.frame},
+                                    {"path", first.path},
+                                    {"cause", CauseName(first.cause)},
+                                    {"detail", first.detail}};
+    if (first.cause == RepeatCause::kOtherSize) {
+      entry["size"] = SizeJson(first.size);
+      entry["expected"] = SizeJson(first.expected);
+    }
+    entry["passes"] = passes;
+    repeated.push_back(entry);
   }
   json["repeated"] = repeated;
   json["messages"] = report.messages;
-  json["check"] =
-      report.check.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(report.check);
+  json["check"] = report.check ? OrNull(CheckLine(*report.check)) : nlohmann::ordered_json();
+  json["end"] = EndName(report.end);
+  json["reason"] = OrNull(report.reason);
   return json;
 }
 

@@ -7,18 +7,25 @@
 //    "first_frame": 1, "last_frame": 240, "frames": 240,
 //    "compressor": {"fourcc": "FFV1", "name": "FFV1", "quality": null},
 //    "width": 1920, "height": 1080, "rate": {"num": 25, "den": 1},
-//    "repeated": [{"frame": 17, "why": "Error on opening shot0017.tga",
+//    "repeated": [{"frame": 17, "path": "shot0017.tga", "cause": "missing", "detail": "",
 //                  "passes": ["colour", "matte"]}],
 //    "messages": ["Error on opening shot0017.tga", ..., "AVI File Created"],
 //    "check": "Checked: shot.avi and shot.matte.avi, 240 frames each, lossless frames
-//              identical"}
+//              identical",
+//    "end": "created", "reason": null}
+//
+// A repeated frame of another size also has "size" and "expected" ({"width", "height"}); "end"
+// is "created", "stopped", "refused" or "failed", and "reason" says why it was not "created"
+// where the job said why.
 
 #include <nlohmann/json.hpp>
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "cli/console_user.h"
+#include "dialog/job_events.h"
 #include "platform/mfc/win_types.h"
 #include "platform/vfw/compressor_catalogue.h"
 
@@ -44,7 +51,9 @@ struct ConversionReport {
   DWORD scale = 1;
   std::vector<RepeatedFrame> repeated;
   std::vector<std::string> messages;
-  std::string check;  ///< what the check of the written files found; empty: no check ran
+  std::optional<FilesChecked> check;  ///< what the check of the written files found
+  JobEnd end = JobEnd::kFailed;
+  std::string reason;
 };
 
 /// The report as the object above; unknown values are null.

@@ -20,7 +20,15 @@ TEST(ReportTest, SaysTheFilesTheCompressorAndTheFramesRepeated) {
   report.height = 1080;
   report.rate = 25;
   report.scale = 1;
-  report.repeated = {{1017, "Error on opening shot1017.tga", {0, 1}}};
+  FrameRepeated otherSize;
+  otherSize.frame = 1017;
+  otherSize.path = "shot1017.tga";
+  otherSize.cause = RepeatCause::kOtherSize;
+  otherSize.size = {64, 48};
+  otherSize.expected = {1920, 1080};
+  report.repeated = {{otherSize, {0, 1}}};
+  report.end = JobEnd::kFailed;
+  report.reason = "AVI stream write error: out/shot.avi: No space left on device";
   report.messages = {"Error on opening shot1017.tga", "Error on opening shot1017.tga",
                      "AVI File Created"};
   const nlohmann::ordered_json json = nlohmann::ordered_json::parse(ReportJson(report).dump());
@@ -37,8 +45,13 @@ TEST(ReportTest, SaysTheFilesTheCompressorAndTheFramesRepeated) {
   EXPECT_EQ(json["rate"]["den"], 1);
   ASSERT_EQ(json["repeated"].size(), 1u);
   EXPECT_EQ(json["repeated"][0]["frame"], 1017);
+  EXPECT_EQ(json["repeated"][0]["cause"], "other size");
+  EXPECT_EQ(json["repeated"][0]["size"]["width"], 64);
+  EXPECT_EQ(json["repeated"][0]["expected"]["height"], 1080);
   EXPECT_EQ(json["repeated"][0]["passes"], nlohmann::ordered_json({"colour", "matte"}));
   EXPECT_EQ(json["messages"].size(), 3u);
+  EXPECT_EQ(json["end"], "failed");
+  EXPECT_EQ(json["reason"], report.reason);
 }
 
 TEST(ReportTest, WhatIsNotKnownIsNull) {
@@ -48,6 +61,8 @@ TEST(ReportTest, WhatIsNotKnownIsNull) {
   EXPECT_TRUE(json["width"].is_null());
   EXPECT_TRUE(json["rate"].is_null());
   EXPECT_TRUE(json["compressor"]["quality"].is_null());
+  EXPECT_TRUE(json["check"].is_null());
+  EXPECT_TRUE(json["reason"].is_null());
   EXPECT_EQ(json["compressor"]["fourcc"], "DIB");
 }
 

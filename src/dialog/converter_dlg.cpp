@@ -17,3 +17,8 @@ void CConverterDlg::DoDataExchange(CDataExchange* pDX) {
   DDX_Text(pDX, IDC_AVI_FILE, m_strAviFile);
   DDX_Text(pDX, IDC_STATUS, m_strStatus);
 }
+
+JobObserver& CConverterDlg::Observer() {
+  static JobObserver nobody;
+  return m_pObserver ? *m_pObserver : nobody;
+}

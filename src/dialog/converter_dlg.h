@@ -5,6 +5,7 @@
 // job/, and the window's own handlers in app/. The dialog reaches its window only through its
 // DialogBackend (platform/mfc/dialog_backend.h); it includes no toolkit.
 
+#include "dialog/job_events.h"
 #include "dialog/resource.h"
 #include "dialog/texts.h"
 #include "frames/frame_buffer.h"
@@ -72,6 +73,11 @@ class CConverterDlg : public CDialog {
   /// The Convert button: checks, the overwrite question, both passes and completion.
   void OnConvert();
 
+  /// Tells observer what the next jobs do (not owned; null: nobody follows them).
+  void SetObserver(JobObserver* observer) { m_pObserver = observer; }
+  /// The job's follower: the one set, or one that listens to nothing.
+  JobObserver& Observer();
+
   // The window's handlers, defined with the window.
   BOOL OnInitDialog();
   void OnPaint();
@@ -90,5 +96,6 @@ class CConverterDlg : public CDialog {
   void DoDataExchange(CDataExchange* pDX) override;
 
  private:
+  JobObserver* m_pObserver = nullptr;
   FrameBuffer m_frame;  // the frame LoadFrame read last, which m_pFrameData shows
 };

@@ -19,8 +19,8 @@ struct PassBegan {
   std::string file;
   long long first = 0;  ///< the first and last frame numbers of the run
   long long last = 0;
-  FrameSize size;                ///< the frames' columns and rows
-  std::uint32_t rate = 0;        ///< frames per second as rate / scale
+  FrameSize size;          ///< the frames' columns and rows
+  std::uint32_t rate = 0;  ///< frames per second as rate / scale
   std::uint32_t scale = 1;
   std::uint32_t compressor = 0;  ///< the chosen compressor's four-character code
   std::uint32_t quality = 0;     ///< as chosen: 0..10000, or the default's code
@@ -56,7 +56,8 @@ enum class PassEnd {
   kFinished,     ///< every frame of the run is in the file
   kStopped,      ///< Escape (or a stop signal) ended it; the frames written are in the file
   kWriteFailed,  ///< the disk refused a frame or the file's end; the frames before are in it
-  kNotStarted,   ///< the file or its stream could not be set up, or no compressor was chosen
+  kNotStarted,   ///< the file or its stream could not be set up; reason says why
+  kCancelled,    ///< no compressor was chosen; a file the pass created is gone again
 };
 
 struct PassEnded {
@@ -70,11 +71,11 @@ struct PassEnded {
 /// One written file read back after both passes.
 struct FileCheck {
   std::string file;
-  bool ok = false;            ///< it holds what was written
-  long long frames = 0;       ///< the frames it holds
-  long long written = 0;      ///< the frames handed to it
+  bool ok = false;              ///< it holds what was written
+  long long frames = 0;         ///< the frames it holds
+  long long written = 0;        ///< the frames handed to it
   bool pixelsCompared = false;  ///< a lossless file's first and last frames equal the written
-  std::string problem;        ///< when not ok, in words
+  std::string problem;          ///< when not ok, in words
 };
 
 struct FilesChecked {

@@ -19,11 +19,11 @@ FrameRead CConverterDlg::TakeFrame(long long n, FrameBuffer& frame,
       break;
     case FrameRead::Status::kOpenFailed:
     case FrameRead::Status::kTooLarge:
-      strMessage.Format(kFrameOpenError, read.path.c_str());
+      strMessage.Format("Error on opening %s", read.path.c_str());
       MessageBox(strMessage, kConverterCaption, MB_OK);
       break;
     case FrameRead::Status::kExportFailed:
-      strMessage.Format(kFrameReadError, read.path.c_str());
+      strMessage.Format("Error on reading %s", read.path.c_str());
       MessageBox(strMessage, kConverterCaption, MB_OK);
       break;
   }

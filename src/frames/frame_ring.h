@@ -23,6 +23,7 @@ struct FrameRead {
   Status status = Status::kOpenFailed;
   FrameSize size;    ///< the frame's after kOk, what the file declares after kTooLarge
   std::string path;  ///< the file read
+  std::string reason;  ///< why it failed, in the reader's words
 };
 
 /// Reads path into frame (the matte buffer when bMatte): a .tga file with a Targa header by

@@ -10,8 +10,7 @@
 
 namespace {
 
-std::string FileNamePart(const CString& path) {
-  const std::string& text = path.str();
+std::string FileNamePart(const std::string& text) {
   const std::size_t cut = text.find_last_of("/\\");
   return cut == std::string::npos ? text : text.substr(cut + 1);
 }
@@ -85,39 +84,50 @@ std::string CheckOne(const WrittenFile& written, bool keepsAlpha, bool* compared
 
 }  // namespace
 
-CString CheckWrittenFiles(CDialog& dlg, const ConversionJob& job) {
+FilesChecked CheckWrittenFiles(CDialog& dlg, const ConversionJob& job) {
   const CompressorInfo* compressor = FindCompressor(job.options.fccHandler);
   const bool keepsAlpha = compressor && compressor->keepsAlpha;
-  std::vector<const WrittenFile*> checked;
-  std::vector<std::string> failed;
-  bool allCompared = true;
+  FilesChecked result;
   AVIFileInit();
   for (const WrittenFile& written : job.written) {
     if (written.file.IsEmpty() || written.told) continue;
-    bool compared = false;
-    const std::string problem = CheckOne(written, keepsAlpha, &compared);
-    if (!problem.empty()) {
-      dlg.MessageBox(problem.c_str(), kConverterCaption, MB_OK);
-      failed.push_back(FileNamePart(written.file));
-      continue;
-    }
-    checked.push_back(&written);
-    allCompared = allCompared && compared;
+    FileCheck check;
+    check.file = written.file.str();
+    check.written = written.frames;
+    check.problem = CheckOne(written, keepsAlpha, &check.pixelsCompared);
+    check.ok = check.problem.empty();
+    if (check.ok) check.frames = written.frames;
+    if (!check.ok) dlg.MessageBox(check.problem.c_str(), kConverterCaption, MB_OK);
+    result.files.push_back(std::move(check));
   }
   AVIFileExit();
+  return result;
+}
 
+std::string CheckLine(const FilesChecked& checked) {
+  std::vector<const FileCheck*> good;
+  std::vector<std::string> failed;
+  bool allCompared = true;
+  for (const FileCheck& file : checked.files) {
+    if (!file.ok) {
+      failed.push_back(FileNamePart(file.file));
+      continue;
+    }
+    good.push_back(&file);
+    allCompared = allCompared && file.pixelsCompared;
+  }
   std::string line;
   if (!failed.empty()) {
     line = "Check failed: " + failed[0] + (failed.size() > 1 ? " and " + failed[1] : "");
-  } else if (checked.size() == 2 && checked[0]->frames == checked[1]->frames) {
-    line = "Checked: " + FileNamePart(checked[0]->file) + " and " + FileNamePart(checked[1]->file) +
-           ", " + Frames(checked[0]->frames) + " each";
-  } else if (checked.size() == 2) {
-    line = "Checked: " + FileNamePart(checked[0]->file) + " (" + Frames(checked[0]->frames) +
-           ") and " + FileNamePart(checked[1]->file) + " (" + Frames(checked[1]->frames) + ")";
-  } else if (checked.size() == 1) {
-    line = "Checked: " + FileNamePart(checked[0]->file) + ", " + Frames(checked[0]->frames);
+  } else if (good.size() == 2 && good[0]->frames == good[1]->frames) {
+    line = "Checked: " + FileNamePart(good[0]->file) + " and " + FileNamePart(good[1]->file) +
+           ", " + Frames(good[0]->frames) + " each";
+  } else if (good.size() == 2) {
+    line = "Checked: " + FileNamePart(good[0]->file) + " (" + Frames(good[0]->frames) + ") and " +
+           FileNamePart(good[1]->file) + " (" + Frames(good[1]->frames) + ")";
+  } else if (good.size() == 1) {
+    line = "Checked: " + FileNamePart(good[0]->file) + ", " + Frames(good[0]->frames);
   }
-  if (failed.empty() && !checked.empty() && allCompared) line += ", lossless frames identical";
-  return CString(line);
+  if (failed.empty() && !good.empty() && allCompared) line += ", lossless frames identical";
+  return line;
 }

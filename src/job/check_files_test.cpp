@@ -22,10 +22,17 @@ namespace {
 using ::testing::ElementsAre;
 using namespace testing_support;
 
+// The check's result as the window's sequence line and the command line say it.
+struct LastCheck final : JobObserver {
+  std::string line;
+  void OnFilesChecked(const FilesChecked& checked) override { line = CheckLine(checked); }
+};
+
 class CheckFilesTest : public ::testing::Test {
  protected:
   CheckFilesTest() {
     user.Attach(dlg);
+    dlg.SetObserver(&check);
     for (int n = 1; n <= 3; ++n) {
       char name[32];
       std::snprintf(name, sizeof name, "c%04d.tga", n);
@@ -44,6 +51,7 @@ class CheckFilesTest : public ::testing::Test {
   CConverterDlg dlg;
   ScriptedUser user;
   ScriptedChooser chooser;
+  LastCheck check;
 };
 
 TEST_F(CheckFilesTest, EveryCompressorsFilesPassAsWritten) {
@@ -56,7 +64,7 @@ TEST_F(CheckFilesTest, EveryCompressorsFilesPassAsWritten) {
     std::string line = "Checked: " + name + ".avi and ";
     line += name + ".matte.avi, 3 frames each";
     if (compressor.lossless) line += ", lossless frames identical";
-    EXPECT_EQ(user.controls[IDC_SEQUENCE], line);
+    EXPECT_EQ(check.line, line);
   }
 }
 
@@ -77,7 +85,7 @@ TEST_F(CheckFilesTest, AFileThatDoesNotHoldWhatWasWrittenIsToldByName) {
   job.written[1].firstFrame = FrameBufferOf(RampPicture(16, 12, 1), true);
   job.written[1].lastFrame = video;  // the colour frame where its matte was written
 
-  EXPECT_EQ(CheckWrittenFiles(dlg, job), "Check failed: k.avi and k.matte.avi");
+  EXPECT_EQ(CheckLine(CheckWrittenFiles(dlg, job)), "Check failed: k.avi and k.matte.avi");
   EXPECT_THAT(user.Texts(),
               ElementsAre("Check failed: " + dir.File("k.avi") + " holds 3 frames, 4 were written",
                           "Check failed: frame 3 of " + dir.File("k.matte.avi") +
@@ -87,12 +95,12 @@ TEST_F(CheckFilesTest, AFileThatDoesNotHoldWhatWasWrittenIsToldByName) {
   user.boxes.clear();
   job.written[1].lastFrame = matte;
   job.written[0].told = true;
-  EXPECT_EQ(CheckWrittenFiles(dlg, job),
+  EXPECT_EQ(CheckLine(CheckWrittenFiles(dlg, job)),
             "Checked: k.matte.avi, 3 frames, lossless frames identical");
   EXPECT_THAT(user.Texts(), ElementsAre());
 
   job.written[1].file = dir.File("gone.avi");
-  EXPECT_EQ(CheckWrittenFiles(dlg, job), "Check failed: gone.avi");
+  EXPECT_EQ(CheckLine(CheckWrittenFiles(dlg, job)), "Check failed: gone.avi");
   EXPECT_THAT(user.Texts(),
               ElementsAre("Check failed: " + dir.File("gone.avi") + " cannot be read back"));
 }
@@ -103,11 +111,13 @@ TEST_F(CheckFilesTest, AfterEscapeTheFramesWrittenAreChecked) {
   user.PressEscapeAtPoll(3);
   Convert(mmioFOURCC('F', 'F', 'V', '1'), dir.File("e.avi"));
   EXPECT_THAT(user.Texts(), ElementsAre("AVI File Created"));
-  EXPECT_EQ(user.controls[IDC_SEQUENCE], "Checked: e.avi, 2 frames");
+  EXPECT_EQ(check.line, "Checked: e.avi, 2 frames");
 
   CConverterDlg fresh;
   ScriptedUser person;
   person.Attach(fresh);
+  LastCheck told;
+  fresh.SetObserver(&told);
   person.controls = {{IDC_FIRST_FILE, dir.File("c0001.tga")},
                      {IDC_LAST_FILE, dir.File("c0003.tga")},
                      {IDC_AVI_FILE, dir.File("f.avi")}};
@@ -115,7 +125,7 @@ TEST_F(CheckFilesTest, AfterEscapeTheFramesWrittenAreChecked) {
   chooser.Pick(mmioFOURCC('F', 'F', 'V', '1'));
   fresh.OnConvert();
   EXPECT_THAT(person.Texts(), ElementsAre("AVI File Created"));
-  EXPECT_EQ(person.controls[IDC_SEQUENCE], "Checked: f.avi (3 frames) and f.matte.avi (0 frames)");
+  EXPECT_EQ(told.line, "Checked: f.avi (3 frames) and f.matte.avi (0 frames)");
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include <exception>
+#include <string>
 
 #include "avi/conversion_job.h"
 #include "dialog/converter_dlg.h"
@@ -30,6 +31,14 @@ constexpr UINT kOpenForReading = CFile::modeRead | CFile::shareDenyWrite | CFile
 }  // namespace
 
 void CConverterDlg::OnConvert() {
+  // Every way out of the job is told to its follower, with the words of its message.
+  const auto end = [this](JobEnd how, const std::string& reason) {
+    Observer().OnJobEnded({how, reason});
+  };
+  const auto refuse = [&](const char* message) {
+    MessageBox(message, kConverterCaption, MB_OK);
+    end(JobEnd::kRefused, message);
+  };
   UpdateData(TRUE);
 
   // Both ends of the sequence must be readable before anything is asked or written.
@@ -37,11 +46,11 @@ void CConverterDlg::OnConvert() {
     CFile firstFile;
     CFile lastFile;
     if (!firstFile.Open(m_strFirstFile, kOpenForReading)) {
-      MessageBox("Failed to open First TGA file", kConverterCaption, MB_OK);
+      refuse("Failed to open First TGA file");
       return;
     }
     if (!lastFile.Open(m_strLastFile, kOpenForReading)) {
-      MessageBox("Failed to open Last TGA file", kConverterCaption, MB_OK);
+      refuse("Failed to open Last TGA file");
       firstFile.Close();
       return;
     }
@@ -55,30 +64,38 @@ void CConverterDlg::OnConvert() {
   // The first file's digit count names every frame: shot1.tga .. shot10.tga stays unpadded.
   job.digitWidth = job.first.width;
   if (const char* problem = SequenceProblem(job.first, job.last)) {
-    MessageBox(problem, kConverterCaption, MB_OK);
+    refuse(problem);
     return;
   }
 
   CFileStatus status;
   if (CFile::GetStatus(m_strAviFile, status) &&
-      MessageBox(kOverwriteQuestion, kConverterCaption, MB_YESNO) == IDNO) {
+      MessageBox("AVI file exists, overwrite?", kConverterCaption, MB_YESNO) == IDNO) {
+    end(JobEnd::kRefused, "the AVI file exists and was not overwritten");
     return;
   }
 
   job.abort = false;
-  if (!CheckVideoForWindowsVersion(*this, VideoForWindowsVersion())) return;
+  // Always 1.10 here; the test stands for the one the converter has always made.
+  if (!CheckVideoForWindowsVersion(*this, VideoForWindowsVersion())) {
+    end(JobEnd::kRefused, "Video for Windows must be v1.1 or greater");
+    return;
+  }
 
   // The first frame decides the size and rate of both files. It is read as every frame of the
   // passes is, by the same reader. One that cannot be read, or whose buffer would not fit a
   // 32-bit byte count, leaves nothing to size the streams by, so the job ends before anything
   // is created.
-  job.frameFile = FrameFileName(job.first, job.digitWidth, job.first.number);
-  const FrameRead firstFrame = [this, &job] {
+  const CString firstFile = FrameFileName(job.first, job.digitWidth, job.first.number);
+  const FrameRead firstFrame = [this, &firstFile] {
     FrameBuffer pixels;  // only the size is kept, not the pixels
-    return m_frames.Read(job.frameFile.str(), false, pixels,
+    return m_frames.Read(firstFile.str(), false, pixels,
                          [] { return GetAsyncKeyState(VK_ESCAPE) != 0; });
   }();
-  if (firstFrame.status == FrameRead::Status::kStopped) return;
+  if (firstFrame.status == FrameRead::Status::kStopped) {
+    end(JobEnd::kStopped, "");
+    return;
+  }
   const FrameSize size = firstFrame.size;
   const std::optional<FrameGeometry> geometry = firstFrame.status == FrameRead::Status::kOk
                                                     ? MakeFrameGeometry(size.width, size.height)
@@ -86,13 +103,14 @@ void CConverterDlg::OnConvert() {
   if (!geometry) {
     CString text;
     if (firstFrame.status == FrameRead::Status::kTooLarge) {
-      text.Format("Frame too large to convert: %s (%d x %d)", job.frameFile.GetString(), size.width,
+      text.Format("Frame too large to convert: %s (%d x %d)", firstFile.GetString(), size.width,
                   size.height);
     } else {
-      job.errorText.Format("Error reading %s", job.frameFile.GetString());
-      text = job.errorText;
+      text.Format("Error reading %s", firstFile.GetString());
     }
     MessageBox(text, kConverterCaption, MB_OK);
+    end(JobEnd::kFailed,
+        firstFrame.reason.empty() ? text.str() : text.str() + ": " + firstFrame.reason);
     return;
   }
   job.width = geometry->width;
@@ -105,22 +123,47 @@ void CConverterDlg::OnConvert() {
     for (job.pass = 0; job.pass < 2; ++job.pass) {
       if (job.abort) break;
       if (job.pass == 1) m_strAviFile = MatteFileName(m_strAviFile);
-      if (WriteAviPass(job, job.pass) == PassOutcome::kFailed) return;
+      if (WriteAviPass(job, job.pass) == PassOutcome::kFailed) {
+        const WrittenFile& failed = job.written[job.pass];
+        // A compressor choice not made is the user's no; anything else a failure.
+        end(failed.end == PassEnd::kCancelled ? JobEnd::kRefused : JobEnd::kFailed, failed.reason);
+        return;
+      }
     }
   } catch (const std::exception& error) {
     // Nothing below is expected to throw; if something does, say so rather than vanish.
     CString text;
     text.Format("Conversion stopped: %s", error.what());
     MessageBox(text, kConverterCaption, MB_OK);
+    end(JobEnd::kFailed, text.str());
     return;
   }
 
   // Both files are read back before completion is told; a file that does not hold what was
-  // written has a box of its own, and the result stays in the sequence line.
-  const CString checked = CheckWrittenFiles(*this, job);
-  if (!checked.IsEmpty()) SetDlgItemText(IDC_SEQUENCE, checked);
+  // written has a box of its own.
+  const FilesChecked checked = CheckWrittenFiles(*this, job);
+  Observer().OnFilesChecked(checked);
 
   m_strStatus.Empty();
-  MessageBox(kFileCreated, kConverterCaption, MB_OK);
+  MessageBox("AVI File Created", kConverterCaption, MB_OK);
   UpdateData(FALSE);
+
+  // A write error or a file that does not hold what was written is a failure; Escape a stop.
+  std::string problem;
+  bool stopped = false;
+  for (const WrittenFile& written : job.written) {
+    if (written.end == PassEnd::kWriteFailed && problem.empty()) {
+      problem = "AVI stream write error: " + written.file.str() +
+                (written.reason.empty() ? "" : ": " + written.reason);
+    }
+    stopped = stopped || written.end == PassEnd::kStopped;
+  }
+  for (const FileCheck& file : checked.files) {
+    if (!file.ok && problem.empty()) problem = file.problem;
+  }
+  if (!problem.empty()) {
+    end(JobEnd::kFailed, problem);
+  } else {
+    end(stopped ? JobEnd::kStopped : JobEnd::kCreated, "");
+  }
 }

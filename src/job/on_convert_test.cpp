@@ -19,6 +19,7 @@
 #include "platform/vfw/compressor_catalogue.h"
 #include "platform/vfw/vfw_trace.h"
 #include "tests/support/avi_reader.h"
+#include "tests/support/event_log.h"
 #include "tests/support/file_limits.h"
 #include "tests/support/scripted_chooser.h"
 #include "tests/support/scripted_user.h"
@@ -38,6 +39,7 @@ class ConvertTest : public ::testing::Test {
  protected:
   ConvertTest() {
     user.Attach(dlg);
+    dlg.SetObserver(&events);
     chooser.LogTo(user);
   }
   ~ConvertTest() override { ClearVfwFaults(); }
@@ -69,6 +71,7 @@ class ConvertTest : public ::testing::Test {
   CConverterDlg dlg;
   ScriptedUser user;
   ScriptedChooser chooser;
+  EventLog events;
   std::vector<TgaPicture> pictures;
 };
 
@@ -106,6 +109,13 @@ TEST_F(ConvertTest, WritesTheColourAndTheMatteFile) {
   EXPECT_EQ(headers.rate, 30000U);
   EXPECT_EQ(headers.scale, 1001U);
   EXPECT_EQ(VfwLiveObjects(), 0);
+  EXPECT_THAT(events.lines, ElementsAre("began colour shot.avi 1-3", "writing colour 1 (1 of 3)",
+                                        "writing colour 2 (2 of 3)", "writing colour 3 (3 of 3)",
+                                        "ended colour finished 3", "began matte shot.matte.avi 1-3",
+                                        "writing matte 1 (1 of 3)", "writing matte 2 (2 of 3)",
+                                        "writing matte 3 (3 of 3)", "ended matte finished 3",
+                                        "checked shot.avi 3 of 3", "checked shot.matte.avi 3 of 3",
+                                        "job created"));
 }
 
 TEST_F(ConvertTest, RateFollowsTheFirstFrameHeight) {
@@ -223,10 +233,22 @@ TEST_F(ConvertTest, EndsEarlyWithItsMessage) {
                        {IDC_AVI_FILE, c.avi},
                        {IDC_STATUS, "last status"}};
     person.answers.assign(c.answers.begin(), c.answers.end());
+    EventLog told;
+    fresh.SetObserver(&told);
 
     fresh.OnConvert();
 
     EXPECT_EQ(person.Texts(), c.boxes);
+    // Told as one end of the job, and nothing before it; a frame that cannot be read is a
+    // failure with the reader's reason after the message's words.
+    ASSERT_EQ(told.lines.size(), 1u);
+    const JobEnded& ended = told.jobsEnded.at(0);
+    const bool frameFailed =
+        c.boxes[0].rfind("Error reading", 0) == 0 || c.boxes[0].rfind("Frame too large", 0) == 0;
+    EXPECT_EQ(ended.end, frameFailed ? JobEnd::kFailed : JobEnd::kRefused);
+    if (c.answers.empty()) {
+      EXPECT_EQ(ended.reason.rfind(c.boxes[0], 0), 0u) << ended.reason;
+    }
     for (const RecordedBox& box : person.boxes) {
       EXPECT_EQ(box.caption, kCaption);
       EXPECT_EQ(box.style, box.text == "AVI file exists, overwrite?" ? MB_YESNO : MB_OK);
@@ -265,6 +287,8 @@ TEST_F(ConvertTest, CancelledChoiceEndsSilentlyAndKeepsAnExistingFile) {
   dlg.OnConvert();
   EXPECT_FALSE(std::filesystem::exists(fresh));
   EXPECT_THAT(user.Texts(), ElementsAre("AVI file exists, overwrite?"));
+  EXPECT_THAT(events.Lines(""), ElementsAre("ended colour cancelled 0", "job refused",
+                                            "ended colour cancelled 0", "job refused"));
 }
 
 TEST_F(ConvertTest, EscapeStopsThePassesAndStillCompletes) {
@@ -285,10 +309,19 @@ TEST_F(ConvertTest, EscapeStopsThePassesAndStillCompletes) {
     const std::string matte = dir.File("esc" + std::to_string(c.poll) + ".matte.avi");
     person.controls = {{IDC_FIRST_FILE, Frame(1)}, {IDC_LAST_FILE, Frame(3)}, {IDC_AVI_FILE, avi}};
     person.PressEscapeAtPoll(c.poll);
+    EventLog told;
+    fresh.SetObserver(&told);
 
     fresh.OnConvert();
 
     EXPECT_THAT(person.Texts(), ElementsAre("AVI File Created"));
+    // The pass Escape stopped says how many frames its file holds; the job ends as stopped.
+    std::vector<std::string> ends = {"ended colour " +
+                                     std::string(c.matteFrames < 0 ? "stopped " : "finished ") +
+                                     std::to_string(c.videoFrames)};
+    if (c.matteFrames >= 0) ends.push_back("ended matte stopped " + std::to_string(c.matteFrames));
+    EXPECT_EQ(told.Lines("ended"), ends);
+    EXPECT_THAT(told.Lines("job"), ElementsAre("job stopped"));
     EXPECT_EQ(person.controls[IDC_STATUS], "");
     EXPECT_EQ(person.waitCursor, 0);
     // Each file stopped by Escape is finished, with exactly the frames before the stop.
@@ -315,6 +348,10 @@ TEST_F(ConvertTest, MissingFrameRepeatsThePreviousOne) {
 
   EXPECT_THAT(user.Texts(), ElementsAre("Error on opening " + Frame(3),
                                         "Error on opening " + Frame(3), "AVI File Created"));
+  EXPECT_THAT(events.Lines("repeated"),
+              ElementsAre("repeated colour 3 missing", "repeated matte 3 missing"));
+  EXPECT_EQ(events.repeated.at(0).path, Frame(3));
+  EXPECT_THAT(events.Lines("job"), ElementsAre("job created"));
   const DecodedAvi video = DecodeAviOrFail(dir.File("gap.avi"));
   ASSERT_EQ(video.frames.size(), 4U);
   EXPECT_EQ(ComparePictures(video.frames[2], pictures[1], true).maxDiff, 0);
@@ -461,6 +498,14 @@ TEST_F(ConvertTest, WriteErrorInTheMattePassStillCompletes) {
   EXPECT_EQ(DecodeAviOrFail(dir.File("werr.matte.avi")).frames.size(), 1U);
   EXPECT_EQ(user.waitCursor, 0);
   EXPECT_EQ(VfwLiveObjects(), 0);
+  // The file whose write failed is not checked again; the job failed, naming it.
+  EXPECT_THAT(events.Lines("ended"),
+              ElementsAre("ended colour finished 3", "ended matte write failed 1"));
+  EXPECT_THAT(events.Lines("checked"), ElementsAre("checked werr.avi 3 of 3"));
+  ASSERT_EQ(events.jobsEnded.size(), 1u);
+  EXPECT_EQ(events.jobsEnded[0].end, JobEnd::kFailed);
+  EXPECT_THAT(events.jobsEnded[0].reason,
+              ::testing::StartsWith("AVI stream write error: " + dir.File("werr.matte.avi")));
 }
 
 // A disk that fills up during the video pass (here: the size limit of the process the job runs
@@ -543,6 +588,9 @@ TEST_F(ConvertTest, FailedPassEndsWithoutCompletion) {
   EXPECT_THAT(user.Texts(), ElementsAre("Failed to open AVI file for writing"));
   EXPECT_EQ(user.waitCursor, 0);
   EXPECT_TRUE(chooser.calls.empty());
+  // The message says what failed; the job's end says why as well.
+  EXPECT_THAT(events.Lines(""), ElementsAre("ended colour not started 0", "job failed"));
+  EXPECT_THAT(events.jobsEnded.at(0).reason, ::testing::HasSubstr(dir.File("plain/x.avi")));
 }
 
 }  // namespace

@@ -268,7 +268,8 @@ TEST_F(CommandLineTest, AMissingMiddleFrameIsToldAndRepeatedAndExitsOne) {
   EXPECT_EQ(json["status"], 1);
   ASSERT_EQ(json["repeated"].size(), 1u);
   EXPECT_EQ(json["repeated"][0]["frame"], 2);
-  EXPECT_EQ(json["repeated"][0]["why"], "Error on opening " + Frame(2));
+  EXPECT_EQ(json["repeated"][0]["path"], Frame(2));
+  EXPECT_EQ(json["repeated"][0]["cause"], "missing");
   EXPECT_EQ(json["repeated"][0]["passes"], nlohmann::json({"colour", "matte"}));
   // The conversion went on as in the window: frame 1 stands in for frame 2.
   const std::vector<TgaPicture> written = {pictures[0], pictures[0], pictures[2]};

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "platform/mfc/win_types.h"
 
@@ -191,6 +192,10 @@ int AVISaveOptions(HWND hwnd, UINT uiFlags, int nStreams, PAVISTREAM* ppavi,
 /// failure then goes unheard, so a writer calls AVIStreamFinish to learn it.
 unsigned long AVIStreamRelease(PAVISTREAM pavi);
 unsigned long AVIFileRelease(PAVIFILE pfile);
+
+/// Why the last call of this layer on this thread failed, in words: "Microsoft Video 1 cannot
+/// take frames of 66 x 50: needs width and height divisible by 4". Empty when it said nothing.
+std::string AviLastFailure();
 
 /// The Video for Windows version word: major version in bits 24-31, minor in bits 16-23.
 /// This layer answers 1.10 (0x010A0000).

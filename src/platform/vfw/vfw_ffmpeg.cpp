@@ -842,6 +842,8 @@ unsigned long AVIFileRelease(PAVIFILE pfile) {
 
 DWORD VideoForWindowsVersion() { return 0x010A0000; }
 
+std::string AviLastFailure() { return {}; }
+
 LONG AVIStreamLength(PAVISTREAM pavi) {
   Trace("AVIStreamLength");
   const AviStream* stream = LiveStream(pavi);
