@@ -7,9 +7,13 @@
 #include <wx/xrc/xmlres.h>
 
 #include <exception>
+#include <string>
+#include <utility>
 
 #include "dialog/converter_dlg.h"
+#include "dialog/job_events.h"
 #include "dialog/resource.h"
+#include "job/check_files.h"
 
 // The sunken frame around the status line: a panel that never takes the focus, so that the tab
 // order stays the template's and Enter cannot land on it.
@@ -50,6 +54,34 @@ std::string TextOf(wxWindow* window, int id) {
   const wxScopedCharBuffer utf8 = value.utf8_str();
   return std::string(utf8.data(), utf8.length());
 }
+
+// Puts what a job found into the sequence line: the check of the written files and, after a
+// failure the check does not show, its reason. Called on the job's thread; the line is set on
+// the window's, before the window takes input again.
+class SequenceLineFollower final : public JobObserver {
+ public:
+  explicit SequenceLineFollower(ConverterWindow& window) : m_window(window) {}
+
+  void OnFilesChecked(const FilesChecked& checked) override {
+    m_line = CheckLine(checked);
+    m_checkFailed = false;
+    for (const FileCheck& file : checked.files) m_checkFailed = m_checkFailed || !file.ok;
+  }
+  void OnJobEnded(const JobEnded& ended) override {
+    std::string line = std::exchange(m_line, std::string());
+    if (ended.end == JobEnd::kFailed && !ended.reason.empty() && !m_checkFailed) {
+      line = line.empty() ? ended.reason : line + "; " + ended.reason;
+    }
+    m_checkFailed = false;
+    if (line.empty()) return;
+    m_window.CallAfter([this, line] { m_window.ShowSequenceLine(line); });
+  }
+
+ private:
+  ConverterWindow& m_window;
+  std::string m_line;
+  bool m_checkFailed = false;
+};
 
 class FileDrop final : public wxFileDropTarget {
  public:
@@ -92,6 +124,8 @@ ConverterWindow::ConverterWindow(CConverterDlg& dlg, wxXmlResource& resources)
   SetClientSize(ConvertDialogToPixels(wxSize(kTemplateWidth, kTemplateHeight)));
 
   m_dlg.SetBackend(&m_backend);
+  m_follower = std::make_unique<SequenceLineFollower>(*this);
+  m_dlg.SetObserver(m_follower.get());
   m_previousFileDialogs = SetFileDialogBackend(&m_fileDialogs);
 
   Bind(wxEVT_INIT_DIALOG, &ConverterWindow::OnInit, this);
@@ -139,6 +173,7 @@ ConverterWindow::~ConverterWindow() {
   if (!m_loaded) return;
   SetFileDialogBackend(m_previousFileDialogs);
   m_dlg.SetBackend(nullptr);
+  m_dlg.SetObserver(nullptr);
 }
 
 int ConverterWindow::DoModal() { return ShowModal() == wxID_OK ? IDOK : IDCANCEL; }

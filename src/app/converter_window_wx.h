@@ -11,6 +11,8 @@
 // or a drop, when a field loses the focus, or after a pause in typing; answers come back to this
 // thread, and only the newest counts. A frame file dropped on the window fills the first field
 // as a browse does, an AVI file the AVI field; the run's suggestions fill only empty fields.
+// After a job the line says what the check of the written files found, and why the job failed
+// where it did.
 
 #include <wx/dialog.h>
 #include <wx/timer.h>
@@ -26,6 +28,7 @@
 #include "platform/user/key_state_wx.h"
 
 class CConverterDlg;
+class JobObserver;
 class wxXmlResource;
 
 class ConverterWindow final : public wxDialog {
@@ -56,6 +59,8 @@ class ConverterWindow final : public wxDialog {
  public:
   /// Files dropped on the window or one of its fields.
   void OnFilesDropped(const wxArrayString& paths);
+  /// Shows line in the sequence line.
+  void ShowSequenceLine(const std::string& line) { SetSequenceLine(line); }
 
  private:
   CConverterDlg& m_dlg;
@@ -71,6 +76,8 @@ class ConverterWindow final : public wxDialog {
   wxTimer m_typingPause;
   std::pair<std::string, std::string> m_scanned;  // the frame fields last asked about
   std::unique_ptr<RunScanner> m_scanner;
+  // Follows the jobs for the sequence line: the check of the files, or why the job failed.
+  std::unique_ptr<JobObserver> m_follower;
 };
 
 /// Gives each control name of the template its IDC_ number as its window identifier. Call

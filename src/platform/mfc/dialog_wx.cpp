@@ -1,5 +1,6 @@
 #include "platform/mfc/dialog_wx.h"
 
+#include <wx/app.h>
 #include <wx/artprov.h>
 #include <wx/control.h>
 #include <wx/dcclient.h>
@@ -11,9 +12,15 @@
 #include <wx/statbmp.h>
 #include <wx/stattext.h>
 #include <wx/textentry.h>
+#include <wx/thread.h>
 #include <wx/toplevel.h>
 #include <wx/utils.h>
 #include <wx/window.h>
+
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
 
 #include "platform/mfc/settings.h"
 #include "platform/mfc/window_thread_wx.h"
@@ -67,9 +74,39 @@ int ShowMessageBox(wxWindow* owner, const wxString& text, const wxString& captio
   return box.ShowModal();
 }
 
+void ShowControlText(wxTopLevelWindow* window, int id, const std::string& text) {
+  wxWindow* control = window->FindWindow(id);
+  if (!control) return;
+  const wxString value = ToWx(text);
+  if (auto* entry = dynamic_cast<wxTextEntry*>(control)) {
+    // Rewriting an unchanged field would move its caret for nothing.
+    if (entry->GetValue() != value) entry->ChangeValue(value);
+  } else if (auto* label = wxDynamicCast(control, wxControl)) {
+    // As text, not as a label with '&' mnemonics.
+    if (label->GetLabelText() != value) label->SetLabelText(value);
+  }
+}
+
 }  // namespace
 
+// Control texts set from a job's thread, waiting for the window's thread to show them. Shared
+// with the call that will show them, which finds no window once the backend has gone.
+struct WxDialogBackend::Posted {
+  std::mutex mutex;
+  wxTopLevelWindow* window = nullptr;
+  std::map<int, std::string> texts;  // the newest text of each control not yet shown
+};
+
+WxDialogBackend::WxDialogBackend(wxTopLevelWindow* window)
+    : m_window(window), m_posted(std::make_shared<Posted>()) {
+  m_posted->window = window;
+}
+
 WxDialogBackend::~WxDialogBackend() {
+  {
+    const std::lock_guard<std::mutex> lock(m_posted->mutex);
+    m_posted->window = nullptr;
+  }
   while (m_busy > 0) EndWaitCursor();
 }
 
@@ -90,6 +127,12 @@ int WxDialogBackend::MessageBox(const CString& text, const CString& caption, UIN
 }
 
 CString WxDialogBackend::GetControlText(int id) {
+  {
+    // A text set and not yet shown is the control's text already.
+    const std::lock_guard<std::mutex> lock(m_posted->mutex);
+    const auto posted = m_posted->texts.find(id);
+    if (posted != m_posted->texts.end()) return CString(posted->second);
+  }
   return OnWindowThread([&] {
     wxWindow* control = m_window->FindWindow(id);
     if (!control) return CString();
@@ -104,17 +147,29 @@ CString WxDialogBackend::GetControlText(int id) {
 }
 
 void WxDialogBackend::SetControlText(int id, const CString& text) {
-  RunOnWindowThread([&] {
-    wxWindow* control = m_window->FindWindow(id);
-    if (!control) return;
-    const wxString value = ToWx(text.str());
-    if (auto* entry = dynamic_cast<wxTextEntry*>(control)) {
-      // Rewriting an unchanged field would move its caret for nothing.
-      if (entry->GetValue() != value) entry->ChangeValue(value);
-    } else if (auto* label = wxDynamicCast(control, wxControl)) {
-      // As text, not as a label with '&' mnemonics.
-      if (label->GetLabelText() != value) label->SetLabelText(value);
+  if (wxThread::IsMain()) {
+    ShowControlText(m_window, id, text.str());
+    return;
+  }
+  // From a job's thread the text is posted, not waited for: the job goes on with its next frame
+  // while the window shows it, and a newer text replaces one the window has not shown yet.
+  bool first = false;
+  {
+    const std::lock_guard<std::mutex> lock(m_posted->mutex);
+    first = m_posted->texts.empty();
+    m_posted->texts[id] = text.str();
+  }
+  if (!first) return;  // already on its way
+  wxTheApp->CallAfter([posted = m_posted] {
+    std::map<int, std::string> texts;
+    wxTopLevelWindow* window = nullptr;
+    {
+      const std::lock_guard<std::mutex> lock(posted->mutex);
+      texts.swap(posted->texts);
+      window = posted->window;
     }
+    if (!window) return;
+    for (const auto& [id, text] : texts) ShowControlText(window, id, text);
   });
 }
 

@@ -5,6 +5,7 @@
 // the window includes wxWidgets. A job thread may call the dialog's services: each runs on the
 // window's thread, and the call returns when it is done there (window_thread_wx.h).
 
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -17,7 +18,7 @@ class wxWindow;
 class WxDialogBackend final : public DialogBackend {
  public:
   /// window holds the controls, each with its IDC_ number as its window identifier.
-  explicit WxDialogBackend(wxTopLevelWindow* window) : m_window(window) {}
+  explicit WxDialogBackend(wxTopLevelWindow* window);
   ~WxDialogBackend() override;
   WxDialogBackend(const WxDialogBackend&) = delete;
   WxDialogBackend& operator=(const WxDialogBackend&) = delete;
@@ -40,7 +41,9 @@ class WxDialogBackend final : public DialogBackend {
   bool TakeDefaultPaint() { return std::exchange(m_defaultPaint, false); }
 
  private:
+  struct Posted;
   wxTopLevelWindow* m_window;
+  std::shared_ptr<Posted> m_posted;
   int m_busy = 0;               // used on the window's thread only
   bool m_defaultPaint = false;  // likewise
 };
