@@ -15,7 +15,6 @@
 
 #include "cli/options.h"
 #include "cli/stop_signals.h"
-#include "cli/written_file.h"
 #include "dialog/converter_dlg.h"
 #include "tests/support/avi_reader.h"
 #include "tests/support/temp_dir.h"
@@ -198,7 +197,7 @@ TEST_F(ConsoleUserTest, AStopSignalIsEscape) {
   EXPECT_TRUE(began[0]);
   EXPECT_FALSE(began[1]);
   EXPECT_THAT(messages, ElementsAre("AVI File Created"));
-  EXPECT_EQ(ReadAviFacts(options.output).frames, 3);
+  EXPECT_EQ(DecodeAviOrFail(options.output).frames.size(), 3u);
   EXPECT_FALSE(std::filesystem::exists(dir.File("shot.matte.avi")));
   EXPECT_THAT(err.Text(), HasSubstr("tga2avi: colour pass: 3 of 6 frames in"));
 }

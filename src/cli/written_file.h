@@ -1,10 +1,7 @@
 #pragma once
-// An output file as it is on disk: what it was before the run (to tell whether the run wrote
-// it), and what a written AVI file holds, read back through the AVIFile layer.
+// An output file as it is on disk before the run, to tell whether the run wrote it.
 
 #include <string>
-
-#include "platform/mfc/win_types.h"
 
 /// Enough of a file's state to see that it was written: its identity, size and time.
 struct FileStamp {
@@ -22,17 +19,3 @@ struct FileStamp {
 
 /// The stamp of path now; exists is false when there is nothing there.
 FileStamp StampOf(const std::string& path);
-
-/// What an AVI file's video stream holds, as its headers and index say.
-struct AviFacts {
-  bool readable = false;  ///< false: not there, or not an AVI file with a video stream
-  long long frames = 0;
-  FOURCC handler = 0;  ///< as the file tags its compressor; 0 for Full Frames
-  int width = 0;
-  int height = 0;
-  DWORD rate = 0;  ///< frames per second as rate / scale
-  DWORD scale = 0;
-};
-
-/// Reads the facts of the AVI file at path.
-AviFacts ReadAviFacts(const std::string& path);

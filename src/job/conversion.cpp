@@ -17,13 +17,6 @@ std::optional<FrameGeometry> MakeFrameGeometry(std::size_t columns, std::size_t 
   return geometry;
 }
 
-bool CheckVideoForWindowsVersion(CDialog& dlg, DWORD version) {
-  if ((version >> 16) >= 0x010AU) return true;
-  dlg.MessageBox("Video for Windows must be v1.1 or greater", "Cannot save to AVI",
-                 MB_OK | MB_ICONEXCLAMATION | MB_TOPMOST);
-  return false;
-}
-
 CString MatteFileName(const CString& aviFile) {
   // The cut takes at most the file-name part: "out/ab" gives "out/matte.avi", never a name in
   // the folder above the one the user chose.

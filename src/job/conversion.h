@@ -1,12 +1,11 @@
 #pragma once
 // The pieces of the Convert command that stand on their own: the first frame's geometry and
-// rate, the platform version test and the matte file's name.
+// rate, and the matte file's name.
 
 #include <cstddef>
 #include <optional>
 
 #include "platform/mfc/cstring.h"
-#include "platform/mfc/dialog.h"
 #include "platform/mfc/win_types.h"
 
 /// What the first frame decides for the whole job.
@@ -21,10 +20,6 @@ struct FrameGeometry {
 /// buffer (columns * rows * 4 bytes) would not fit a signed 32-bit count: 720 x 486 gives
 /// 29.97 and 1,399,680 bytes; 32768 x 16384 gives nothing.
 std::optional<FrameGeometry> MakeFrameGeometry(std::size_t columns, std::size_t rows);
-
-/// True when the platform's version word says 1.10 or later; otherwise shows why, through
-/// dlg's message box, and returns false.
-bool CheckVideoForWindowsVersion(CDialog& dlg, DWORD version);
 
 /// The matte file beside an output file: the last three bytes give way to "matte.avi", so
 /// "D:\clips\shot.avi" gives "D:\clips\shot.matte.avi" and "clip" gives "cmatte.avi". The cut

@@ -2,11 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/support/scripted_user.h"
-
 namespace {
-
-using testing_support::ScriptedUser;
 
 TEST(FrameGeometryTest, RateAndSizeFollowTheFirstFrame) {
   struct Case {
@@ -45,30 +41,6 @@ TEST(FrameGeometryTest, RefusesFramesWhoseByteCountWouldWrap) {
   };
   for (const auto& [columns, rows] : refused) {
     EXPECT_FALSE(MakeFrameGeometry(columns, rows).has_value()) << columns << " x " << rows;
-  }
-}
-
-TEST(VideoForWindowsVersionTest, AcceptsOneTenAndLater) {
-  struct Case {
-    DWORD version;
-    bool accepted;
-  } cases[] = {
-      {0x010A0000, true},  {0x010A1234, true},  {0x01320000, true},  {0x04000000, true},
-      {0x01090000, false}, {0x0109FFFF, false}, {0x00000000, false},
-  };
-  for (const Case& c : cases) {
-    CDialog dlg(1);
-    ScriptedUser user;
-    user.Attach(dlg);
-    EXPECT_EQ(CheckVideoForWindowsVersion(dlg, c.version), c.accepted) << std::hex << c.version;
-    if (c.accepted) {
-      EXPECT_TRUE(user.boxes.empty());
-    } else {
-      ASSERT_EQ(user.boxes.size(), 1U);
-      EXPECT_EQ(user.boxes[0].text, "Video for Windows must be v1.1 or greater");
-      EXPECT_EQ(user.boxes[0].caption, "Cannot save to AVI");
-      EXPECT_EQ(user.boxes[0].style, 0x40030U);
-    }
   }
 }
 

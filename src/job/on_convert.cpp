@@ -76,8 +76,11 @@ void CConverterDlg::OnConvert() {
   }
 
   job.abort = false;
-  // Always 1.10 here; the test stands for the one the converter has always made.
-  if (!CheckVideoForWindowsVersion(*this, VideoForWindowsVersion())) {
+  // The AVI layer here is always 1.10; the check stands for the one the converter has always
+  // made before writing.
+  if ((VideoForWindowsVersion() >> 16) < 0x010AU) {
+    MessageBox("Video for Windows must be v1.1 or greater", "Cannot save to AVI",
+               MB_OK | MB_ICONEXCLAMATION | MB_TOPMOST);
     end(JobEnd::kRefused, "Video for Windows must be v1.1 or greater");
     return;
   }
