@@ -8,6 +8,8 @@
 //   load_frame_bench 200        the same, 200 rounds
 //   load_frame_bench 60 x.png   any frame file
 
+#include <Magick++.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>

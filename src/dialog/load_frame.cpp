@@ -17,6 +17,7 @@ FrameRead CConverterDlg::TakeFrame(long long n, FrameBuffer& frame,
     case FrameRead::Status::kOk:
     case FrameRead::Status::kStopped:
       break;
+    case FrameRead::Status::kMissing:
     case FrameRead::Status::kOpenFailed:
     case FrameRead::Status::kTooLarge:
       strMessage.Format(kFrameOpenError, read.path.c_str());

@@ -1,3 +1,4 @@
+#include <Magick++.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -217,7 +218,8 @@ TEST_F(LoadFrameTest, ExportsSixteenBitSamplesAsEightBits) {
 TEST_F(LoadFrameTest, AWarningThatLeavesAnImageIsNotAFailure) {
   const std::string path = dir.File("note0001.png");
   WriteFile(path, EncodePng16(1, 1, {{257 * 1, 257 * 2, 257 * 3, 257 * 4}}, true));
-  Magick::Image probe = NewMagickImage();
+  EnsureMagickReady();
+  Magick::Image probe;
   EXPECT_THROW(probe.read(path), Magick::Warning);  // the library does complain
 
   EXPECT_TRUE(dlg.LoadFrame(path.c_str(), false));
@@ -317,12 +319,6 @@ TEST_F(LoadFrameTest, TurnsAPictureStoredOnItsSideUpright) {
   std::vector<int> reds;
   for (std::size_t i = 2; i < buffer.size(); i += 4) reds.push_back(buffer[i]);
   EXPECT_THAT(reds, ElementsAre(6, 3, 5, 2, 4, 1));
-
-  // The size the job reads from the image is the buffer's.
-  Magick::Image image = NewMagickImage();
-  ASSERT_TRUE(ReadFrameImage(image, path));
-  EXPECT_EQ(image.columns(), 2u);
-  EXPECT_EQ(image.rows(), 3u);
 }
 
 TEST_F(LoadFrameTest, TakesEachFrameAtItsOwnSize) {

@@ -64,7 +64,7 @@ TEST_F(TakeFrameTest, AFailedReadIsToldAtItsOwnTurn) {
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   EXPECT_THAT(user.Texts(), IsEmpty());
 
-  EXPECT_EQ(dlg.TakeFrame(2, taken).status, FrameRead::Status::kOpenFailed);
+  EXPECT_EQ(dlg.TakeFrame(2, taken).status, FrameRead::Status::kMissing);
   EXPECT_THAT(user.Texts(), ElementsAre("Error on opening " + Frame(2)));
   EXPECT_EQ(BytesOf(taken), first) << "a failed frame leaves the buffer as it was";
   EXPECT_EQ(dlg.TakeFrame(3, taken).status, FrameRead::Status::kOk);
