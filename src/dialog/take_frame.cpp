@@ -30,15 +30,3 @@ FrameRead CConverterDlg::TakeFrame(long long n, FrameBuffer& frame,
   }
   return read;
 }
-
-bool CConverterDlg::LoadFrame(const CString& strFrameFile, bool bMatte) {
-  m_frames.Start([path = strFrameFile.str()](long long) { return path; }, 0, 0, bMatte);
-  const FrameRead read = TakeFrame(0, m_frame);
-  m_frames.Stop();
-  m_bLoadStopped = read.status == FrameRead::Status::kStopped;
-  if (read.status != FrameRead::Status::kOk) return false;
-  m_pFrameData = m_frame.data();
-  m_nFrameWidth = read.size.width;
-  m_nFrameHeight = read.size.height;
-  return true;
-}
