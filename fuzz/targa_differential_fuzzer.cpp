@@ -10,14 +10,13 @@
 // Where either refuses a file, there is nothing to compare: we refuse files the library reads
 // with a warning (cut short, an index outside the map), and the library refuses some we read.
 
-#include <Magick++.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "frames/frame_buffer.h"
+#include "frames/magick_frame.h"
 #include "frames/targa_frame.h"
 #include "fuzz/fuzz_input.h"
 
@@ -70,15 +69,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (ReadTargaFrame(path, matte, ours, &ourSize) != TargaRead::kRead) return 0;
 
     // The coder named, so that the library does not guess another format from the content.
-    Magick::Image image;
-    if (!ReadFrameImage(image, "tga:" + path)) return 0;
     FrameBuffer theirs;
-    FrameSize theirSize;
-    try {
-      theirSize = ExportFrameBuffer(image, matte, theirs);
-    } catch (...) {
-      return 0;
-    }
+    const FrameRead read = ReadLibraryFrame("tga:" + path, matte, theirs);
+    if (read.status != FrameRead::Status::kOk) return 0;
+    const FrameSize theirSize = read.size;
     if (ourSize.width != theirSize.width || ourSize.height != theirSize.height) {
       std::fprintf(stderr, "ours %d x %d, the library's %d x %d\n", ourSize.width, ourSize.height,
                    theirSize.width, theirSize.height);

@@ -5,8 +5,6 @@
 // width × height × 4 bytes, a matte that is the video's alpha four times, and the size the
 // header alone gives (what the sequence line shows before Convert) equal to the size read.
 
-#include <Magick++.h>
-
 #include <cstdint>
 #include <cstring>
 #include <optional>

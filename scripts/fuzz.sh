@@ -13,7 +13,7 @@ targets=(targa_frame_fuzzer targa_differential_fuzzer)
 
 echo "== build-fuzz: configure and build"
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTGA2AVI_FUZZ=ON \
-  >/dev/null
+  -DTGA2AVI_WERROR=ON >/dev/null
 cmake --build build-fuzz --parallel "$(nproc)" --target "${targets[@]}"
 
 work=$(mktemp -d)

@@ -24,12 +24,12 @@ run_config() {
   (cd "$dir" && ctest --output-on-failure --parallel "$jobs" "${exclude[@]}") || status=1
 }
 
-run_config build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+run_config build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTGA2AVI_WERROR=ON
 # clang-tidy over what the plain build compiled (the root's .clang-tidy).
 BUILD_DIR=build scripts/tidy.sh || status=1
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
   LSAN_OPTIONS=suppressions="$PWD/tests/lsan.supp" \
-  run_config build-asan -DCMAKE_BUILD_TYPE=Debug -DTGA2AVI_SANITIZE=ON
+  run_config build-asan -DCMAKE_BUILD_TYPE=Debug -DTGA2AVI_SANITIZE=ON -DTGA2AVI_WERROR=ON
 # Every fuzz target for a short fixed time (TGA2AVI_FUZZ_SECONDS, 30 by default).
 scripts/fuzz.sh || status=1
 exit $status

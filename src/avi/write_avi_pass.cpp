@@ -3,7 +3,6 @@
 #include <climits>
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -29,8 +28,8 @@ std::optional<RepeatCause> CauseOf(const FrameRead& read, int width, int height)
     case FrameRead::Status::kOk:
       if (read.size.width == width && read.size.height == height) return std::nullopt;
       return RepeatCause::kOtherSize;
-    case FrameRead::Status::kOpenFailed:
-      return std::filesystem::exists(read.path) ? RepeatCause::kUnreadable : RepeatCause::kMissing;
+    case FrameRead::Status::kMissing:
+      return RepeatCause::kMissing;
     default:
       return RepeatCause::kUnreadable;
   }

@@ -1,7 +1,7 @@
 #pragma once
 // The converter's dialog: the lasting state of the tool and the operations of one conversion.
 // Declared here, above the frame reader it owns; the operations are defined in the folder of
-// their level: LoadFrame here, GetCompressionOptions and WriteAviPass in avi/, OnConvert in
+// their level: TakeFrame here, GetCompressionOptions and WriteAviPass in avi/, OnConvert in
 // job/, and the window's own handlers in app/. The dialog reaches its window only through its
 // DialogBackend (platform/mfc/dialog_backend.h); it includes no toolkit.
 
@@ -36,28 +36,12 @@ class CConverterDlg : public CDialog {
   CString m_strAviFile;
   CString m_strStatus;
   HICON m_hIcon;
-  /// The pixels of the frame LoadFrame read last; null until a frame loaded.
-  const BYTE* m_pFrameData = nullptr;
-  /// The columns and rows of the frame m_pFrameData points at (0 while it is null), so that no
-  /// caller reads past its end.
-  int m_nFrameWidth = 0;
-  int m_nFrameHeight = 0;
   /// Every frame file the tool reads goes through here, on a reader thread, so that a read
   /// that hangs cannot hold the window: Escape still ends the wait.
   FrameRing m_frames;
-  /// True after a LoadFrame that gave up waiting for its file because Escape was pressed:
-  /// nothing was loaded and nothing was shown.
-  bool m_bLoadStopped = false;
-
-  /// Reads one frame file into the frame buffer: rows bottom-up, bytes blue, green, red, alpha
-  /// (video) or alpha four times (matte). On failure shows its message and keeps the previous
-  /// buffer. Escape pressed while the read hangs ends the wait: false, no message, and
-  /// m_bLoadStopped set.
-  bool LoadFrame(const CString& strFrameFile, bool bMatte);
-
-  /// Frame n of the run m_frames is reading, into frame as FrameRing::Take puts it there,
-  /// waited for as LoadFrame waits; a frame that could not be read is told with LoadFrame's
-  /// message, at this its turn.
+  /// Frame n of the run m_frames is reading, into frame as FrameRing::Take puts it there. A
+  /// frame that could not be read is told with its message at this its turn; Escape pressed
+  /// while the read hangs ends the wait (kStopped, no message).
   FrameRead TakeFrame(long long n, FrameBuffer& frame,
                       std::optional<FrameSize> onlyOfSize = std::nullopt);
 
@@ -97,5 +81,4 @@ class CConverterDlg : public CDialog {
 
  private:
   JobObserver* m_pObserver = nullptr;
-  FrameBuffer m_frame;  // the frame LoadFrame read last, which m_pFrameData shows
 };

@@ -1,5 +1,5 @@
 // The dialog takes frames from its reader and tells each failure at that frame's turn, never
-// before; a load that hangs ends on Escape without a message.
+// before; a read that hangs ends on Escape without a message.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -27,11 +27,6 @@ using Bytes = std::vector<std::uint8_t>;
 
 Bytes BytesOf(const FrameBuffer& frame) {
   return Bytes(frame.data(), frame.data() + frame.bytes());
-}
-
-Bytes BufferOf(const CConverterDlg& dlg) {
-  const std::size_t size = static_cast<std::size_t>(dlg.m_nFrameWidth) * dlg.m_nFrameHeight * 4;
-  return Bytes(dlg.m_pFrameData, dlg.m_pFrameData + size);
 }
 
 class TakeFrameTest : public ::testing::Test {
@@ -64,7 +59,7 @@ TEST_F(TakeFrameTest, AFailedReadIsToldAtItsOwnTurn) {
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   EXPECT_THAT(user.Texts(), IsEmpty());
 
-  EXPECT_EQ(dlg.TakeFrame(2, taken).status, FrameRead::Status::kOpenFailed);
+  EXPECT_EQ(dlg.TakeFrame(2, taken).status, FrameRead::Status::kMissing);
   EXPECT_THAT(user.Texts(), ElementsAre("Error on opening " + Frame(2)));
   EXPECT_EQ(BytesOf(taken), first) << "a failed frame leaves the buffer as it was";
   EXPECT_EQ(dlg.TakeFrame(3, taken).status, FrameRead::Status::kOk);
@@ -80,7 +75,7 @@ TEST_F(TakeFrameTest, AFailedReadIsToldAtItsOwnTurn) {
   EXPECT_THAT(user.Texts(), IsEmpty());
 }
 
-TEST_F(TakeFrameTest, ALoadThatHangsEndsOnEscapeWithoutAMessage) {
+TEST_F(TakeFrameTest, AReadThatHangsEndsOnEscapeWithoutAMessage) {
   std::promise<void> release;
   std::shared_future<void> gate = release.get_future().share();
   dlg.m_frames.UseReader(
@@ -88,15 +83,15 @@ TEST_F(TakeFrameTest, ALoadThatHangsEndsOnEscapeWithoutAMessage) {
         if (path == hanging) gate.wait();
         return ReadFrameInto(path, matte, frame);
       });
-  ASSERT_TRUE(dlg.LoadFrame(Frame(1).c_str(), false));
-  const Bytes first = BufferOf(dlg);
-  EXPECT_FALSE(dlg.m_bLoadStopped);
+  dlg.m_frames.Start(Names(), 1, 3, false);
+  FrameBuffer taken;
+  ASSERT_EQ(dlg.TakeFrame(1, taken).status, FrameRead::Status::kOk);
+  const Bytes first = BytesOf(taken);
 
   user.PressEscapeAtPoll(1);
-  EXPECT_FALSE(dlg.LoadFrame(Frame(2).c_str(), false));
-  EXPECT_TRUE(dlg.m_bLoadStopped);
-  EXPECT_TRUE(user.boxes.empty());
-  EXPECT_EQ(BufferOf(dlg), first);
+  EXPECT_EQ(dlg.TakeFrame(2, taken).status, FrameRead::Status::kStopped);
+  EXPECT_THAT(user.Texts(), IsEmpty());
+  EXPECT_EQ(BytesOf(taken), first);
   release.set_value();
 }
 

@@ -1,9 +1,8 @@
 #pragma once
-// The frame buffer that the output passes hand to the compressor, and the export that fills it
-// from an image that Magick++ has read: W × H × 4 bytes, rows bottom-up as the picture is seen,
-// each pixel blue, green, red, alpha (video) or its alpha four times (matte), 8 bits a sample.
-
-#include <Magick++.h>
+// The frame buffer that the output passes hand to the compressor: W × H × 4 bytes, rows
+// bottom-up as the picture is seen, each pixel blue, green, red, alpha (video) or its alpha four
+// times (matte), 8 bits a sample. The readers that fill it are in targa_frame.h (our Targa
+// reader) and magick_frame.h (ImageMagick, for every other format).
 
 #include <cstddef>
 #include <cstdint>
@@ -12,18 +11,9 @@
 
 #include "platform/mfc/win_types.h"  // FrameByteCount
 
-/// Makes Magick++ ready for use, once per process; cheap to call again from anywhere.
+/// Makes ImageMagick ready for use and confines it (magick_policy.h), once per process; cheap to
+/// call again from anywhere. Call it before a reader thread reads a frame.
 void EnsureMagickReady();
-
-/// An empty image, made after Magick++ is ready: for members built before any code runs.
-Magick::Image NewMagickImage();
-
-/// Reads the file at path into image. A header that claims a frame too large for
-/// FrameByteCount is refused before any pixel is decoded. A Magick++ warning that leaves an
-/// image is not a failure; any other exception, or no image, is. A picture stored on its side
-/// (a photograph's orientation tag) is turned upright, so image.columns() and image.rows() are
-/// the frame buffer's width and height. Returns false on failure.
-bool ReadFrameImage(Magick::Image& image, const std::string& path);
 
 struct FrameSize {
   int width = 0;
@@ -53,9 +43,3 @@ class FrameBuffer {
   std::size_t m_length = 0;
   FrameSize m_size;
 };
-
-/// Exports image into frame, orienting the picture as its file declares it (a bottom-left Targa
-/// file, whose rows the library keeps in file order, comes out the same as a top-left one of
-/// the same picture). Returns the buffer's columns and rows. Throws (a Magick::Exception,
-/// std::bad_alloc, ...) when the export fails; frame's bytes are then undefined.
-FrameSize ExportFrameBuffer(Magick::Image& image, bool bMatte, FrameBuffer& frame);

@@ -3,21 +3,36 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
-#include <climits>
 #include <condition_variable>
+#include <cstring>
+#include <exception>
 #include <mutex>
 #include <utility>
 
+#include "frames/magick_frame.h"
 #include "frames/targa_frame.h"
 
 FrameRead ReadFrameInto(const std::string& path, bool bMatte, FrameBuffer& frame) {
   FrameRead read;
   read.path = path;
+  // Only regular files: the library would wait for ever on a named pipe.
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) {
+    const int cause = errno;
+    if (cause == ENOENT) read.status = FrameRead::Status::kMissing;
+    read.reason = std::strerror(cause);
+    return read;
+  }
+  if (!S_ISREG(info.st_mode)) {
+    read.reason = S_ISDIR(info.st_mode) ? std::strerror(EISDIR) : "not a regular file";
+    return read;
+  }
   // A Targa file is ours alone to read: handed to the library, a damaged one could be read by
   // whichever coder its bytes resemble.
   try {
-    switch (ReadTargaFrame(path, bMatte, frame, &read.size)) {
+    switch (ReadTargaFrame(path, bMatte, frame, &read.size, &read.reason)) {
       case TargaRead::kRead:
         read.status = FrameRead::Status::kOk;
         return read;
@@ -25,35 +40,18 @@ FrameRead ReadFrameInto(const std::string& path, bool bMatte, FrameBuffer& frame
         return read;
       case TargaRead::kTooLarge:
         read.status = FrameRead::Status::kTooLarge;
+        read.reason = "more pixels than a frame can hold";
         return read;
       case TargaRead::kNotTarga:
         break;
     }
-  } catch (...) {
-    return read;  // no memory for the frame buffer
-  }
-  // Only regular files: the library would wait for ever on a named pipe.
-  struct stat info {};
-  if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return read;
-  Magick::Image image = NewMagickImage();
-  if (!ReadFrameImage(image, path)) {
-    // A header that promised too many pixels leaves its size in the image, for the message.
-    if (image.columns() > 0 && image.rows() > 0 &&
-        FrameByteCount(image.columns(), image.rows()) < 0) {
-      read.size.width = static_cast<int>(std::min<std::size_t>(image.columns(), INT_MAX));
-      read.size.height = static_cast<int>(std::min<std::size_t>(image.rows(), INT_MAX));
-      read.status = FrameRead::Status::kTooLarge;
-    }
+  } catch (const std::exception& e) {
+    read.reason = e.what();  // no memory for the frame buffer
     return read;
   }
-  try {
-    read.size = ExportFrameBuffer(image, bMatte, frame);
-  } catch (...) {
-    read.status = FrameRead::Status::kExportFailed;
-    return read;
-  }
-  read.status = FrameRead::Status::kOk;
-  return read;
+  FrameRead library = ReadLibraryFrame(path, bMatte, frame);
+  library.path = path;
+  return library;
 }
 
 // What a run's reader thread and the ring share; whichever lets go last frees it, so a read
@@ -85,13 +83,16 @@ void FrameRing::ReadFrames(const std::shared_ptr<Shared>& shared, const Reader& 
     s.reading = true;
     lock.unlock();
     FrameRead read;
+    std::string path;
     try {
-      std::string path = name(k);
+      path = name(k);
       read = reader(path, bMatte, slot.buffer);
-      read.path = std::move(path);
-    } catch (...) {
+    } catch (const std::exception& e) {
+      // A reader's own failure (a name that cannot be made, no memory) is that frame's alone.
       read.status = FrameRead::Status::kOpenFailed;
+      read.reason = e.what();
     }
+    read.path = std::move(path);
     lock.lock();
     s.reading = false;
     slot.read = std::move(read);

@@ -15,20 +15,24 @@
 struct FrameRead {
   enum class Status {
     kOk,
-    kOpenFailed,    ///< missing, unreadable, not a frame the readers know, damaged
+    kMissing,       ///< no file of that name
+    kOpenFailed,    ///< unreadable, not a regular file, not a frame the readers know, damaged
     kExportFailed,  ///< read, but could not be turned into a frame buffer
     kTooLarge,      ///< declares more pixels than a frame buffer can hold; size says how many
     kStopped,       ///< the wait for it was given up (FrameRing::Take)
   };
   Status status = Status::kOpenFailed;
-  FrameSize size;    ///< the frame's after kOk, what the file declares after kTooLarge
-  std::string path;  ///< the file read
-  std::string reason;  ///< why it failed, in the reader's words
+  FrameSize size;      ///< the frame's after kOk, what the file declares after kTooLarge
+  std::string path;    ///< the file read
+  std::string reason;  ///< after a failure, why, in the words of the system or the reader that
+                       ///< refused it: "No such file or directory", "cut short"
 };
 
 /// Reads path into frame (the matte buffer when bMatte): a .tga file with a Targa header by
-/// ReadTargaFrame alone (a damaged one is kOpenFailed), anything else with ReadFrameImage and
-/// ExportFrameBuffer. Only a regular file is read. frame's bytes count only after kOk.
+/// ReadTargaFrame alone (a damaged one is kOpenFailed), anything else with ReadLibraryFrame
+/// (magick_frame.h). Only a regular file is read. frame's bytes count only after kOk.
+/// ReadFrameInto("shot0001.tga", false, frame) without such a file gives kMissing, reason
+/// "No such file or directory".
 FrameRead ReadFrameInto(const std::string& path, bool bMatte, FrameBuffer& frame);
 
 /// The frames of one run (a pass's range, or a single file) read on one reader thread, at most

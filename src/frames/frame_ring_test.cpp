@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <future>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -94,6 +95,22 @@ TEST_F(FrameRingTest, AFrameOutOfTurnOrWithoutARunIsRefusedAtOnce) {
   EXPECT_EQ(ring.Take(1, taken).status, FrameRead::Status::kOk);
   ring.Stop();
   EXPECT_EQ(ring.Take(2, taken).status, FrameRead::Status::kOpenFailed);
+}
+
+TEST_F(FrameRingTest, AReaderThatThrowsFailsThatFrameAloneWithItsReason) {
+  FrameRing ring;
+  ring.UseReader([this](const std::string& path, bool matte, FrameBuffer& frame) {
+    if (path == Frame(2)) throw std::runtime_error("no memory for the frame");
+    return ReadFrameInto(path, matte, frame);
+  });
+  ring.Start(Names(), 1, 3, false);
+  FrameBuffer taken;
+  EXPECT_EQ(ring.Take(1, taken).status, FrameRead::Status::kOk);
+  const FrameRead failed = ring.Take(2, taken);
+  EXPECT_EQ(failed.status, FrameRead::Status::kOpenFailed);
+  EXPECT_EQ(failed.reason, "no memory for the frame");
+  EXPECT_EQ(failed.path, Frame(2));
+  EXPECT_EQ(ring.Take(3, taken).status, FrameRead::Status::kOk);
 }
 
 TEST_F(FrameRingTest, TheReaderStaysAFewFramesAhead) {

@@ -11,6 +11,7 @@
 #include <optional>
 #include <vector>
 
+#include "frames/magick_frame.h"
 #include "platform/mfc/cfile.h"
 
 namespace {
@@ -81,15 +82,6 @@ bool EndsWithTga(const std::string& path) {
   const char* ext = path.c_str() + path.size() - 4;
   return ext[0] == '.' && (ext[1] | 0x20) == 't' && (ext[2] | 0x20) == 'g' &&
          (ext[3] | 0x20) == 'a';
-}
-
-// Within what ImageMagick would agree to decode: the frame limits are the same whichever reader
-// a file meets.
-bool WithinMagickLimits(std::size_t width, std::size_t height) {
-  using MagickCore::GetMagickResourceLimit;
-  return width <= GetMagickResourceLimit(MagickCore::WidthResource) &&
-         height <= GetMagickResourceLimit(MagickCore::HeightResource) &&
-         width * height <= GetMagickResourceLimit(MagickCore::AreaResource);
 }
 
 // False when the header is not a Targa header at all: a map type, image type, pixel size or map
@@ -406,21 +398,27 @@ class StoredPixels {
 
 }  // namespace
 
-TargaRead ReadTargaFrame(const std::string& path, bool bMatte, FrameBuffer& frame,
-                         FrameSize* size) {
+TargaRead ReadTargaFrame(const std::string& path, bool bMatte, FrameBuffer& frame, FrameSize* size,
+                         std::string* reason) {
   if (!EndsWithTga(path)) return TargaRead::kNotTarga;
-  EnsureMagickReady();
-  CFile file;
-  if (!file.Open(path.c_str(), CFile::modeRead | CFile::shareDenyWrite | CFile::modeNoTruncate)) {
+  auto refuse = [reason](const char* why) {
+    if (reason) *reason = why;
     return TargaRead::kUnreadable;
+  };
+  CFile file;
+  CFileException error;
+  if (!file.Open(path.c_str(), CFile::modeRead | CFile::shareDenyWrite | CFile::modeNoTruncate,
+                 &error)) {
+    return refuse(std::strerror(error.m_cause));
   }
   unsigned char header[kHeaderBytes];
   TargaLayout t;
   if (file.Read(header, sizeof header) != sizeof header || !ParseHeader(header, &t)) {
     return TargaRead::kNotTarga;
   }
-  if (t.interleaved || t.width == 0 || t.height == 0) return TargaRead::kUnreadable;
-  if (FrameByteCount(t.width, t.height) < 0 || !WithinMagickLimits(t.width, t.height)) {
+  if (t.interleaved) return refuse("interleaved rows");
+  if (t.width == 0 || t.height == 0) return refuse("an empty frame");
+  if (FrameByteCount(t.width, t.height) < 0 || !WithinLibraryLimits(t.width, t.height)) {
     size->width = static_cast<int>(t.width);
     size->height = static_cast<int>(t.height);
     return TargaRead::kTooLarge;
@@ -439,7 +437,7 @@ TargaRead ReadTargaFrame(const std::string& path, bool bMatte, FrameBuffer& fram
       t.rle ? (pixels + kMostPixelsAPacket - 1) / kMostPixelsAPacket * (1 + t.pixelBytes)
             : rawBytes;
   if (length == CFile::kFailed || length < dataAt || length - dataAt < leastData) {
-    return TargaRead::kUnreadable;
+    return refuse("shorter than its header declares");
   }
   const std::optional<unsigned> alphaType = ExtensionAlphaType(file, length);
 
@@ -450,7 +448,7 @@ TargaRead ReadTargaFrame(const std::string& path, bool bMatte, FrameBuffer& fram
     std::vector<unsigned char> stored(static_cast<std::size_t>(mapBytes));
     if (file.Seek(static_cast<std::int64_t>(mapAt), CFile::begin) == CFile::kFailed ||
         file.Read(stored.data(), static_cast<UINT>(mapBytes)) != mapBytes) {
-      return TargaRead::kUnreadable;
+      return refuse("cut short");
     }
     map = DecodeMap(stored.data(), t);
     context.map = map.data();
@@ -458,7 +456,7 @@ TargaRead ReadTargaFrame(const std::string& path, bool bMatte, FrameBuffer& fram
     context.mapLength = map.size();
   }
   if (file.Seek(static_cast<std::int64_t>(dataAt), CFile::begin) == CFile::kFailed) {
-    return TargaRead::kUnreadable;
+    return refuse("cut short");
   }
 
   const std::size_t width = t.width;
@@ -470,7 +468,7 @@ TargaRead ReadTargaFrame(const std::string& path, bool bMatte, FrameBuffer& fram
   // pixels are the video buffer as they stand, and the matte is made from them where they lie.
   if (!t.rle && t.pixel == Pixel::kBgra32 && !t.topFirst && !t.mirrored) {
     if (file.Read(out, static_cast<UINT>(frameBytes)) != frameBytes) {
-      return TargaRead::kUnreadable;
+      return refuse("cut short");
     }
     if (bMatte) SpreadAlpha(out, frameBytes);
   } else {
@@ -487,20 +485,20 @@ TargaRead ReadTargaFrame(const std::string& path, bool bMatte, FrameBuffer& fram
     std::vector<unsigned char> row(t.rle ? storedRow : 0);
     RunState run;
     for (std::size_t r = 0; r < height; ++r) {
-      if (!stored.Hold(rowMost)) return TargaRead::kUnreadable;
+      if (!stored.Hold(rowMost)) return refuse("cut short");
       const unsigned char* rowIn = in;
       if (t.rle) {
         if (!DecodeRun(&in, stored.end(), t.pixelBytes, width, &run, row.data())) {
-          return TargaRead::kUnreadable;
+          return refuse("run-length data cut short");
         }
         rowIn = row.data();
       } else {
-        if (static_cast<std::size_t>(stored.end() - in) < storedRow) return TargaRead::kUnreadable;
+        if (static_cast<std::size_t>(stored.end() - in) < storedRow) return refuse("cut short");
         in += storedRow;
       }
       const std::size_t target = t.topFirst ? height - 1 - r : r;
       if (!convert(rowIn, width, context, out + target * width * 4)) {
-        return TargaRead::kUnreadable;
+        return refuse("a colour index outside the colour map");
       }
     }
   }
@@ -528,16 +526,5 @@ std::optional<FrameSize> ReadFrameSize(const std::string& path) {
   // Only regular files reach the library: it would wait for ever on a named pipe.
   struct stat info {};
   if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
-  EnsureMagickReady();
-  Magick::Image image = NewMagickImage();
-  try {
-    image.ping(path);
-  } catch (const Magick::Warning&) {
-    // A warning that leaves a size is no failure, as with a frame's read.
-  } catch (const std::exception&) {
-    return std::nullopt;
-  }
-  if (image.columns() == 0 || image.rows() == 0) return std::nullopt;
-  if (image.columns() > INT_MAX || image.rows() > INT_MAX) return std::nullopt;
-  return FrameSize{static_cast<int>(image.columns()), static_cast<int>(image.rows())};
+  return PingFrameSize(path);
 }

@@ -40,10 +40,13 @@ enum class TargaRead {
 ///
 /// The file's length is checked against what its header declares before any frame-sized block
 /// is reserved. Throws std::bad_alloc when the frame buffer cannot be had.
-TargaRead ReadTargaFrame(const std::string& path, bool bMatte, FrameBuffer& frame, FrameSize* size);
+/// After kUnreadable, *reason (when given) says why: the system's words for a file that would
+/// not open ("Permission denied"), the reader's for a damaged one ("cut short").
+TargaRead ReadTargaFrame(const std::string& path, bool bMatte, FrameBuffer& frame, FrameSize* size,
+                         std::string* reason = nullptr);
 
 /// The size a frame file declares, read from its header alone (no pixel is decoded): a .tga
-/// file through the 18-byte Targa header, any other through ImageMagick's ping. Nothing for a
-/// file that cannot be opened, has no header the readers know, or declares an empty frame.
-/// ReadFrameSize("shot0001.tga") on a 1920 x 1080 frame gives 1920 x 1080.
+/// file through the 18-byte Targa header, any other through ImageMagick's ping (PingFrameSize).
+/// Nothing for a file that cannot be opened, has no header the readers know, or declares an empty
+/// frame. ReadFrameSize("shot0001.tga") on a 1920 x 1080 frame gives 1920 x 1080.
 std::optional<FrameSize> ReadFrameSize(const std::string& path);

@@ -1,5 +1,6 @@
 #include "frames/targa_frame.h"
 
+#include <Magick++.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -17,6 +18,7 @@
 
 #include "frames/frame_buffer.h"
 #include "frames/frame_ring.h"
+#include "frames/magick_frame.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/tga_writer.h"
 
@@ -44,10 +46,9 @@ Bytes BytesOf(const FrameBuffer& frame) {
 // The frame buffer of path as ImageMagick reads and exports it: what the direct reader must
 // give, byte for byte, for the layouts the library reads right.
 Bytes ThroughTheLibrary(const std::string& path, bool matte) {
-  Magick::Image image = NewMagickImage();
-  EXPECT_TRUE(ReadFrameImage(image, path)) << path;
   FrameBuffer frame;
-  ExportFrameBuffer(image, matte, frame);
+  const FrameRead read = ReadLibraryFrame(path, matte, frame);
+  EXPECT_EQ(read.status, FrameRead::Status::kOk) << path << ": " << read.reason;
   return BytesOf(frame);
 }
 

@@ -17,6 +17,7 @@ FrameRead CConverterDlg::TakeFrame(long long n, FrameBuffer& frame,
     case FrameRead::Status::kOk:
     case FrameRead::Status::kStopped:
       break;
+    case FrameRead::Status::kMissing:
     case FrameRead::Status::kOpenFailed:
     case FrameRead::Status::kTooLarge:
       strMessage.Format("Error on opening %s", read.path.c_str());
@@ -28,16 +29,4 @@ FrameRead CConverterDlg::TakeFrame(long long n, FrameBuffer& frame,
       break;
   }
   return read;
-}
-
-bool CConverterDlg::LoadFrame(const CString& strFrameFile, bool bMatte) {
-  m_frames.Start([path = strFrameFile.str()](long long) { return path; }, 0, 0, bMatte);
-  const FrameRead read = TakeFrame(0, m_frame);
-  m_frames.Stop();
-  m_bLoadStopped = read.status == FrameRead::Status::kStopped;
-  if (read.status != FrameRead::Status::kOk) return false;
-  m_pFrameData = m_frame.data();
-  m_nFrameWidth = read.size.width;
-  m_nFrameHeight = read.size.height;
-  return true;
 }
