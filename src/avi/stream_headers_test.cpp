@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 #include <limits>
 
 namespace {
@@ -26,50 +25,6 @@ TEST(StreamHeadersTest, RateIsWholeOrNtscStyle) {
     EXPECT_EQ(dwRate, row.dwRate) << row.rate;
     EXPECT_EQ(dwScale, row.dwScale) << row.rate;
   }
-}
-
-TEST(StreamHeadersTest, BuildsTheThreeRecordsWithEveryOtherByteZero) {
-  ConversionJob job;
-  job.width = 720;
-  job.height = 486;
-  job.rate = 29.97F;
-  job.frameByteSize = 720 * 486 * 4;
-  std::memset(&job.streamInfo, 0xAB, sizeof job.streamInfo);
-  std::memset(&job.bitmapHeader, 0xAB, sizeof job.bitmapHeader);
-  std::memset(&job.options, 0xAB, sizeof job.options);
-
-  BuildStreamHeaders(job);
-
-  AVISTREAMINFOA info{};
-  info.fccType = streamtypeVIDEO;
-  info.dwFlags = 0x10000;
-  info.dwScale = 1001;
-  info.dwRate = 30000;
-  info.dwSuggestedBufferSize = 1399680;
-  info.dwQuality = 0xFFFFFFFF;
-  info.rcFrame = RECT{0, 0, 720, 486};
-  EXPECT_EQ(std::memcmp(&job.streamInfo, &info, sizeof info), 0);
-
-  BITMAPINFOHEADER header{};
-  header.biSize = 40;
-  header.biWidth = 720;
-  header.biHeight = 486;
-  header.biPlanes = 1;
-  header.biBitCount = 32;
-  EXPECT_EQ(std::memcmp(&job.bitmapHeader, &header, sizeof header), 0);
-
-  // Compared field by field: the record has padding before its pointers.
-  EXPECT_EQ(job.options.fccType, streamtypeVIDEO);
-  EXPECT_EQ(job.options.fccHandler, 0u);
-  EXPECT_EQ(job.options.dwKeyFrameEvery, 0xFFFFFFFFu);
-  EXPECT_EQ(job.options.dwQuality, 0xFFFFFFFFu);
-  EXPECT_EQ(job.options.dwBytesPerSecond, 0u);
-  EXPECT_EQ(job.options.dwFlags, 8u);
-  EXPECT_EQ(job.options.lpFormat, nullptr);
-  EXPECT_EQ(job.options.cbFormat, 0u);
-  EXPECT_EQ(job.options.lpParms, nullptr);
-  EXPECT_EQ(job.options.cbParms, 0u);
-  EXPECT_EQ(job.options.dwInterleaveEvery, 1u);
 }
 
 }  // namespace
