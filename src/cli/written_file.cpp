@@ -2,7 +2,7 @@
 
 #include <sys/stat.h>
 
-#include "platform/vfw/vfw.h"
+#include "media/avi_reader.h"
 
 FileStamp StampOf(const std::string& path) {
   FileStamp stamp;
@@ -19,23 +19,16 @@ FileStamp StampOf(const std::string& path) {
 
 AviFacts ReadAviFacts(const std::string& path) {
   AviFacts facts;
-  PAVIFILE file = nullptr;
-  if (AVIFileOpenA(&file, path.c_str(), OF_READ, nullptr) != 0) return facts;
-  PAVISTREAM stream = nullptr;
-  AVISTREAMINFOA info{};
-  if (AVIFileGetStream(file, &stream, streamtypeVIDEO, 0) == 0 &&
-      AVIStreamInfoA(stream, &info, sizeof info) == 0) {
-    // The frames a reader can reach, as the window's check counts them.
-    const LONG length = AVIStreamLength(stream);
-    facts.readable = length >= 0;
-    facts.frames = length < 0 ? 0 : length;
-    facts.handler = info.fccHandler;
-    facts.width = info.rcFrame.right - info.rcFrame.left;
-    facts.height = info.rcFrame.bottom - info.rcFrame.top;
-    facts.rate = info.dwRate;
-    facts.scale = info.dwScale;
-  }
-  if (stream) AVIStreamRelease(stream);
-  AVIFileRelease(file);
+  AviReader reader;
+  if (!reader.Open(path)) return facts;
+  // The frames a reader can reach, as the window's check counts them.
+  const AviStreamFacts& stream = reader.Facts();
+  facts.readable = true;
+  facts.frames = stream.frames;
+  facts.handler = stream.handler;
+  facts.width = stream.width;
+  facts.height = stream.height;
+  facts.rate = stream.rate;
+  facts.scale = stream.scale;
   return facts;
 }

@@ -1,10 +1,11 @@
 #pragma once
 // An output file as it is on disk: what it was before the run (to tell whether the run wrote
-// it), and what a written AVI file holds, read back through the AVIFile layer.
+// it), and what a written AVI file holds, read back through the media core's AviReader.
 
+#include <cstdint>
 #include <string>
 
-#include "platform/mfc/win_types.h"
+#include "media/compressor_catalogue.h"
 
 /// Enough of a file's state to see that it was written: its identity, size and time.
 struct FileStamp {
@@ -27,11 +28,11 @@ FileStamp StampOf(const std::string& path);
 struct AviFacts {
   bool readable = false;  ///< false: not there, or not an AVI file with a video stream
   long long frames = 0;
-  FOURCC handler = 0;  ///< as the file tags its compressor; 0 for Full Frames
+  FourCC handler = 0;  ///< as the file tags its compressor; 0 for Full Frames
   int width = 0;
   int height = 0;
-  DWORD rate = 0;  ///< frames per second as rate / scale
-  DWORD scale = 0;
+  std::uint32_t rate = 0;  ///< frames per second as rate / scale
+  std::uint32_t scale = 0;
 };
 
 /// Reads the facts of the AVI file at path.

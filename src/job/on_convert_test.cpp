@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "dialog/converter_dlg.h"
-#include "platform/vfw/compressor_catalogue.h"
-#include "platform/vfw/vfw_trace.h"
+#include "media/compressor_catalogue.h"
+#include "media/writer_faults.h"
 #include "tests/support/avi_reader.h"
 #include "tests/support/file_limits.h"
 #include "tests/support/scripted_chooser.h"
@@ -32,7 +32,7 @@ using ::testing::ElementsAreArray;
 using namespace testing_support;
 
 constexpr const char* kCaption = "TGA to AVI Converter";
-const FOURCC kFFV1 = mmioFOURCC('F', 'F', 'V', '1');
+const FourCC kFFV1 = MakeFourCC('F', 'F', 'V', '1');
 
 class ConvertTest : public ::testing::Test {
  protected:
@@ -40,7 +40,7 @@ class ConvertTest : public ::testing::Test {
     user.Attach(dlg);
     chooser.LogTo(user);
   }
-  ~ConvertTest() override { ClearVfwFaults(); }
+  ~ConvertTest() override { ClearWriterFaults(); }
 
   /// Writes frames first..last of shot<number>.tga, width digits, width x height pixels.
   void WriteFrames(int first, int last, int width = 16, int height = 12, int digits = 4) {
@@ -105,7 +105,6 @@ TEST_F(ConvertTest, WritesTheColourAndTheMatteFile) {
   EXPECT_EQ(headers.handler, kFFV1);
   EXPECT_EQ(headers.rate, 30000U);
   EXPECT_EQ(headers.scale, 1001U);
-  EXPECT_EQ(VfwLiveObjects(), 0);
 }
 
 TEST_F(ConvertTest, RateFollowsTheFirstFrameHeight) {
@@ -452,7 +451,7 @@ TEST_F(ConvertTest, WriteErrorInTheMattePassStillCompletes) {
   Type(Frame(1), Frame(3), dir.File("werr.avi"));
   chooser.Pick(kFullFramesFourCC);
   // Writes: three video frames, then the matte pass's second frame.
-  FailVfwCall(VfwOp::kWrite, 5);
+  FailWriterStep(WriterStep::kWrite, 5);
 
   dlg.OnConvert();
 
@@ -460,7 +459,6 @@ TEST_F(ConvertTest, WriteErrorInTheMattePassStillCompletes) {
   EXPECT_EQ(DecodeAviOrFail(dir.File("werr.avi")).frames.size(), 3U);
   EXPECT_EQ(DecodeAviOrFail(dir.File("werr.matte.avi")).frames.size(), 1U);
   EXPECT_EQ(user.waitCursor, 0);
-  EXPECT_EQ(VfwLiveObjects(), 0);
 }
 
 // A disk that fills up during the video pass (here: the size limit of the process the job runs
@@ -474,7 +472,7 @@ TEST_F(ConvertTest, AFullDiskIsToldOnceAndLeavesAWholeFile) {
   }
   const struct {
     const char* what;
-    FOURCC fourcc;
+    FourCC fourcc;
     std::uint64_t limit;
   } cases[] = {
       {"Full Frames", kFullFramesFourCC, 6'500'000},
@@ -523,14 +521,13 @@ TEST_F(ConvertTest, AFailedFinishIsToldAsAWriteError) {
   WriteFrames(1, 3);
   Type(Frame(1), Frame(3), dir.File("fin.avi"));
   chooser.Pick(kFFV1);
-  FailVfwCall(VfwOp::kFinish);  // the video pass's finish
+  FailWriterStep(WriterStep::kFinish);  // the video pass's finish
 
   dlg.OnConvert();
 
   EXPECT_THAT(user.Texts(), ElementsAre("AVI stream write error", "AVI File Created"));
   EXPECT_FALSE(std::filesystem::exists(dir.File("fin.matte.avi")));
   EXPECT_EQ(user.waitCursor, 0);
-  EXPECT_EQ(VfwLiveObjects(), 0);
 }
 
 TEST_F(ConvertTest, FailedPassEndsWithoutCompletion) {
