@@ -32,7 +32,7 @@
 #include <vector>
 
 #include "dialog/converter_dlg.h"
-#include "platform/vfw/compressor_catalogue.h"
+#include "media/compressor_catalogue.h"
 #include "tests/support/avi_reader.h"
 #include "tests/support/scripted_chooser.h"
 #include "tests/support/scripted_user.h"
@@ -118,7 +118,7 @@ void WriteFrames(const std::string& dir, int count, Size size) {
 // One conversion in this (child) process: exit status 0 when it ended with "AVI File Created"
 // and nothing else was said.
 int ConvertOnce(const std::string& first, const std::string& last, const std::string& avi,
-                FOURCC fourcc) {
+                FourCC fourcc) {
   CConverterDlg dlg;
   ScriptedUser user;
   user.Attach(dlg);
@@ -160,7 +160,7 @@ long Median(std::vector<long> values) {
 }
 
 std::vector<std::string> OurCommand(const std::string& self, const std::string& dir, int frames,
-                                    const std::string& avi, FOURCC fourcc) {
+                                    const std::string& avi, FourCC fourcc) {
   return {self, "--child", FramePath(dir, 1), FramePath(dir, frames), avi, std::to_string(fourcc)};
 }
 
@@ -321,7 +321,7 @@ int Memory(const std::string& self, int repeat, const std::vector<std::string>& 
 
 int main(int argc, char** argv) {
   if (argc == 6 && std::strcmp(argv[1], "--child") == 0) {
-    return ConvertOnce(argv[2], argv[3], argv[4], static_cast<FOURCC>(std::stoul(argv[5])));
+    return ConvertOnce(argv[2], argv[3], argv[4], static_cast<FourCC>(std::stoul(argv[5])));
   }
   const std::string self = "/proc/self/exe";
   char path[4096];

@@ -9,11 +9,11 @@
 #include <string>
 
 #include "app/converter_window_wx.h"
+#include "app/video_compression_dialog_wx.h"
 #include "dialog/converter_dlg.h"
 #include "dialog/resource.h"
 #include "dialog/texts.h"
 #include "platform/user/icon_wx.h"
-#include "platform/vfw/video_compression_dialog_wx.h"
 
 wxIMPLEMENT_APP_NO_MAIN(CConverterApp);
 

@@ -14,8 +14,8 @@
 #include "avi/conversion_job.h"
 #include "avi/stream_headers.h"
 #include "dialog/converter_dlg.h"
-#include "platform/vfw/compressor_catalogue.h"
-#include "platform/vfw/vfw_trace.h"
+#include "media/compressor_catalogue.h"
+#include "media/writer_faults.h"
 #include "tests/support/avi_reader.h"
 #include "tests/support/scripted_chooser.h"
 #include "tests/support/scripted_user.h"
@@ -27,7 +27,7 @@ using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using namespace testing_support;
 
-constexpr FOURCC kFFV1 = mmioFOURCC('F', 'F', 'V', '1');
+constexpr FourCC kFFV1 = MakeFourCC('F', 'F', 'V', '1');
 constexpr const char* kCaption = "TGA to AVI Converter";
 
 std::vector<std::string> Entries(const std::filesystem::path& folder) {
@@ -97,14 +97,10 @@ class CompressionOptionsTest : public ::testing::Test {
     user.Attach(dlg);
     chooser.LogTo(user);
   }
-  ~CompressionOptionsTest() override {
-    SetVfwTrace(nullptr);
-    ClearVfwFaults();
-  }
+  ~CompressionOptionsTest() override { ClearWriterFaults(); }
   void SetUp() override { Size(720, 486); }
   void TearDown() override {
     EXPECT_THAT(Entries(probes.path()), IsEmpty()) << "the probe file stayed behind";
-    EXPECT_EQ(VfwLiveObjects(), 0);
   }
 
   void Size(int width, int height) {
@@ -194,67 +190,26 @@ TEST_F(CompressionOptionsTest, CancelledOrOtherAnswersAreReturnedAsTheyCame) {
   EXPECT_THAT(user.Texts(), IsEmpty());
 }
 
-TEST_F(CompressionOptionsTest, ReleasesInTheOrderOfTheCalls) {
-  SetVfwTrace(&user.log);
-  chooser.Pick(kFFV1);
-  ASSERT_EQ(Choose(), 1);
-  EXPECT_THAT(user.log,
-              ElementsAre("vfw:AVIFileOpenA write", "vfw:AVIFileCreateStreamA",
-                          "vfw:AVIStreamSetFormat uncompressed",
-                          "vfw:AVIStreamRelease uncompressed", "vfw:AVIFileRelease",
-                          "vfw:AVIFileOpenA read", "vfw:AVIFileGetStream", "vfw:AVISaveOptions",
-                          "chooser:FFV1", "vfw:AVIStreamRelease read", "vfw:AVIFileRelease"));
-}
-
-// Every failure before the dialog: its message, a result of 0, what was released, and no
-// probe file left (the teardown checks the folder and the handles).
+// Every failure of the probe's writer before the dialog: its message, a result of 0, no dialog,
+// and no probe file left (the teardown checks the folder).
 TEST_F(CompressionOptionsTest, FailuresBeforeTheDialogShowTheirMessage) {
   const struct {
-    VfwOp op;
-    int nth;
+    WriterStep step;
     const char* message;
-    std::vector<std::string> tail;  // the trace from the failing call on
   } rows[] = {
-      {VfwOp::kFileOpen,
-       1,
-       "Failed to open AVI file for writing",
-       {"vfw:AVIFileOpenA write", "box:Failed to open AVI file for writing"}},
-      {VfwOp::kCreateStream,
-       1,
-       "Failed to create AVI stream",
-       {"vfw:AVIFileCreateStreamA", "box:Failed to create AVI stream", "vfw:AVIFileRelease"}},
-      {VfwOp::kSetFormat,
-       1,
-       "Failed to set AVI stream format",
-       {"vfw:AVIStreamSetFormat uncompressed", "box:Failed to set AVI stream format",
-        "vfw:AVIStreamRelease uncompressed", "vfw:AVIFileRelease"}},
-      {VfwOp::kFileOpen,
-       2,
-       "Failed to open AVI file",
-       {"vfw:AVIFileOpenA read", "box:Failed to open AVI file"}},
-      {VfwOp::kGetStream,
-       1,
-       "Failed to get AVI stream",
-       {"vfw:AVIFileGetStream", "box:Failed to get AVI stream", "vfw:AVIFileRelease"}},
+      {WriterStep::kOpen, "Failed to open AVI file for writing"},
+      {WriterStep::kStart, "Failed to set AVI stream format"},
   };
   for (const auto& row : rows) {
-    user.log.clear();
     user.boxes.clear();
-    chooser.calls.clear();
-    SetVfwTrace(&user.log);
-    FailVfwCall(row.op, row.nth);
+    FailWriterStep(row.step);
     EXPECT_EQ(Choose(), 0) << row.message;
-    SetVfwTrace(nullptr);
-    ClearVfwFaults();
+    ClearWriterFaults();
     ASSERT_EQ(user.boxes.size(), 1u) << row.message;
     EXPECT_EQ(user.boxes[0].text, row.message);
     EXPECT_EQ(user.boxes[0].caption, kCaption);
     EXPECT_EQ(user.boxes[0].style, MB_OK);
     EXPECT_TRUE(chooser.calls.empty()) << "no dialog after " << row.message;
-    ASSERT_GE(user.log.size(), row.tail.size());
-    EXPECT_EQ(std::vector<std::string>(user.log.end() - row.tail.size(), user.log.end()), row.tail)
-        << row.message;
-    EXPECT_EQ(VfwLiveObjects(), 0) << row.message;
     EXPECT_THAT(Entries(probes.path()), IsEmpty()) << row.message;
   }
 }

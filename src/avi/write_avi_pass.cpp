@@ -13,9 +13,9 @@
 #include "dialog/texts.h"
 #include "frames/frame_buffer.h"
 #include "frames/frame_ring.h"
+#include "media/compressor_catalogue.h"
 #include "platform/mfc/cfile.h"
 #include "platform/user/key_state.h"
-#include "platform/vfw/compressor_catalogue.h"
 #include "platform/vfw/vfw.h"
 #include "sequence/sequence_name.h"
 

@@ -18,7 +18,7 @@
 #include "dialog/converter_dlg.h"
 #include "dialog/texts.h"
 #include "job/conversion.h"
-#include "platform/vfw/library_log.h"
+#include "media/library_log.h"
 #include "sequence/sequence_name.h"
 
 namespace {

@@ -104,7 +104,7 @@ class ConsoleUserTest : public ::testing::Test {
 
 TEST_F(ConsoleUserTest, SaysEachPassOnceWhenNotATerminal) {
   WriteFrames(3);
-  options.compressor = FindCompressor(mmioFOURCC('F', 'F', 'V', '1'));
+  options.compressor = FindCompressor(MakeFourCC('F', 'F', 'V', '1'));
   Run();
   EXPECT_THAT(messages, ElementsAre("AVI File Created"));
   EXPECT_EQ(err.Text(),
@@ -174,7 +174,7 @@ TEST_F(ConsoleUserTest, RefusesToWriteOverAFileUnlessTold) {
 }
 
 TEST_F(ConsoleUserTest, RefusesACompressorThatCannotTakeTheFrames) {
-  const CompressorInfo* msvc = FindCompressor(mmioFOURCC('M', 'S', 'V', 'C'));
+  const CompressorInfo* msvc = FindCompressor(MakeFourCC('M', 'S', 'V', 'C'));
   if (!msvc) GTEST_SKIP() << "no Microsoft Video 1 encoder here";
   WriteFrames(2, 34, 18);
   options.compressor = msvc;
@@ -187,7 +187,7 @@ TEST_F(ConsoleUserTest, RefusesACompressorThatCannotTakeTheFrames) {
 
 TEST_F(ConsoleUserTest, AStopSignalIsEscape) {
   WriteFrames(6);
-  options.compressor = FindCompressor(mmioFOURCC('F', 'F', 'V', '1'));
+  options.compressor = FindCompressor(MakeFourCC('F', 'F', 'V', '1'));
   // The signal comes while frame 3 of the colour pass is being written.
   onClock = [](int tick) {
     if (tick == 3) StopSignals::Request();

@@ -82,7 +82,7 @@ ParsedCommandLine UsageError(const std::string& why) {
 
 }  // namespace
 
-std::string ShownFourCC(FOURCC fourcc) {
+std::string ShownFourCC(FourCC fourcc) {
   std::string text = FourCCText(fourcc);
   while (!text.empty() && text.back() == ' ') text.pop_back();
   return text;
@@ -217,7 +217,7 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv) {
       return UsageError(std::string(options.compressor->name) +
                         " has no quality setting; --quality is for " + NamesWithQuality());
     }
-    options.quality = static_cast<DWORD>(quality) * 100;
+    options.quality = static_cast<std::uint32_t>(quality) * 100;
   }
   return parsed;
 }

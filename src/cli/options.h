@@ -4,10 +4,10 @@
 //
 //   tga2avi --first shot0001.tga --last shot0240.tga --output shot.avi --compressor ffv1
 
+#include <cstdint>
 #include <string>
 
-#include "platform/mfc/win_types.h"
-#include "platform/vfw/compressor_catalogue.h"
+#include "media/compressor_catalogue.h"
 
 /// What the options ask for.
 struct CommandLine {
@@ -16,9 +16,9 @@ struct CommandLine {
   std::string output;  ///< the colour file; the matte file goes beside it
   /// The compressor chosen by --compressor, or Full Frames; one of AvailableCompressors().
   const CompressorInfo* compressor = nullptr;
-  /// AVICOMPRESSOPTIONS::dwQuality: --quality Q as the compressor dialog's slider gives it
+  /// The quality: --quality Q as the compressor dialog's slider gives it
   /// (Q * 100), or kDefaultQuality without --quality.
-  DWORD quality = kDefaultQuality;
+  std::uint32_t quality = kDefaultQuality;
   bool overwrite = false;        ///< an existing output is written over without a question
   bool json = false;             ///< a JSON object on standard output at the end
   bool listCompressors = false;  ///< list the compressors instead of converting
@@ -44,7 +44,7 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv);
 const CompressorInfo* MatchCompressor(const std::string& text);
 
 /// The FourCC as --list-compressors shows it: "FFV1", "DIB" (no trailing spaces).
-std::string ShownFourCC(FOURCC fourcc);
+std::string ShownFourCC(FourCC fourcc);
 
 /// --list-compressors: one line per available compressor in the dialog's order, FourCC, name,
 /// lossless or lossy, keeps alpha or not, and the quality range where there is one:

@@ -47,13 +47,13 @@ TEST(OptionsTest, TakesAConversion) {
 TEST(OptionsTest, NamesACompressorByFourCCOrNameInAnyCase) {
   const struct {
     const char* text;
-    FOURCC fourcc;
+    FourCC fourcc;
   } cases[] = {
-      {"ffv1", mmioFOURCC('F', 'F', 'V', '1')},          {"FFV1", mmioFOURCC('F', 'F', 'V', '1')},
-      {"Ut Video", mmioFOURCC('U', 'L', 'R', 'A')},      {"ULRA", mmioFOURCC('U', 'L', 'R', 'A')},
-      {"ut video", mmioFOURCC('U', 'L', 'R', 'A')},      {"dib", kFullFramesFourCC},
-      {"Full Frames (Uncompressed)", kFullFramesFourCC}, {"mjpg", mmioFOURCC('M', 'J', 'P', 'G')},
-      {"motion jpeg", mmioFOURCC('M', 'J', 'P', 'G')},
+      {"ffv1", MakeFourCC('F', 'F', 'V', '1')},          {"FFV1", MakeFourCC('F', 'F', 'V', '1')},
+      {"Ut Video", MakeFourCC('U', 'L', 'R', 'A')},      {"ULRA", MakeFourCC('U', 'L', 'R', 'A')},
+      {"ut video", MakeFourCC('U', 'L', 'R', 'A')},      {"dib", kFullFramesFourCC},
+      {"Full Frames (Uncompressed)", kFullFramesFourCC}, {"mjpg", MakeFourCC('M', 'J', 'P', 'G')},
+      {"motion jpeg", MakeFourCC('M', 'J', 'P', 'G')},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
@@ -142,7 +142,7 @@ TEST(OptionsTest, ListsEveryAvailableCompressorInTheDialogsOrder) {
 
 TEST(OptionsTest, ShownFourCCDropsTrailingSpaces) {
   EXPECT_EQ(ShownFourCC(kFullFramesFourCC), "DIB");
-  EXPECT_EQ(ShownFourCC(mmioFOURCC('c', 'v', 'i', 'd')), "cvid");
+  EXPECT_EQ(ShownFourCC(MakeFourCC('c', 'v', 'i', 'd')), "cvid");
 }
 
 }  // namespace

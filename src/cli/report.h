@@ -20,14 +20,14 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "cli/console_user.h"
 #include "dialog/job_events.h"
-#include "platform/mfc/win_types.h"
-#include "platform/vfw/compressor_catalogue.h"
+#include "media/compressor_catalogue.h"
 
 /// One output file as the run left it.
 struct OutputFile {
@@ -44,11 +44,11 @@ struct ConversionReport {
   long long firstFrame = 0;
   long long lastFrame = 0;
   const CompressorInfo* compressor = nullptr;
-  DWORD quality = kDefaultQuality;  ///< dwQuality: Q * 100, or kDefaultQuality
-  int width = 0;                    ///< 0: not known (the first frame was not read)
+  std::uint32_t quality = kDefaultQuality;  ///< Q * 100, or kDefaultQuality
+  int width = 0;                            ///< 0: not known (the first frame was not read)
   int height = 0;
-  DWORD rate = 0;  ///< frames per second as rate / scale; rate 0: not known
-  DWORD scale = 1;
+  std::uint32_t rate = 0;  ///< frames per second as rate / scale; rate 0: not known
+  std::uint32_t scale = 1;
   std::vector<RepeatedFrame> repeated;
   std::vector<std::string> messages;
   std::optional<FilesChecked> check;  ///< what the check of the written files found

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "cli/options.h"
-#include "platform/vfw/compressor_catalogue.h"
+#include "media/compressor_catalogue.h"
 
 namespace {
 
@@ -14,7 +14,7 @@ TEST(ReportTest, SaysTheFilesTheCompressorAndTheFramesRepeated) {
   report.matte = {"out/shot.matte.avi", true, 240};
   report.firstFrame = 1001;
   report.lastFrame = 1240;
-  report.compressor = FindCompressor(mmioFOURCC('M', 'J', 'P', 'G'));
+  report.compressor = FindCompressor(MakeFourCC('M', 'J', 'P', 'G'));
   report.quality = 9000;
   report.width = 1920;
   report.height = 1080;

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "dialog/texts.h"
-#include "platform/vfw/compressor_catalogue.h"
-#include "platform/vfw/vfw.h"
+#include "media/avi_reader.h"
+#include "media/compressor_catalogue.h"
 
 namespace {
 
@@ -19,28 +19,11 @@ std::string Frames(long long count) {
   return std::to_string(count) + (count == 1 ? " frame" : " frames");
 }
 
-// Releases what a check opened, whichever way it leaves.
-struct OpenedFile {
-  PAVIFILE file = nullptr;
-  PAVISTREAM stream = nullptr;
-  OpenedFile() = default;
-  OpenedFile(const OpenedFile&) = delete;
-  OpenedFile& operator=(const OpenedFile&) = delete;
-  ~OpenedFile() {
-    if (stream) AVIStreamRelease(stream);
-    if (file) AVIFileRelease(file);
-  }
-};
-
-// Whether the frame at sample of stream decodes to exactly the bytes written; only blue, green
-// and red where the compressor keeps no alpha.
-bool SameFrame(PAVISTREAM stream, LONG sample, const std::vector<BYTE>& written, bool withAlpha,
+// Whether frame n of the file decodes to exactly the bytes written; only blue, green and red
+// where the compressor keeps no alpha.
+bool SameFrame(AviReader& reader, long long n, const std::vector<BYTE>& written, bool withAlpha,
                std::vector<BYTE>& decoded) {
-  decoded.assign(written.size(), 0);
-  if (AVIStreamRead(stream, sample, 1, decoded.data(), static_cast<LONG>(decoded.size()), nullptr,
-                    nullptr) != 0) {
-    return false;
-  }
+  if (!reader.ReadFrame(n, decoded) || decoded.size() != written.size()) return false;
   if (withAlpha) return decoded == written;
   for (std::size_t i = 0; i + 3 < written.size(); i += 4) {
     if (std::memcmp(&decoded[i], &written[i], 3) != 0) return false;
@@ -53,26 +36,25 @@ bool SameFrame(PAVISTREAM stream, LONG sample, const std::vector<BYTE>& written,
 std::string CheckOne(const WrittenFile& written, bool keepsAlpha, bool* compared) {
   *compared = false;
   CString text;
-  OpenedFile opened;
-  if (AVIFileOpenA(&opened.file, written.file, OF_READ, nullptr) != 0 ||
-      AVIFileGetStream(opened.file, &opened.stream, streamtypeVIDEO, 0) != 0) {
+  AviReader reader;
+  if (!reader.Open(written.file.str())) {
     text.Format("Check failed: %s cannot be read back", written.file.GetString());
     return text.str();
   }
-  const LONG length = AVIStreamLength(opened.stream);
+  const long long length = reader.Facts().frames;
   if (length != written.frames) {
     text.Format("Check failed: %s holds %ld frames, %lld were written", written.file.GetString(),
-                static_cast<long>(length < 0 ? 0 : length), written.frames);
+                static_cast<long>(length), written.frames);
     return text.str();
   }
   if (written.firstFrame.empty() || written.lastFrame.empty()) return "";
   std::vector<BYTE> decoded;  // one frame, used for both
   const struct {
-    LONG sample;
+    long long sample;
     const std::vector<BYTE>& frame;
   } ends[] = {{0, written.firstFrame}, {length - 1, written.lastFrame}};
   for (const auto& end : ends) {
-    if (!SameFrame(opened.stream, end.sample, end.frame, keepsAlpha, decoded)) {
+    if (!SameFrame(reader, end.sample, end.frame, keepsAlpha, decoded)) {
       text.Format("Check failed: frame %ld of %s differs from the frame written",
                   static_cast<long>(end.sample) + 1, written.file.GetString());
       return text.str();
@@ -88,7 +70,6 @@ FilesChecked CheckWrittenFiles(CDialog& dlg, const ConversionJob& job) {
   const CompressorInfo* compressor = FindCompressor(job.options.fccHandler);
   const bool keepsAlpha = compressor && compressor->keepsAlpha;
   FilesChecked result;
-  AVIFileInit();
   for (const WrittenFile& written : job.written) {
     if (written.file.IsEmpty() || written.told) continue;
     FileCheck check;
@@ -100,7 +81,6 @@ FilesChecked CheckWrittenFiles(CDialog& dlg, const ConversionJob& job) {
     if (!check.ok) dlg.MessageBox(check.problem.c_str(), kConverterCaption, MB_OK);
     result.files.push_back(std::move(check));
   }
-  AVIFileExit();
   return result;
 }
 

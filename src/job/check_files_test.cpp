@@ -10,7 +10,7 @@
 #include <string>
 
 #include "dialog/converter_dlg.h"
-#include "platform/vfw/compressor_catalogue.h"
+#include "media/compressor_catalogue.h"
 #include "tests/support/avi_reader.h"
 #include "tests/support/scripted_chooser.h"
 #include "tests/support/scripted_user.h"
@@ -39,7 +39,7 @@ class CheckFilesTest : public ::testing::Test {
       WriteTga(dir.File(name), RampPicture(16, 12, n));
     }
   }
-  void Convert(FOURCC fourcc, const std::string& avi) {
+  void Convert(FourCC fourcc, const std::string& avi) {
     user.controls[IDC_FIRST_FILE] = dir.File("c0001.tga");
     user.controls[IDC_LAST_FILE] = dir.File("c0003.tga");
     user.controls[IDC_AVI_FILE] = avi;
@@ -69,13 +69,13 @@ TEST_F(CheckFilesTest, EveryCompressorsFilesPassAsWritten) {
 }
 
 TEST_F(CheckFilesTest, AFileThatDoesNotHoldWhatWasWrittenIsToldByName) {
-  Convert(mmioFOURCC('F', 'F', 'V', '1'), dir.File("k.avi"));
+  Convert(MakeFourCC('F', 'F', 'V', '1'), dir.File("k.avi"));
   ASSERT_THAT(user.Texts(), ElementsAre("AVI File Created"));
   user.boxes.clear();
 
   // What the job would have recorded had it handed the files other frames.
   ConversionJob job;
-  job.options.fccHandler = mmioFOURCC('F', 'F', 'V', '1');
+  job.options.fccHandler = MakeFourCC('F', 'F', 'V', '1');
   job.written[0].file = dir.File("k.avi");
   job.written[0].frames = 4;
   job.written[1].file = dir.File("k.matte.avi");
@@ -109,7 +109,7 @@ TEST_F(CheckFilesTest, AfterEscapeTheFramesWrittenAreChecked) {
   // Escape at the video pass's third frame: the colour file alone, with two frames; at the
   // matte pass's first, both files, the matte one empty.
   user.PressEscapeAtPoll(3);
-  Convert(mmioFOURCC('F', 'F', 'V', '1'), dir.File("e.avi"));
+  Convert(MakeFourCC('F', 'F', 'V', '1'), dir.File("e.avi"));
   EXPECT_THAT(user.Texts(), ElementsAre("AVI File Created"));
   EXPECT_EQ(check.line, "Checked: e.avi, 2 frames");
 
@@ -122,7 +122,7 @@ TEST_F(CheckFilesTest, AfterEscapeTheFramesWrittenAreChecked) {
                      {IDC_LAST_FILE, dir.File("c0003.tga")},
                      {IDC_AVI_FILE, dir.File("f.avi")}};
   person.PressEscapeAtPoll(4);
-  chooser.Pick(mmioFOURCC('F', 'F', 'V', '1'));
+  chooser.Pick(MakeFourCC('F', 'F', 'V', '1'));
   fresh.OnConvert();
   EXPECT_THAT(person.Texts(), ElementsAre("AVI File Created"));
   EXPECT_EQ(told.line, "Checked: f.avi (3 frames) and f.matte.avi (0 frames)");

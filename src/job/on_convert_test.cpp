@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "dialog/converter_dlg.h"
-#include "platform/vfw/compressor_catalogue.h"
-#include "platform/vfw/vfw_trace.h"
+#include "media/compressor_catalogue.h"
+#include "media/writer_faults.h"
 #include "tests/support/avi_reader.h"
 #include "tests/support/event_log.h"
 #include "tests/support/file_limits.h"
@@ -33,7 +33,7 @@ using ::testing::ElementsAreArray;
 using namespace testing_support;
 
 constexpr const char* kCaption = "TGA to AVI Converter";
-const FOURCC kFFV1 = mmioFOURCC('F', 'F', 'V', '1');
+const FourCC kFFV1 = MakeFourCC('F', 'F', 'V', '1');
 
 class ConvertTest : public ::testing::Test {
  protected:
@@ -42,7 +42,7 @@ class ConvertTest : public ::testing::Test {
     dlg.SetObserver(&events);
     chooser.LogTo(user);
   }
-  ~ConvertTest() override { ClearVfwFaults(); }
+  ~ConvertTest() override { ClearWriterFaults(); }
 
   /// Writes frames first..last of shot<number>.tga, width digits, width x height pixels.
   void WriteFrames(int first, int last, int width = 16, int height = 12, int digits = 4) {
@@ -108,7 +108,6 @@ TEST_F(ConvertTest, WritesTheColourAndTheMatteFile) {
   EXPECT_EQ(headers.handler, kFFV1);
   EXPECT_EQ(headers.rate, 30000U);
   EXPECT_EQ(headers.scale, 1001U);
-  EXPECT_EQ(VfwLiveObjects(), 0);
   EXPECT_THAT(events.lines, ElementsAre("began colour shot.avi 1-3", "writing colour 1 (1 of 3)",
                                         "writing colour 2 (2 of 3)", "writing colour 3 (3 of 3)",
                                         "ended colour finished 3", "began matte shot.matte.avi 1-3",
@@ -489,7 +488,7 @@ TEST_F(ConvertTest, WriteErrorInTheMattePassStillCompletes) {
   Type(Frame(1), Frame(3), dir.File("werr.avi"));
   chooser.Pick(kFullFramesFourCC);
   // Writes: three video frames, then the matte pass's second frame.
-  FailVfwCall(VfwOp::kWrite, 5);
+  FailWriterStep(WriterStep::kWrite, 5);
 
   dlg.OnConvert();
 
@@ -497,7 +496,6 @@ TEST_F(ConvertTest, WriteErrorInTheMattePassStillCompletes) {
   EXPECT_EQ(DecodeAviOrFail(dir.File("werr.avi")).frames.size(), 3U);
   EXPECT_EQ(DecodeAviOrFail(dir.File("werr.matte.avi")).frames.size(), 1U);
   EXPECT_EQ(user.waitCursor, 0);
-  EXPECT_EQ(VfwLiveObjects(), 0);
   // The file whose write failed is not checked again; the job failed, naming it.
   EXPECT_THAT(events.Lines("ended"),
               ElementsAre("ended colour finished 3", "ended matte write failed 1"));
@@ -519,7 +517,7 @@ TEST_F(ConvertTest, AFullDiskIsToldOnceAndLeavesAWholeFile) {
   }
   const struct {
     const char* what;
-    FOURCC fourcc;
+    FourCC fourcc;
     std::uint64_t limit;
   } cases[] = {
       {"Full Frames", kFullFramesFourCC, 6'500'000},
@@ -568,14 +566,13 @@ TEST_F(ConvertTest, AFailedFinishIsToldAsAWriteError) {
   WriteFrames(1, 3);
   Type(Frame(1), Frame(3), dir.File("fin.avi"));
   chooser.Pick(kFFV1);
-  FailVfwCall(VfwOp::kFinish);  // the video pass's finish
+  FailWriterStep(WriterStep::kFinish);  // the video pass's finish
 
   dlg.OnConvert();
 
   EXPECT_THAT(user.Texts(), ElementsAre("AVI stream write error", "AVI File Created"));
   EXPECT_FALSE(std::filesystem::exists(dir.File("fin.matte.avi")));
   EXPECT_EQ(user.waitCursor, 0);
-  EXPECT_EQ(VfwLiveObjects(), 0);
 }
 
 TEST_F(ConvertTest, FailedPassEndsWithoutCompletion) {

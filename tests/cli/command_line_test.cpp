@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/vfw/compressor_catalogue.h"
+#include "media/compressor_catalogue.h"
 #include "tests/support/avi_reader.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/tga_writer.h"
@@ -348,7 +348,7 @@ TEST_F(CommandLineTest, AnExistingOutputIsAskedAboutOnATerminal) {
 }
 
 TEST_F(CommandLineTest, ACompressorThatCannotTakeTheFramesIsRefusedBeforeWriting) {
-  if (!FindCompressor(mmioFOURCC('M', 'S', 'V', 'C'))) GTEST_SKIP() << "no msvideo1 encoder";
+  if (!FindCompressor(MakeFourCC('M', 'S', 'V', 'C'))) GTEST_SKIP() << "no msvideo1 encoder";
   WriteFrames(2, 34, 18);
   const Ran ran = Run(Convert(2, {"--compressor", "Microsoft Video 1"}));
   EXPECT_EQ(ran.status, 1);

@@ -10,7 +10,7 @@
 #include <random>
 #include <sstream>
 
-#include "platform/vfw/ffmpeg_owners.h"
+#include "media/ffmpeg_owners.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -25,11 +25,11 @@ namespace testing_support {
 
 namespace {
 
-using vfw_detail::CodecContextPtr;
-using vfw_detail::FramePtr;
-using vfw_detail::InputFormatPtr;
-using vfw_detail::PacketPtr;
-using vfw_detail::SwsContextPtr;
+using media_detail::CodecContextPtr;
+using media_detail::FramePtr;
+using media_detail::InputFormatPtr;
+using media_detail::PacketPtr;
+using media_detail::SwsContextPtr;
 
 std::string ErrorText(int error) {
   char text[AV_ERROR_MAX_STRING_SIZE] = {};

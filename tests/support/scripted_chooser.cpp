@@ -6,7 +6,7 @@ ScriptedChooser::ScriptedChooser() : m_previous(SetCompressorChooser(this)) {}
 
 ScriptedChooser::~ScriptedChooser() { SetCompressorChooser(m_previous); }
 
-void ScriptedChooser::Pick(FOURCC fourcc, DWORD quality) {
+void ScriptedChooser::Pick(FourCC fourcc, std::uint32_t quality) {
   m_script.push_back({1, CompressorChoice{fourcc, quality}});
 }
 

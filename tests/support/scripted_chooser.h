@@ -5,14 +5,14 @@
 // when it goes.
 //
 //   ScriptedChooser chooser;
-//   chooser.Pick(mmioFOURCC('F', 'F', 'V', '1'));
+//   chooser.Pick(MakeFourCC('F', 'F', 'V', '1'));
 //   chooser.LogTo(user);  // "chooser:FFV1" lands in user.log between the boxes
 
 #include <deque>
 #include <string>
 #include <vector>
 
-#include "platform/vfw/compressor_catalogue.h"
+#include "media/compressor_catalogue.h"
 #include "platform/vfw/compressor_chooser.h"
 #include "tests/support/scripted_user.h"
 
@@ -26,7 +26,7 @@ class ScriptedChooser : public CompressorChooser {
   ScriptedChooser& operator=(const ScriptedChooser&) = delete;
 
   /// The next dialog is accepted with this compressor and quality (0..10000 or default).
-  void Pick(FOURCC fourcc, DWORD quality = kDefaultQuality);
+  void Pick(FourCC fourcc, std::uint32_t quality = kDefaultQuality);
   /// The next dialog is cancelled.
   void Cancel();
   /// The next dialog returns result without a choice (neither 1 nor a cancel).
@@ -35,7 +35,7 @@ class ScriptedChooser : public CompressorChooser {
   /// Every call, in order. When the script has run out, a call is cancelled.
   std::vector<CompressorRequest> calls;
 
-  /// Appends "chooser:<FOURCC>", "chooser:cancel" or "chooser:<result>" to user's log per call.
+  /// Appends "chooser:<FourCC>", "chooser:cancel" or "chooser:<result>" to user's log per call.
   void LogTo(ScriptedUser& user) { m_log = &user.log; }
 
   int ChooseCompressor(const CompressorRequest& request, CompressorChoice* choice) override;

@@ -1,4 +1,4 @@
-#include "platform/vfw/video_compression_dialog_wx.h"
+#include "app/video_compression_dialog_wx.h"
 
 #include <wx/button.h>
 #include <wx/dialog.h>
@@ -12,13 +12,13 @@
 #include <string>
 #include <vector>
 
+#include "media/compressor_catalogue.h"
 #include "platform/mfc/settings.h"
 #include "platform/mfc/window_thread_wx.h"
-#include "platform/vfw/compressor_catalogue.h"
 
 namespace {
 
-std::string TrimmedCode(FOURCC fourcc) {
+std::string TrimmedCode(FourCC fourcc) {
   std::string code = FourCCText(fourcc);
   while (!code.empty() && code.back() == ' ') code.pop_back();
   return code;
@@ -106,13 +106,13 @@ class VideoCompressionDialog final : public wxDialog {
     const CompressorInfo& compressor = m_list[Selected()];
     CompressorChoice choice{compressor.fourcc, kDefaultQuality};
     if (compressor.knob != QualityKnob::kNone) {
-      choice.quality = static_cast<DWORD>(m_quality->GetValue()) * 100;
+      choice.quality = static_cast<std::uint32_t>(m_quality->GetValue()) * 100;
     }
     return choice;
   }
 
  private:
-  void ShowCompressor(int index, DWORD quality) {
+  void ShowCompressor(int index, std::uint32_t quality) {
     const CompressorInfo& compressor = m_list[index];
     const std::string& refusal = m_refusals[index];
     m_description->SetLabel(refusal.empty() ? Describe(compressor)
@@ -146,10 +146,10 @@ int WxVideoCompressionChooser::ChooseCompressor(const CompressorRequest& request
     if (asked.fourcc == 0) {
       const std::string fourcc = LoadSetting("Compressor");
       const std::string quality = LoadSetting("Quality");
-      asked.fourcc = static_cast<FOURCC>(std::strtoul(fourcc.c_str(), nullptr, 10));
+      asked.fourcc = static_cast<FourCC>(std::strtoul(fourcc.c_str(), nullptr, 10));
       asked.quality = quality.empty()
                           ? kDefaultQuality
-                          : static_cast<DWORD>(std::strtoul(quality.c_str(), nullptr, 10));
+                          : static_cast<std::uint32_t>(std::strtoul(quality.c_str(), nullptr, 10));
     }
     VideoCompressionDialog dialog(asked, AvailableCompressors());
     if (dialog.ShowModal() != wxID_OK) return 0;

@@ -1,4 +1,4 @@
-#include "platform/vfw/library_log.h"
+#include "media/library_log.h"
 
 #include <cstdarg>
 

@@ -1,7 +1,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "platform/vfw/compressor_catalogue.h"
+#include "media/compressor_catalogue.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -30,29 +30,29 @@ const std::vector<CatalogueRow>& Rows() {
   static const std::vector<CatalogueRow> rows = {
       {{"Full Frames (Uncompressed)", kFullFramesFourCC, "", true, true, QualityKnob::kNone, 0},
        {{AV_PIX_FMT_BGRA, 1}}},
-      {{"FFV1", mmioFOURCC('F', 'F', 'V', '1'), "ffv1", true, true, QualityKnob::kNone, 0},
+      {{"FFV1", MakeFourCC('F', 'F', 'V', '1'), "ffv1", true, true, QualityKnob::kNone, 0},
        {{AV_PIX_FMT_BGRA, 1}}},
-      {{"Ut Video", mmioFOURCC('U', 'L', 'R', 'A'), "utvideo", true, true, QualityKnob::kNone, 0},
+      {{"Ut Video", MakeFourCC('U', 'L', 'R', 'A'), "utvideo", true, true, QualityKnob::kNone, 0},
        {{AV_PIX_FMT_GBRAP, 1}}},
-      {{"HuffYUV", mmioFOURCC('H', 'F', 'Y', 'U'), "huffyuv", true, true, QualityKnob::kNone, 0},
+      {{"HuffYUV", MakeFourCC('H', 'F', 'Y', 'U'), "huffyuv", true, true, QualityKnob::kNone, 0},
        {{AV_PIX_FMT_BGRA, 1}}},
-      {{"MagicYUV", mmioFOURCC('M', '8', 'R', 'A'), "magicyuv", true, true, QualityKnob::kNone, 0},
+      {{"MagicYUV", MakeFourCC('M', '8', 'R', 'A'), "magicyuv", true, true, QualityKnob::kNone, 0},
        {{AV_PIX_FMT_GBRAP, 1}}},
-      {{"PNG", mmioFOURCC('M', 'P', 'N', 'G'), "png", true, true, QualityKnob::kNone, 0},
+      {{"PNG", MakeFourCC('M', 'P', 'N', 'G'), "png", true, true, QualityKnob::kNone, 0},
        {{AV_PIX_FMT_RGBA, 1}}},
-      {{"Motion JPEG", mmioFOURCC('M', 'J', 'P', 'G'), "mjpeg", false, false, QualityKnob::kQScale,
+      {{"Motion JPEG", MakeFourCC('M', 'J', 'P', 'G'), "mjpeg", false, false, QualityKnob::kQScale,
         9500},
        {{AV_PIX_FMT_YUV420P, 1}}},
-      {{"MPEG-4 Part 2", mmioFOURCC('F', 'M', 'P', '4'), "mpeg4", false, false,
+      {{"MPEG-4 Part 2", MakeFourCC('F', 'M', 'P', '4'), "mpeg4", false, false,
         QualityKnob::kQScale, 9500},
        {{AV_PIX_FMT_YUV420P, 1}}},
-      {{"H.264 (x264)", mmioFOURCC('H', '2', '6', '4'), "libx264", false, false, QualityKnob::kCrf,
+      {{"H.264 (x264)", MakeFourCC('H', '2', '6', '4'), "libx264", false, false, QualityKnob::kCrf,
         6500},
        {{AV_PIX_FMT_YUV420P, 2}, {AV_PIX_FMT_YUV444P, 1}}},
-      {{"Microsoft Video 1", mmioFOURCC('M', 'S', 'V', 'C'), "msvideo1", false, false,
+      {{"Microsoft Video 1", MakeFourCC('M', 'S', 'V', 'C'), "msvideo1", false, false,
         QualityKnob::kNone, 0},
        {{AV_PIX_FMT_RGB555LE, 4}}},
-      {{"Cinepak", mmioFOURCC('c', 'v', 'i', 'd'), "cinepak", false, false, QualityKnob::kNone, 0},
+      {{"Cinepak", MakeFourCC('c', 'v', 'i', 'd'), "cinepak", false, false, QualityKnob::kNone, 0},
        {{AV_PIX_FMT_RGB24, 4}}},
   };
   return rows;
@@ -106,7 +106,7 @@ const std::vector<CompressorInfo>& AllCompressors() {
 
 std::vector<CompressorInfo> AvailableCompressors() { return Available(); }
 
-const CompressorInfo* FindCompressor(FOURCC fourcc) {
+const CompressorInfo* FindCompressor(FourCC fourcc) {
   for (const CompressorInfo& info : Available()) {
     if (info.fourcc == fourcc) return &info;
   }
@@ -134,9 +134,9 @@ std::string CompressorRefusal(const CompressorInfo& compressor, int width, int h
   return "needs width and height divisible by " + std::to_string(multiple);
 }
 
-int CodecQualityValue(const CompressorInfo& compressor, DWORD quality) {
+int CodecQualityValue(const CompressorInfo& compressor, std::uint32_t quality) {
   if (quality == kDefaultQuality) quality = compressor.defaultQuality;
-  const double worse = (10000.0 - std::min<DWORD>(quality, 10000)) / 10000.0;
+  const double worse = (10000.0 - std::min<std::uint32_t>(quality, 10000)) / 10000.0;
   switch (compressor.knob) {
     case QualityKnob::kQScale:
       return 2 + static_cast<int>(std::lround(worse * 29.0));
@@ -148,7 +148,7 @@ int CodecQualityValue(const CompressorInfo& compressor, DWORD quality) {
   return 0;
 }
 
-std::string FourCCText(FOURCC fourcc) {
+std::string FourCCText(FourCC fourcc) {
   if (fourcc == 0) return "";
   std::string text;
   for (int shift = 0; shift < 32; shift += 8) {

@@ -1,4 +1,4 @@
-#include "platform/vfw/compressor_catalogue.h"
+#include "media/compressor_catalogue.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -9,13 +9,13 @@
 
 namespace {
 
-constexpr FOURCC kMjpg = mmioFOURCC('M', 'J', 'P', 'G');
-constexpr FOURCC kH264 = mmioFOURCC('H', '2', '6', '4');
-constexpr FOURCC kMsvc = mmioFOURCC('M', 'S', 'V', 'C');
-constexpr FOURCC kCvid = mmioFOURCC('c', 'v', 'i', 'd');
-constexpr FOURCC kUlra = mmioFOURCC('U', 'L', 'R', 'A');
+constexpr FourCC kMjpg = MakeFourCC('M', 'J', 'P', 'G');
+constexpr FourCC kH264 = MakeFourCC('H', '2', '6', '4');
+constexpr FourCC kMsvc = MakeFourCC('M', 'S', 'V', 'C');
+constexpr FourCC kCvid = MakeFourCC('c', 'v', 'i', 'd');
+constexpr FourCC kUlra = MakeFourCC('U', 'L', 'R', 'A');
 
-const CompressorInfo& Entry(FOURCC fourcc) {
+const CompressorInfo& Entry(FourCC fourcc) {
   for (const CompressorInfo& info : AllCompressors()) {
     if (info.fourcc == fourcc) return info;
   }
@@ -32,19 +32,19 @@ TEST(CompressorCatalogueTest, FullFramesAlwaysComeFirst) {
 }
 
 TEST(CompressorCatalogueTest, CodesAreUniqueAndMatchedExactly) {
-  std::set<FOURCC> codes;
+  std::set<FourCC> codes;
   for (const CompressorInfo& info : AllCompressors()) {
     EXPECT_TRUE(codes.insert(info.fourcc).second) << info.name;
   }
   EXPECT_EQ(FindCompressor(0), nullptr);
-  EXPECT_EQ(FindCompressor(mmioFOURCC('C', 'V', 'I', 'D')), nullptr);
-  EXPECT_EQ(FindCompressor(mmioFOURCC('m', 'j', 'p', 'g')), nullptr);
+  EXPECT_EQ(FindCompressor(MakeFourCC('C', 'V', 'I', 'D')), nullptr);
+  EXPECT_EQ(FindCompressor(MakeFourCC('m', 'j', 'p', 'g')), nullptr);
 }
 
 TEST(CompressorCatalogueTest, PixelFormatFollowsTheFrameSizeAndARefusalSaysWhy) {
   const char* const kBy4 = "needs width and height divisible by 4";
   const struct {
-    FOURCC fourcc;
+    FourCC fourcc;
     int width, height;
     const char* format;
     const char* refusal;
@@ -73,8 +73,8 @@ TEST(CompressorCatalogueTest, PixelFormatFollowsTheFrameSizeAndARefusalSaysWhy) 
 
 TEST(CompressorCatalogueTest, QualityMapsOntoEachCodecsKnob) {
   const struct {
-    FOURCC fourcc;
-    DWORD quality;
+    FourCC fourcc;
+    std::uint32_t quality;
     int value;
   } rows[] = {
       {kMjpg, 10000, 2}, {kMjpg, 0, 31},
@@ -90,7 +90,7 @@ TEST(CompressorCatalogueTest, QualityMapsOntoEachCodecsKnob) {
 }
 
 TEST(CompressorCatalogueTest, FourCCTextReadsInFileOrder) {
-  EXPECT_EQ(FourCCText(mmioFOURCC('v', 'i', 'd', 's')), "vids");
+  EXPECT_EQ(FourCCText(MakeFourCC('v', 'i', 'd', 's')), "vids");
   EXPECT_EQ(FourCCText(kFullFramesFourCC), "DIB ");
   EXPECT_EQ(FourCCText(0), "");
 }

@@ -1,4 +1,4 @@
-#include "platform/vfw/ffmpeg_owners.h"
+#include "media/ffmpeg_owners.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -10,7 +10,7 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
-namespace vfw_detail {
+namespace media_detail {
 
 void OutputFormatDeleter::operator()(AVFormatContext* context) const {
   avformat_free_context(context);
@@ -41,4 +41,4 @@ void IoContextDeleter::operator()(AVIOContext* context) const {
   avio_context_free(&context);
 }
 
-}  // namespace vfw_detail
+}  // namespace media_detail

@@ -11,20 +11,17 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/vfw/compressor_catalogue.h"
-#include "platform/vfw/vfw.h"
-#include "platform/vfw/vfw_trace.h"
+#include "media/avi_writer.h"
 #include "tests/support/avi_reader.h"
 #include "tests/support/file_limits.h"
 #include "tests/support/temp_dir.h"
-#include "tests/support/vfw_records.h"
 
 namespace {
 
 constexpr int kWidth = 1920;
 constexpr int kHeight = 1080;
 constexpr int kFrames = 140;  // 140 x 8,294,400 bytes: 1.16 GB
-constexpr LONG kFrameBytes = kWidth * kHeight * 4;
+constexpr int kFrameBytes = kWidth * kHeight * 4;
 
 void Stamp(std::vector<std::uint8_t>& frame, std::uint32_t n) {
   std::memcpy(frame.data(), &n, 4);
@@ -37,36 +34,23 @@ std::uint32_t StampAt(const std::uint8_t* data, std::size_t offset) {
   return n;
 }
 
-// Writes up to frames stamped frames through the layer as the converter does, stopping at the
-// first failed write, and finishes the file. The frames written; *finish is AVIStreamFinish's
-// answer.
-int WriteStamped(const std::string& path, int frames, HRESULT* finish) {
-  *finish = AVIERR_FILEOPEN;
-  PAVIFILE file = nullptr;
-  if (AVIFileOpenA(&file, path.c_str(), OF_WRITE | OF_CREATE, nullptr) != 0) return 0;
-  AVISTREAMINFOA info = testing_support::VideoStreamInfo(25, 1);
-  PAVISTREAM raw = nullptr;
-  PAVISTREAM compressed = nullptr;
-  AVICOMPRESSOPTIONS options{};
-  options.fccHandler = kFullFramesFourCC;
-  BITMAPINFOHEADER format = testing_support::Format32(kWidth, kHeight);
+// Writes up to frames stamped frames as the converter does, stopping at the first failed
+// write, and finishes the file. The frames written; *finish is the finish's result.
+int WriteStamped(const std::string& path, int frames, MediaResult* finish) {
+  *finish = MediaResult::Failed("not started");
+  AviWriter writer;
+  VideoFormat format;
+  format.width = kWidth;
+  format.height = kHeight;
+  format.compressor = FindCompressor(kFullFramesFourCC);
+  if (!writer.Open(path) || !writer.Start(format)) return 0;
+  std::vector<std::uint8_t> frame(kFrameBytes, 0x5A);
   int written = 0;
-  if (AVIFileCreateStreamA(file, &raw, &info) == 0 &&
-      AVIMakeCompressedStream(&compressed, raw, &options, nullptr) == 0 &&
-      AVIStreamSetFormat(compressed, 0, &format, sizeof format) == 0) {
-    std::vector<std::uint8_t> frame(kFrameBytes, 0x5A);
-    for (; written < frames; ++written) {
-      Stamp(frame, static_cast<std::uint32_t>(written));
-      if (AVIStreamWrite(compressed, written, 1, frame.data(), kFrameBytes, AVIIF_KEYFRAME, nullptr,
-                         nullptr) != 0) {
-        break;
-      }
-    }
-    *finish = AVIStreamFinish(compressed);
+  for (; written < frames; ++written) {
+    Stamp(frame, static_cast<std::uint32_t>(written));
+    if (!writer.Write(frame.data(), frame.size(), written, true)) break;
   }
-  if (raw) AVIStreamRelease(raw);
-  if (compressed) AVIStreamRelease(compressed);
-  AVIFileRelease(file);
+  *finish = writer.Finish();
   return written;
 }
 
@@ -125,10 +109,9 @@ void ExpectStampedFile(const std::string& path, int frames) {
 TEST(OpenDmlTest, AnUncompressedFilePastOneGibReadsBackWhole) {
   testing_support::TempDir dir;
   const std::string path = dir.File("large.avi");
-  HRESULT finish = 0;
+  MediaResult finish;
   ASSERT_EQ(WriteStamped(path, kFrames, &finish), kFrames);
-  EXPECT_EQ(finish, 0);
-  ASSERT_EQ(VfwLiveObjects(), 0);
+  EXPECT_TRUE(finish) << finish.reason();
   EXPECT_GT(std::filesystem::file_size(path), std::uintmax_t{1} << 30);
   ExpectStampedFile(path, kFrames);
 }
@@ -143,15 +126,15 @@ TEST(OpenDmlTest, AFullDiskPastOneGibLeavesAWholeFile) {
   for (const std::uint64_t limit : {1'090'000'000ULL, 1'120'000'000ULL}) {
     SCOPED_TRACE(limit);
     const testing_support::ChildRun run = testing_support::RunWithFileSizeLimit(limit, [&] {
-      HRESULT finish = 0;
+      MediaResult finish;
       const int written = WriteStamped(path, kFrames, &finish);
-      return std::to_string(written) + " " + std::to_string(finish);
+      return std::to_string(written) + " " + (finish ? "finished" : finish.reason());
     });
     ASSERT_TRUE(run.ok) << run.error;
     int written = 0;
-    long finish = -1;
-    ASSERT_EQ(std::sscanf(run.report.c_str(), "%d %ld", &written, &finish), 2) << run.report;
-    EXPECT_EQ(finish, 0);
+    char finish[16] = {};
+    ASSERT_EQ(std::sscanf(run.report.c_str(), "%d %15s", &written, finish), 2) << run.report;
+    EXPECT_STREQ(finish, "finished") << run.report;
     EXPECT_LT(written, kFrames);
     EXPECT_GT(std::uint64_t(written + 2) * kFrameBytes, limit) << "no room was wasted";
     ExpectStampedFile(path, written);

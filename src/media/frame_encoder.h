@@ -1,19 +1,19 @@
 #pragma once
-// One compressor at work for one stream: takes 32-bit frames as the AVIFile layer receives them
-// (blue, green, red, alpha; rows bottom-up or top-down) and hands out the encoded packets.
-// Part of the AVIFile layer; the tests reach it only through the AVIFile operations.
+// The frame encoder: one compressor at work for one stream. It takes 32-bit frames as the AVI
+// writer receives them (blue, green, red, alpha; rows bottom-up or top-down) and hands out the
+// encoded packets. The tests reach it only through the writer (avi_writer.h).
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 
-#include "platform/mfc/win_types.h"
-#include "platform/vfw/compressor_catalogue.h"
-#include "platform/vfw/ffmpeg_owners.h"
+#include "media/compressor_catalogue.h"
+#include "media/ffmpeg_owners.h"
 
 struct AVCodecParameters;
 
-namespace vfw_detail {
+namespace media_detail {
 
 /// Receives each encoded packet, its timestamps in the encoder's time base (scale / rate).
 /// Returns 0, or a negative FFmpeg error that stops the encoding.
@@ -22,11 +22,11 @@ using PacketSink = std::function<int(AVPacket* packet)>;
 struct EncoderSettings {
   const CompressorInfo* compressor = nullptr;
   int width = 0;
-  int height = 0;        ///< rows, always positive
-  bool bottomUp = true;  ///< the first row in memory is the bottom row of the picture
-  DWORD rate = 25;       ///< frames per scale seconds
-  DWORD scale = 1;
-  DWORD quality = kDefaultQuality;
+  int height = 0;           ///< rows, always positive
+  bool bottomUp = true;     ///< the first row in memory is the bottom row of the picture
+  std::uint32_t rate = 25;  ///< frames per scale seconds
+  std::uint32_t scale = 1;
+  std::uint32_t quality = kDefaultQuality;
 };
 
 class FrameEncoder {
@@ -49,14 +49,14 @@ class FrameEncoder {
 
   /// Encodes one frame of width * height * 4 bytes shown at sample pts; a key frame makes the
   /// codec code it on its own (intra). Packets ready so far go to sink. 0 or an FFmpeg error.
-  int Encode(const BYTE* frame, long long pts, bool keyFrame, const PacketSink& sink);
+  int Encode(const std::uint8_t* frame, long long pts, bool keyFrame, const PacketSink& sink);
 
   /// Drains the packets the codec still holds. 0 or an FFmpeg error.
   int Flush(const PacketSink& sink);
 
  private:
   int Drain(const PacketSink& sink);
-  int FillPicture(const BYTE* frame);  // 0 or an FFmpeg error
+  int FillPicture(const std::uint8_t* frame);  // 0 or an FFmpeg error
 
   EncoderSettings m_settings;
   int m_format = -1;               // AVPixelFormat
@@ -69,4 +69,4 @@ class FrameEncoder {
   FramePtr m_source;  // the caller's frame as the conversion's source
 };
 
-}  // namespace vfw_detail
+}  // namespace media_detail

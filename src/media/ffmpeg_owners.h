@@ -1,7 +1,7 @@
 #pragma once
-// Owners for the FFmpeg objects the AVIFile layer holds: each handle lives in a std::unique_ptr
+// Owners for the FFmpeg objects the media core holds: each handle lives in a std::unique_ptr
 // whose deleter calls the matching FFmpeg free function. This header names the FFmpeg types
-// without including FFmpeg, so that headers of this layer stay free of it.
+// without including FFmpeg, so that headers of the core stay free of it.
 
 #include <memory>
 
@@ -14,7 +14,7 @@ struct AVIOContext;
 struct AVPacket;
 struct SwsContext;
 
-namespace vfw_detail {
+namespace media_detail {
 
 /// A muxer context made by avformat_alloc_output_context2 (its AVIOContext is owned apart).
 struct OutputFormatDeleter {
@@ -57,4 +57,4 @@ using PacketPtr = std::unique_ptr<AVPacket, PacketDeleter>;
 using SwsContextPtr = std::unique_ptr<SwsContext, SwsContextDeleter>;
 using IoContextPtr = std::unique_ptr<AVIOContext, IoContextDeleter>;
 
-}  // namespace vfw_detail
+}  // namespace media_detail

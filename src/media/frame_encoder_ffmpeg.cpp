@@ -2,7 +2,7 @@
 #include <cstring>
 #include <utility>
 
-#include "platform/vfw/frame_encoder.h"
+#include "media/frame_encoder.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -14,7 +14,7 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
-namespace vfw_detail {
+namespace media_detail {
 
 namespace {
 
@@ -25,8 +25,8 @@ std::string ErrorText(int error) {
 }
 
 void QuietLibraries() {
-  // Encoders announce their settings at the info level; a desktop tool has no console to
-  // read them. Real errors still come through.
+  // Encoders announce their settings at the info level, which is no news to the user of either
+  // face; errors still come through (unless the log is silenced, library_log.h).
   static const bool once = [] {
     av_log_set_level(AV_LOG_ERROR);
     return true;
@@ -61,35 +61,35 @@ constexpr int kRedR = 32768;
 constexpr int kRedG = -27439;
 constexpr int kRedB = -5329;
 
-inline BYTE Luma(const BYTE* bgra) {
-  return static_cast<BYTE>((kLumaR * bgra[2] + kLumaG * bgra[1] + kLumaB * bgra[0] + (1 << 15)) >>
-                           16);
+inline std::uint8_t Luma(const std::uint8_t* bgra) {
+  return static_cast<std::uint8_t>(
+      (kLumaR * bgra[2] + kLumaG * bgra[1] + kLumaB * bgra[0] + (1 << 15)) >> 16);
 }
 
 // One chroma sample from the sums of blue, green and red over four pixels (shift 18 = 16 bits of
 // weight and the division by four); 128 + half of a full 255 rounds up to 256, hence the clamp.
-inline BYTE Chroma(int wr, int wg, int wb, int r4, int g4, int b4) {
+inline std::uint8_t Chroma(int wr, int wg, int wb, int r4, int g4, int b4) {
   const int value = (wr * r4 + wg * g4 + wb * b4 + (128 << 18) + (1 << 17)) >> 18;
-  return static_cast<BYTE>(value > 255 ? 255 : value);
+  return static_cast<std::uint8_t>(value > 255 ? 255 : value);
 }
 
 // Full-range 4:2:0 from 32-bit rows in one pass: each chroma sample is the mean of its 2 x 2
 // pixels, centred among them as JPEG sites chroma. An odd last row or column counts twice.
 // Compared with libswscale's bilinear conversion it takes less than half the time.
-void FillFullRangeYuv420(const BYTE* top, std::ptrdiff_t step, int width, int height,
+void FillFullRangeYuv420(const std::uint8_t* top, std::ptrdiff_t step, int width, int height,
                          AVFrame* picture) {
   for (int y = 0; y < height; y += 2) {
-    const BYTE* a = top + y * step;
+    const std::uint8_t* a = top + y * step;
     const bool pair = y + 1 < height;
-    const BYTE* b = pair ? a + step : a;
-    BYTE* lumaA = picture->data[0] + y * picture->linesize[0];
-    BYTE* lumaB = pair ? lumaA + picture->linesize[0] : lumaA;
-    BYTE* blue = picture->data[1] + (y / 2) * picture->linesize[1];
-    BYTE* red = picture->data[2] + (y / 2) * picture->linesize[2];
+    const std::uint8_t* b = pair ? a + step : a;
+    std::uint8_t* lumaA = picture->data[0] + y * picture->linesize[0];
+    std::uint8_t* lumaB = pair ? lumaA + picture->linesize[0] : lumaA;
+    std::uint8_t* blue = picture->data[1] + (y / 2) * picture->linesize[1];
+    std::uint8_t* red = picture->data[2] + (y / 2) * picture->linesize[2];
     const int pairs = width / 2;
     for (int x = 0; x < pairs; ++x) {
-      const BYTE* p = a + 8 * x;
-      const BYTE* q = b + 8 * x;
+      const std::uint8_t* p = a + 8 * x;
+      const std::uint8_t* q = b + 8 * x;
       lumaA[2 * x] = Luma(p);
       lumaA[2 * x + 1] = Luma(p + 4);
       lumaB[2 * x] = Luma(q);
@@ -101,8 +101,8 @@ void FillFullRangeYuv420(const BYTE* top, std::ptrdiff_t step, int width, int he
       red[x] = Chroma(kRedR, kRedG, kRedB, r4, g4, b4);
     }
     if (width % 2 != 0) {
-      const BYTE* p = a + 8 * pairs;
-      const BYTE* q = b + 8 * pairs;
+      const std::uint8_t* p = a + 8 * pairs;
+      const std::uint8_t* q = b + 8 * pairs;
       lumaA[2 * pairs] = Luma(p);
       lumaB[2 * pairs] = Luma(q);
       const int b4 = 2 * (p[0] + q[0]);
@@ -117,10 +117,11 @@ void FillFullRangeYuv420(const BYTE* top, std::ptrdiff_t step, int width, int he
 // The same conversion for a grey frame (blue, green and red equal in every pixel, as in every
 // matte frame): luma is the grey byte and chroma is 128, with no arithmetic. Gives false, having
 // filled part of the luma, at the first row with a pixel that is not grey.
-bool FillGreyYuv420(const BYTE* top, std::ptrdiff_t step, int width, int height, AVFrame* picture) {
+bool FillGreyYuv420(const std::uint8_t* top, std::ptrdiff_t step, int width, int height,
+                    AVFrame* picture) {
   for (int y = 0; y < height; ++y) {
-    const BYTE* in = top + y * step;
-    BYTE* luma = picture->data[0] + y * picture->linesize[0];
+    const std::uint8_t* in = top + y * step;
+    std::uint8_t* luma = picture->data[0] + y * picture->linesize[0];
     // No branch per pixel: the row's differences are gathered and looked at once.
     unsigned differs = 0;
     for (int x = 0; x < width; ++x, in += 4) {
@@ -279,12 +280,12 @@ int FrameEncoder::FillParameters(AVCodecParameters* parameters) const {
   return avcodec_parameters_from_context(parameters, m_codec.get());
 }
 
-int FrameEncoder::FillPicture(const BYTE* frame) {
+int FrameEncoder::FillPicture(const std::uint8_t* frame) {
   const int width = m_settings.width;
   const int height = m_settings.height;
   const std::ptrdiff_t stride = static_cast<std::ptrdiff_t>(width) * 4;
   // A top-down view of the caller's frame: row 0 is the top of the picture.
-  const BYTE* top = m_settings.bottomUp ? frame + (height - 1) * stride : frame;
+  const std::uint8_t* top = m_settings.bottomUp ? frame + (height - 1) * stride : frame;
   const std::ptrdiff_t step = m_settings.bottomUp ? -stride : stride;
   AVFrame* picture = m_picture.get();
 
@@ -298,8 +299,8 @@ int FrameEncoder::FillPicture(const BYTE* frame) {
     case AV_PIX_FMT_RGB24: {
       const int size = m_format == AV_PIX_FMT_RGBA ? 4 : 3;
       for (int y = 0; y < height; ++y) {
-        const BYTE* in = top + y * step;
-        BYTE* out = picture->data[0] + y * picture->linesize[0];
+        const std::uint8_t* in = top + y * step;
+        std::uint8_t* out = picture->data[0] + y * picture->linesize[0];
         for (int x = 0; x < width; ++x, in += 4, out += size) {
           out[0] = in[2];
           out[1] = in[1];
@@ -312,11 +313,11 @@ int FrameEncoder::FillPicture(const BYTE* frame) {
     case AV_PIX_FMT_GBRAP:
       // By hand: libswscale's BGRA to GBRAP conversion moves alpha values 128..254 up by one.
       for (int y = 0; y < height; ++y) {
-        const BYTE* in = top + y * step;
-        BYTE* g = picture->data[0] + y * picture->linesize[0];
-        BYTE* b = picture->data[1] + y * picture->linesize[1];
-        BYTE* r = picture->data[2] + y * picture->linesize[2];
-        BYTE* a = picture->data[3] + y * picture->linesize[3];
+        const std::uint8_t* in = top + y * step;
+        std::uint8_t* g = picture->data[0] + y * picture->linesize[0];
+        std::uint8_t* b = picture->data[1] + y * picture->linesize[1];
+        std::uint8_t* r = picture->data[2] + y * picture->linesize[2];
+        std::uint8_t* a = picture->data[3] + y * picture->linesize[3];
         for (int x = 0; x < width; ++x, in += 4) {
           b[x] = in[0];
           g[x] = in[1];
@@ -339,10 +340,10 @@ int FrameEncoder::FillPicture(const BYTE* frame) {
   // The threaded conversion takes its source as a frame with a buffer reference: one that
   // borrows the caller's bytes for the length of the call and never frees them.
   AVFrame* source = m_source.get();
-  source->data[0] = const_cast<BYTE*>(top);
+  source->data[0] = const_cast<std::uint8_t*>(top);
   source->linesize[0] = static_cast<int>(step);
   source->buf[0] = av_buffer_create(
-      const_cast<BYTE*>(frame), stride * height, [](void*, uint8_t*) {}, nullptr,
+      const_cast<std::uint8_t*>(frame), stride * height, [](void*, uint8_t*) {}, nullptr,
       AV_BUFFER_FLAG_READONLY);
   if (!source->buf[0]) return AVERROR(ENOMEM);
   const int ret = sws_scale_frame(m_convert.get(), picture, source);
@@ -350,7 +351,8 @@ int FrameEncoder::FillPicture(const BYTE* frame) {
   return ret < 0 ? ret : 0;
 }
 
-int FrameEncoder::Encode(const BYTE* frame, long long pts, bool keyFrame, const PacketSink& sink) {
+int FrameEncoder::Encode(const std::uint8_t* frame, long long pts, bool keyFrame,
+                         const PacketSink& sink) {
   // The codec may still hold the picture it was given last (FFV1 keeps it until the next one
   // comes): a second picture then takes turns with it, rather than a fresh frame-sized buffer
   // and a copy of the old picture into it for every frame.
@@ -400,4 +402,4 @@ int FrameEncoder::Drain(const PacketSink& sink) {
   }
 }
 
-}  // namespace vfw_detail
+}  // namespace media_detail
