@@ -13,6 +13,7 @@
 #include "dialog/texts.h"
 #include "frames/frame_buffer.h"
 #include "frames/frame_ring.h"
+#include "media/avi_reader.h"
 #include "media/compressor_catalogue.h"
 #include "platform/mfc/cfile.h"
 #include "platform/user/key_state.h"
@@ -35,11 +36,12 @@ std::optional<RepeatCause> CauseOf(const FrameRead& read, int width, int height)
   }
 }
 
-// The frames a finished file holds: those written, unless finishing it failed, when the file
-// itself is asked.
+// The frames a finished file holds: those written, unless finishing it failed (a frame the
+// compressor held found no room), when the file itself is asked.
 long long FramesInFile(const WrittenFile& written, bool finishFailed) {
   if (!finishFailed) return written.frames;
-  return written.frames;
+  AviReader reader;
+  return reader.Open(written.file.str()) ? reader.Facts().frames : 0;
 }
 
 }  // namespace

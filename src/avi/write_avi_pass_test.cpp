@@ -21,6 +21,7 @@
 #include "media/writer_faults.h"
 #include "sequence/sequence_name.h"
 #include "tests/support/avi_reader.h"
+#include "tests/support/event_log.h"
 #include "tests/support/file_limits.h"
 #include "tests/support/scripted_chooser.h"
 #include "tests/support/scripted_user.h"
@@ -394,11 +395,17 @@ TEST_F(PassTest, AFailedFinishIsToldOnce) {
     FailWriterStep(WriterStep::kFinish);
     if (row.failingWrite > 0) FailWriterStep(WriterStep::kWrite, row.failingWrite);
     person.PressEscapeAtPoll(row.escapeAtPoll);
+    EventLog told;
+    fresh.SetObserver(&told);
     job.abort = false;
     const std::string avi = dir.File("finish.avi");
     fresh.m_strAviFile = avi.c_str();
 
     EXPECT_EQ(fresh.WriteAviPass(job, 0), PassOutcome::kStopped);
+    // The pass's end counts what the finished file holds, read from it.
+    ASSERT_EQ(told.passesEnded.size(), 1u);
+    EXPECT_EQ(told.passesEnded[0].end, PassEnd::kWriteFailed);
+    EXPECT_EQ(told.passesEnded[0].framesInFile, static_cast<long long>(row.frames));
 
     ClearWriterFaults();
     EXPECT_TRUE(job.abort);

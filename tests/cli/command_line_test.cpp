@@ -288,6 +288,16 @@ TEST_F(CommandLineTest, WhatFailsBeforeAnyFrameExitsOne) {
   EXPECT_EQ(backwards.err,
             "tga2avi: Ending frame number must be greater than starting frame number\n");
   EXPECT_FALSE(std::filesystem::exists(Colour()));
+  // Where the message says less than the job knows, the reason follows it, and --json has it.
+  WriteFile(dir.File("plain"), "x");
+  const std::string under = dir.File("plain/shot.avi");
+  const Ran unwritable =
+      Run({"--first", Frame(1), "--last", Frame(2), "--output", under, "--json"});
+  EXPECT_EQ(unwritable.status, 1);
+  const std::string reason = "cannot open " + under + " for writing: Not a directory";
+  EXPECT_EQ(unwritable.err, "tga2avi: Failed to open AVI file for writing: " + reason + "\n");
+  EXPECT_EQ(unwritable.Json()["end"], "failed");
+  EXPECT_EQ(unwritable.Json()["reason"], reason);
 }
 
 TEST_F(CommandLineTest, AFullDiskIsToldAndLeavesAFinishedFile) {
@@ -303,6 +313,8 @@ TEST_F(CommandLineTest, AFullDiskIsToldAndLeavesAFinishedFile) {
   EXPECT_GT(written, 0);
   EXPECT_LT(written, 20);
   EXPECT_EQ(json["matte"]["written"], false);
+  EXPECT_EQ(json["end"], "failed");
+  EXPECT_THAT(json["reason"].get<std::string>(), HasSubstr("File too large"));
   ExpectWholeAvi(Colour(), std::vector<TgaPicture>(pictures.begin(), pictures.begin() + written),
                  true);
 }
