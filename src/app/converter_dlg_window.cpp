@@ -11,12 +11,6 @@ constexpr const char* kFrameFilter = "Graphic Files (*.tga)|*.tga||";
 constexpr const char* kVideoFilter = "Video Files (*.avi)|*.avi||";
 constexpr DWORD kBrowseFlags = OFN_HIDEREADONLY | OFN_NONETWORKBUTTON;
 
-// Where an icon of iconSize is drawn to centre it in clientSize: (clientSize - iconSize + 1) / 2
-// in integers, so 36 and 32 give 2, and 30 and 32 give 0 (the division truncates toward zero).
-constexpr int CentredIconOffset(int clientSize, int iconSize) {
-  return (clientSize - iconSize + 1) / 2;
-}
-
 // The three browse buttons differ only in their filter, extension, style and member. The output
 // file is asked for in the save style, since the toolkit's open dialog only picks existing files;
 // its flags leave the overwrite question to the Convert command.
@@ -36,22 +30,6 @@ BOOL CConverterDlg::OnInitDialog() {
   // TRUE: the focus goes to the first control in tab order, the Convert button.
   return TRUE;
 }
-
-void CConverterDlg::OnPaint() {
-  DialogBackend& window = Backend();
-  if (!window.IsIconic()) {
-    window.DefaultPaint();
-    return;
-  }
-  const int cxIcon = window.GetSystemMetrics(SM_CXICON);
-  const int cyIcon = window.GetSystemMetrics(SM_CYICON);
-  const ClientRect rect = window.GetClientRect();
-  const int x = CentredIconOffset(rect.right - rect.left, cxIcon);
-  const int y = CentredIconOffset(rect.bottom - rect.top, cyIcon);
-  window.DrawIcon(x, y, m_hIcon);
-}
-
-HCURSOR CConverterDlg::OnQueryDragIcon() { return m_hIcon; }
 
 void CConverterDlg::OnBrowseFirst() { Browse(*this, m_strFirstFile, TRUE, "tga", kFrameFilter); }
 

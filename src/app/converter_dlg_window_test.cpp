@@ -48,19 +48,10 @@ class ScriptedFileDialogs final : public FileDialogBackend {
 // The window as the handlers see it: a scripted user whose window records what they asked for.
 class ScriptedWindow final : public ScriptedUser {
  public:
-  bool iconic = false;
-  ClientRect client;
   std::vector<std::string> calls;
 
   void SetIcon(HICON icon, BOOL bBigIcon) override {
     calls.push_back(std::string(bBigIcon ? "big" : "small") + (icon ? ":icon" : ":none"));
-  }
-  BOOL IsIconic() override { return iconic ? TRUE : FALSE; }
-  ClientRect GetClientRect() override { return client; }
-  int GetSystemMetrics(int /*index*/) override { return 32; }  // large icons are 32 square
-  void DefaultPaint() override { calls.emplace_back("default"); }
-  void DrawIcon(int x, int y, HICON /*icon*/) override {
-    calls.push_back("draw:" + std::to_string(x) + "," + std::to_string(y));
   }
 };
 
@@ -88,7 +79,6 @@ TEST_F(ConverterDlgWindowTest, StartsWithEmptyFieldsTheNoticeAndBothIcons) {
   EXPECT_THAT(user.controls, ElementsAre(Pair(IDC_STATUS, kStatusNotice), Pair(IDC_AVI_FILE, ""),
                                          Pair(IDC_LAST_FILE, ""), Pair(IDC_FIRST_FILE, "")));
   EXPECT_THAT(window.calls, ElementsAre("big:icon", "small:icon"));
-  EXPECT_EQ(dlg->OnQueryDragIcon(), icon);
 }
 
 TEST_F(ConverterDlgWindowTest, EachBrowseButtonAsksForItsKindOfFile) {
@@ -177,34 +167,6 @@ TEST_F(ConverterDlgWindowTest, AnOutputNameTypedWithoutExtensionGetsAvi) {
   dlg->OnBrowseFirst();
   EXPECT_EQ(dlg->m_strFirstFile, "/clips/shot0001");
 }
-
-TEST_F(ConverterDlgWindowTest, TheMinimisedWindowCentresItsIconTruncatingTowardZero) {
-  window.iconic = true;
-  struct Case {
-    int width;
-    int height;
-    const char* drawn;
-  } cases[] = {
-      {36, 36, "draw:2,2"},  {37, 37, "draw:3,3"},
-      {30, 30, "draw:0,0"},  // (-2 + 1) / 2 is 0, not -1
-      {20, 48, "draw:-5,8"}, {32, 32, "draw:0,0"},
-  };
-  for (const Case& c : cases) {
-    window.calls.clear();
-    window.client = ClientRect{0, 0, c.width, c.height};
-    dlg->OnPaint();
-    EXPECT_THAT(window.calls, ElementsAre(c.drawn)) << c.width << "x" << c.height;
-  }
-
-  window.iconic = false;
-  window.calls.clear();
-  dlg->OnPaint();
-  EXPECT_THAT(window.calls, ElementsAre("default"));
-}
-
-}  // namespace
-
-namespace {
 
 TEST_F(ConverterDlgWindowTest, ADroppedFileFillsItsOwnFieldOnly) {
   const struct {

@@ -131,7 +131,6 @@ ConverterWindow::ConverterWindow(CConverterDlg& dlg, wxXmlResource& resources)
   Bind(wxEVT_INIT_DIALOG, &ConverterWindow::OnInit, this);
   Bind(wxEVT_CHAR_HOOK, &ConverterWindow::OnCharHook, this);
   Bind(wxEVT_CLOSE_WINDOW, &ConverterWindow::OnClose, this);
-  Bind(wxEVT_PAINT, &ConverterWindow::OnPaintEvent, this);
   Bind(wxEVT_BUTTON, &ConverterWindow::OnConvertClicked, this, IDC_CONVERT);
   Bind(
       wxEVT_BUTTON, [this](wxCommandEvent&) { OnBrowseFirstClicked(); }, IDC_BROWSE_FIRST);
@@ -300,9 +299,4 @@ void ConverterWindow::OnClose(wxCloseEvent& event) {
     return;
   }
   event.Skip();
-}
-
-void ConverterWindow::OnPaintEvent(wxPaintEvent& event) {
-  m_dlg.OnPaint();
-  if (m_backend.TakeDefaultPaint()) event.Skip();
 }

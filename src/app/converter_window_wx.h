@@ -48,7 +48,6 @@ class ConverterWindow final : public wxDialog {
   void EnableControls(bool enable);
   void OnCharHook(wxKeyEvent& event);
   void OnClose(wxCloseEvent& event);
-  void OnPaintEvent(wxPaintEvent& event);
   void OnBrowseFirstClicked();
   /// Asks the scanner about the two frame fields as they read now; without suggest, only when
   /// they changed since the last time.

@@ -64,8 +64,6 @@ class CConverterDlg : public CDialog {
 
   // The window's handlers, defined with the window.
   BOOL OnInitDialog();
-  void OnPaint();
-  HCURSOR OnQueryDragIcon();
   void OnBrowseFirst();
   void OnBrowseLast();
   void OnBrowseAvi();

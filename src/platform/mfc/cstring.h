@@ -10,7 +10,7 @@ class CString {
   CString() = default;
   /// A null pointer gives the empty string.
   CString(const char* text) : m_str(text ? text : "") {}
-  CString(std::string text) : m_str(std::move(text)) {} 
+  CString(std::string text) : m_str(std::move(text)) {}
 
   int GetLength() const { return static_cast<int>(m_str.size()); }
   bool IsEmpty() const { return m_str.empty(); }

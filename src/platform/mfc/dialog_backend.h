@@ -6,18 +6,6 @@
 #include "platform/mfc/cstring.h"
 #include "platform/mfc/win_types.h"
 
-/// GetSystemMetrics indices: the width and height of a large icon.
-constexpr int SM_CXICON = 11;
-constexpr int SM_CYICON = 12;
-
-/// A window's client area in pixels; left and top are 0.
-struct ClientRect {
-  int left = 0;
-  int top = 0;
-  int right = 0;
-  int bottom = 0;
-};
-
 class DialogBackend {
  public:
   virtual ~DialogBackend() = default;
@@ -34,17 +22,8 @@ class DialogBackend {
   virtual void BeginWaitCursor() = 0;
   virtual void EndWaitCursor() = 0;
 
-  // The window itself, for the dialog's start and its painting. A backend without a window
-  // (the console, most tests) keeps these: no icon, never minimised, nothing to paint.
-
-  /// bBigIcon TRUE for the large (task switcher) icon, FALSE for the title bar's.
+  /// The window's icons, set when the dialog starts; the desktop shows them in the title bar,
+  /// the task switcher and for the minimised window. bBigIcon TRUE for the large one. A
+  /// backend without a window (the console, most tests) has none.
   virtual void SetIcon(HICON /*icon*/, BOOL /*bBigIcon*/) {}
-  virtual BOOL IsIconic() { return FALSE; }
-  virtual ClientRect GetClientRect() { return {}; }
-  /// SM_CXICON or SM_CYICON: the size of a large icon.
-  virtual int GetSystemMetrics(int /*index*/) { return 32; }
-  /// Lets the window paint itself as it would with no handler.
-  virtual void DefaultPaint() {}
-  /// Erases the background of the minimised window and draws icon at (x, y) of the client area.
-  virtual void DrawIcon(int /*x*/, int /*y*/, HICON /*icon*/) {}
 };

@@ -3,11 +3,9 @@
 #include <wx/app.h>
 #include <wx/artprov.h>
 #include <wx/control.h>
-#include <wx/dcclient.h>
 #include <wx/dialog.h>
 #include <wx/filedlg.h>
 #include <wx/filename.h>
-#include <wx/settings.h>
 #include <wx/sizer.h>
 #include <wx/statbmp.h>
 #include <wx/stattext.h>
@@ -192,29 +190,6 @@ void WxDialogBackend::SetIcon(HICON icon, BOOL bBigIcon) {
   // The toolkit takes every size at once and lets the desktop choose; both calls give the same.
   if (!icon || !bBigIcon) return;
   RunOnWindowThread([&] { m_window->SetIcons(IconBundle(icon)); });
-}
-
-BOOL WxDialogBackend::IsIconic() {
-  return OnWindowThread([this] { return m_window->IsIconized() ? TRUE : FALSE; });
-}
-
-ClientRect WxDialogBackend::GetClientRect() {
-  return OnWindowThread([this] {
-    const wxSize size = m_window->GetClientSize();
-    return ClientRect{0, 0, size.GetWidth(), size.GetHeight()};
-  });
-}
-
-int WxDialogBackend::GetSystemMetrics(int index) {
-  return OnWindowThread([&] {
-    return wxSystemSettings::GetMetric(index == SM_CXICON ? wxSYS_ICON_X : wxSYS_ICON_Y, m_window);
-  });
-}
-
-void WxDialogBackend::DrawIcon(int x, int y, HICON icon) {
-  wxPaintDC dc(m_window);
-  dc.Clear();
-  if (icon) dc.DrawIcon(IconBundle(icon).GetIcon(wxSize(32, 32)), x, y);
 }
 
 int WxFileDialogBackend::Run(const CFileDialog& dialog, std::string* path) {

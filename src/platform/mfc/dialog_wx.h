@@ -1,13 +1,13 @@
 #pragma once
 // The dialog's services over a wxWidgets window: message boxes owned by it, the text of its
-// controls found by their identifiers (IDC_...), the application's busy cursor, its icons and
-// the painting of its minimised picture, and its file dialogs. Declared without the toolkit; only
-// the window includes wxWidgets. A job thread may call the dialog's services: each runs on the
-// window's thread, and the call returns when it is done there (window_thread_wx.h).
+// controls found by their identifiers (IDC_...), the application's busy cursor, its icons, and
+// its file dialogs. Declared without the toolkit; only the window includes wxWidgets. A job
+// thread may call the dialog's services: each runs on the window's thread, and the call returns
+// when it is done there (window_thread_wx.h), except setting a control's text, which is posted
+// and shown as soon as the window's thread is free.
 
 #include <memory>
 #include <string>
-#include <utility>
 
 #include "platform/mfc/dialog_backend.h"
 #include "platform/mfc/file_dialog.h"
@@ -29,23 +29,12 @@ class WxDialogBackend final : public DialogBackend {
   void BeginWaitCursor() override;
   void EndWaitCursor() override;
   void SetIcon(HICON icon, BOOL bBigIcon) override;
-  BOOL IsIconic() override;
-  ClientRect GetClientRect() override;
-  int GetSystemMetrics(int index) override;
-  void DefaultPaint() override { m_defaultPaint = true; }
-  /// Only from the window's paint handler, which draws the default picture when
-  /// TakeDefaultPaint says so.
-  void DrawIcon(int x, int y, HICON icon) override;
-
-  /// Whether the dialog asked for the window's own painting since the last call.
-  bool TakeDefaultPaint() { return std::exchange(m_defaultPaint, false); }
 
  private:
   struct Posted;
   wxTopLevelWindow* m_window;
   std::shared_ptr<Posted> m_posted;
-  int m_busy = 0;               // used on the window's thread only
-  bool m_defaultPaint = false;  // likewise
+  int m_busy = 0;  // used on the window's thread only
 };
 
 /// File dialogs owned by a window. The Open style picks an existing file; the Save style takes
