@@ -164,32 +164,31 @@ std::vector<std::string> OurCommand(const std::string& self, const std::string& 
   return {self, "--child", FramePath(dir, 1), FramePath(dir, frames), avi, std::to_string(fourcc)};
 }
 
+// ffmpeg reading the run's frames, quietly, at the rate both sides write.
+std::vector<std::string> FfmpegReadingFrames(const std::string& dir) {
+  return {"ffmpeg",        "-nostdin", "-y", "-loglevel",          "error", "-framerate", "25",
+          "-start_number", "1",        "-i", dir + "/shot%04d.tga"};
+}
+
+// The encoder of the compressor, with its default quality where it has a quantiser.
+void AddEncoder(std::vector<std::string>& cmd, const CompressorInfo& info) {
+  cmd.insert(cmd.end(), {"-c:v", *info.encoder ? info.encoder : "rawvideo"});
+  if (info.knob == QualityKnob::kQScale) {
+    cmd.insert(cmd.end(), {"-q:v", std::to_string(CodecQualityValue(info, kDefaultQuality))});
+  }
+}
+
 std::vector<std::string> FfmpegCommand(const std::string& dir, int frames, const std::string& avi,
                                        const CompressorInfo& info, bool matte, Size size) {
   const std::string pixelFormat = CompressorPixelFormat(info, size.width, size.height);
-  std::vector<std::string> cmd = {"ffmpeg",
-                                  "-nostdin",
-                                  "-y",
-                                  "-loglevel",
-                                  "error",
-                                  "-framerate",
-                                  "25",
-                                  "-start_number",
-                                  "1",
-                                  "-i",
-                                  dir + "/shot%04d.tga",
-                                  "-frames:v",
-                                  std::to_string(frames)};
+  std::vector<std::string> cmd = FfmpegReadingFrames(dir);
+  cmd.insert(cmd.end(), {"-frames:v", std::to_string(frames)});
   if (matte) {
     cmd.insert(cmd.end(), {"-vf", "alphaextract,format=" + pixelFormat});
   } else {
     cmd.insert(cmd.end(), {"-pix_fmt", pixelFormat});
   }
-  const std::string encoder = *info.encoder ? info.encoder : "rawvideo";
-  cmd.insert(cmd.end(), {"-c:v", encoder});
-  if (info.knob == QualityKnob::kQScale) {
-    cmd.insert(cmd.end(), {"-q:v", std::to_string(CodecQualityValue(info, kDefaultQuality))});
-  }
+  AddEncoder(cmd, info);
   cmd.push_back(avi);
   return cmd;
 }
@@ -200,26 +199,13 @@ std::vector<std::string> FfmpegOneCommand(const std::string& dir, int frames,
                                           const std::string& avi, const std::string& matteAvi,
                                           const CompressorInfo& info, Size size) {
   const std::string pixelFormat = CompressorPixelFormat(info, size.width, size.height);
-  std::vector<std::string> cmd = {"ffmpeg",
-                                  "-nostdin",
-                                  "-y",
-                                  "-loglevel",
-                                  "error",
-                                  "-framerate",
-                                  "25",
-                                  "-start_number",
-                                  "1",
-                                  "-i",
-                                  dir + "/shot%04d.tga",
-                                  "-filter_complex",
-                                  "[0:v]split[c][m];[c]format=" + pixelFormat +
-                                      "[colour];[m]alphaextract,format=" + pixelFormat + "[matte]"};
-  const std::string encoder = *info.encoder ? info.encoder : "rawvideo";
+  std::vector<std::string> cmd = FfmpegReadingFrames(dir);
+  cmd.insert(cmd.end(),
+             {"-filter_complex", "[0:v]split[c][m];[c]format=" + pixelFormat +
+                                     "[colour];[m]alphaextract,format=" + pixelFormat + "[matte]"});
   for (const auto& [label, file] : {std::pair{"[colour]", avi}, std::pair{"[matte]", matteAvi}}) {
-    cmd.insert(cmd.end(), {"-map", label, "-frames:v", std::to_string(frames), "-c:v", encoder});
-    if (info.knob == QualityKnob::kQScale) {
-      cmd.insert(cmd.end(), {"-q:v", std::to_string(CodecQualityValue(info, kDefaultQuality))});
-    }
+    cmd.insert(cmd.end(), {"-map", label, "-frames:v", std::to_string(frames)});
+    AddEncoder(cmd, info);
     cmd.push_back(file);
   }
   return cmd;
