@@ -132,7 +132,7 @@ PassOutcome CConverterDlg::WriteAviPass(ConversionJob& job, int nPass) {
       [sequence, digits](long long n) {
         return FrameFileName(sequence, digits, static_cast<int>(n)).str();
       },
-      first, job.last.number, nPass == 1);
+      first, job.last.number, nPass == 1, FrameSize{job.width, job.height});
 
   // The compressor is only ever handed a whole frame of the stream's size: the frame just read
   // when it has that size, else the last one that had, else a black, transparent frame. The

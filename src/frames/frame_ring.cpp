@@ -71,8 +71,21 @@ struct FrameRing::Shared {
   bool finished = false;  // the reader touches nothing here any more
 };
 
+namespace {
+
+// Whether a header's size rules a frame out of a run of the given size. A picture stored on its
+// side declares its sides swapped and is turned upright when read, so that one is read.
+bool OtherSize(FrameSize declared, FrameSize wanted) {
+  const bool same = declared.width == wanted.width && declared.height == wanted.height;
+  const bool turned = declared.width == wanted.height && declared.height == wanted.width;
+  return !same && !turned;
+}
+
+}  // namespace
+
 void FrameRing::ReadFrames(const std::shared_ptr<Shared>& shared, const Reader& reader,
-                           const Namer& name, long long first, long long last, bool bMatte) {
+                           const Namer& name, long long first, long long last, bool bMatte,
+                           std::optional<FrameSize> onlyOfSize) {
   Shared& s = *shared;
   std::unique_lock<std::mutex> lock(s.mutex);
   for (long long k = first; k <= last; ++k) {
@@ -86,7 +99,14 @@ void FrameRing::ReadFrames(const std::shared_ptr<Shared>& shared, const Reader& 
     std::string path;
     try {
       path = name(k);
-      read = reader(path, bMatte, slot.buffer);
+      const std::optional<FrameSize> declared =
+          onlyOfSize ? ReadFrameSize(path) : std::optional<FrameSize>();
+      if (declared && OtherSize(*declared, *onlyOfSize)) {
+        read.status = FrameRead::Status::kOk;
+        read.size = *declared;
+      } else {
+        read = reader(path, bMatte, slot.buffer);
+      }
     } catch (const std::exception& e) {
       // A reader's own failure (a name that cannot be made, no memory) is that frame's alone.
       read.status = FrameRead::Status::kOpenFailed;
@@ -116,7 +136,8 @@ FrameRing::~FrameRing() {
   }
 }
 
-void FrameRing::Start(Namer name, long long first, long long last, bool bMatte) {
+void FrameRing::Start(Namer name, long long first, long long last, bool bMatte,
+                      std::optional<FrameSize> onlyOfSize) {
   Stop();
   m_abandoned.erase(std::remove_if(m_abandoned.begin(), m_abandoned.end(),
                                    [](const std::shared_ptr<Shared>& shared) {
@@ -137,7 +158,8 @@ void FrameRing::Start(Namer name, long long first, long long last, bool bMatte) 
   s.finished = false;
   m_first = first;
   m_last = last;
-  m_thread = std::thread(ReadFrames, m_shared, m_reader, std::move(name), first, last, bMatte);
+  m_thread =
+      std::thread(ReadFrames, m_shared, m_reader, std::move(name), first, last, bMatte, onlyOfSize);
 }
 
 FrameRead FrameRing::Take(long long n, FrameBuffer& frame, const StopCheck& stopRequested,

@@ -64,8 +64,11 @@ class FrameRing {
   FrameRing& operator=(const FrameRing&) = delete;
 
   /// Ends the run going on, if any, and starts reading frames first..last, named by name, the
-  /// matte buffers when bMatte.
-  void Start(Namer name, long long first, long long last, bool bMatte);
+  /// matte buffers when bMatte. With onlyOfSize, a frame whose header declares another size is
+  /// not decoded: it is kOk with the size it declares, and Take leaves the caller's frame as it
+  /// was (an 8192 x 8192 frame in a run of 64 x 48 costs a header's read, not its pixels).
+  void Start(Namer name, long long first, long long last, bool bMatte,
+             std::optional<FrameSize> onlyOfSize = std::nullopt);
 
   /// Frame n of the run, the next one not yet taken, once it is read. After kOk the frame is
   /// in frame (which gives the ring its old block to read into), unless onlyOfSize is given
@@ -90,7 +93,8 @@ class FrameRing {
  private:
   struct Shared;
   static void ReadFrames(const std::shared_ptr<Shared>& shared, const Reader& reader,
-                         const Namer& name, long long first, long long last, bool bMatte);
+                         const Namer& name, long long first, long long last, bool bMatte,
+                         std::optional<FrameSize> onlyOfSize);
 
   Reader m_reader;
   std::shared_ptr<Shared> m_shared;  // the run's, or kept from the last run for its buffers

@@ -233,3 +233,36 @@ TEST_F(FrameRingTest, DestructionWaitsForAnAbandonedReadAboutTwoSecondsAtMost) {
 }
 
 }  // namespace
+
+namespace {
+
+// A frame of another size than the run's is known by its header: its pixels are never decoded,
+// however many it claims, and the caller's frame stays as it was.
+TEST(FrameRingSizeTest, AFrameOfAnotherSizeIsNotDecoded) {
+  TempDir dir;
+  const TgaPicture first = RampPicture(16, 12, 1);
+  WriteTga(dir.File("s1.tga"), first);
+  WriteFile(dir.File("s2.tga"), TgaHeader(8192, 8192));  // a header and no pixels
+  WriteTga(dir.File("s3.tga"), RampPicture(12, 16, 3));  // the run's size on its side: read
+  FrameRing ring;
+  std::atomic<int> reads{0};
+  ring.UseReader([&reads](const std::string& path, bool bMatte, FrameBuffer& frame) {
+    ++reads;
+    return ReadFrameInto(path, bMatte, frame);
+  });
+  ring.Start([&dir](long long n) { return dir.File("s" + std::to_string(n) + ".tga"); }, 1, 3,
+             false, FrameSize{16, 12});
+  FrameBuffer frame;
+  ASSERT_EQ(ring.Take(1, frame, {}, FrameSize{16, 12}).status, FrameRead::Status::kOk);
+  const Bytes firstBytes = BytesOf(frame);
+  const FrameRead other = ring.Take(2, frame, {}, FrameSize{16, 12});
+  EXPECT_EQ(other.status, FrameRead::Status::kOk);
+  EXPECT_EQ(other.size.width, 8192);
+  EXPECT_EQ(other.size.height, 8192);
+  EXPECT_EQ(BytesOf(frame), firstBytes);
+  EXPECT_EQ(ring.Take(3, frame, {}, FrameSize{16, 12}).size.width, 12);
+  ring.Stop();
+  EXPECT_EQ(reads.load(), 2);
+}
+
+}  // namespace
