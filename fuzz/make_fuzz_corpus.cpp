@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/support/temp_dir.h"
@@ -134,5 +135,25 @@ int main(int argc, char** argv) {
     }
     std::printf("%s: %d files\n", folder.c_str(), count);
   }
+
+  // The names and options a user types, cut at NUL bytes into arguments.
+  const std::vector<std::pair<std::string, std::vector<std::string>>> commands = {
+      {"convert", {"--first", "shot0001.tga", "--last", "shot0240.tga", "--output", "shot.avi"}},
+      {"short-options",
+       {"-f", "D:\\seq\\take1.tga", "-l", "D:\\seq\\take10.tga", "-o", "clip", "-c", "ffv1", "-q",
+        "90", "-y", "--json"}},
+      {"list", {"--list-compressors", "--json"}},
+      {"backwards", {"/clips/s0010.tga", "/clips/s0001.tga", "out/ab"}},
+      {"too-large", {"shot99999999999.tga", "Shot0001.tga", "x.matte.avi"}},
+  };
+  const fs::path names = root / "naming_fuzzer";
+  fs::remove_all(names);
+  fs::create_directories(names);
+  for (const auto& [name, args] : commands) {
+    std::string bytes;
+    for (const std::string& arg : args) bytes += (bytes.empty() ? "" : std::string(1, '\0')) + arg;
+    WriteFile((names / name).string(), bytes);
+  }
+  std::printf("%s: %zu files\n", names.c_str(), commands.size());
   return 0;
 }

@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 
 seconds=${TGA2AVI_FUZZ_SECONDS:-30}
-targets=(targa_frame_fuzzer targa_differential_fuzzer)
+targets=(targa_frame_fuzzer targa_differential_fuzzer naming_fuzzer)
 
 echo "== build-fuzz: configure and build"
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTGA2AVI_FUZZ=ON \
