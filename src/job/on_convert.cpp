@@ -2,6 +2,7 @@
 
 #include <exception>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "avi/conversion_job.h"
@@ -11,6 +12,7 @@
 #include "frames/frame_ring.h"
 #include "job/check_files.h"
 #include "job/conversion.h"
+#include "job/output_lock.h"
 #include "platform/mfc/cfile.h"
 #include "platform/user/key_state.h"
 #include "sequence/sequence_name.h"
@@ -111,6 +113,20 @@ void CConverterDlg::OnConvert() {
           OutputProblem(job.first, job.digitWidth, job.last.number, m_strAviFile);
       !problem.empty()) {
     refuse(problem.c_str());
+    return;
+  }
+  // Both outputs stay this job's until it returns; another conversion writing either is told
+  // before anything is asked.
+  const CString matteFile = MatteFileName(m_strAviFile);
+  const OutputLock colourLock(m_strAviFile.str());
+  const OutputLock matteLock(matteFile.str());
+  const std::pair<const OutputLock*, const CString*> locks[] = {{&colourLock, &m_strAviFile},
+                                                                {&matteLock, &matteFile}};
+  for (const auto& [lock, path] : locks) {
+    if (lock->state() != OutputLock::State::kBusy) continue;
+    std::string text = path->str() + " is being written by another conversion";
+    if (lock->Holder() > 0) text += " (process " + std::to_string(lock->Holder()) + ")";
+    refuse(text.c_str());
     return;
   }
 

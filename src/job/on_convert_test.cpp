@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -16,6 +17,7 @@
 #include <vector>
 
 #include "dialog/converter_dlg.h"
+#include "job/output_lock.h"
 #include "media/compressor_catalogue.h"
 #include "media/writer_faults.h"
 #include "tests/support/avi_reader.h"
@@ -304,6 +306,35 @@ TEST_F(ConvertTest, EndsEarlyWithItsMessage) {
     EXPECT_EQ(bytes(Frame(2)), frame2);
     EXPECT_EQ(bytes(Frame(3)), frame3);
   }
+}
+
+// Another conversion writing either output (held here as it would hold it) refuses the job
+// before anything is asked or written; once it is gone the job runs and leaves no lock behind.
+TEST_F(ConvertTest, AnOutputAnotherConversionWritesIsRefused) {
+  WriteFrames(1, 2);
+  const std::string busy =
+      " is being written by another conversion (process " + std::to_string(::getpid()) + ")";
+  for (const std::string& locked : {dir.File("shot.avi"), dir.File("shot.matte.avi")}) {
+    SCOPED_TRACE(locked);
+    const OutputLock other(locked);
+    ASSERT_EQ(other.state(), OutputLock::State::kHeld);
+    Type(Frame(1), Frame(2), dir.File("shot.avi"));
+    dlg.OnConvert();
+    EXPECT_EQ(user.boxes.back().text, locked + busy);
+    EXPECT_EQ(events.lines.back(), "job refused");
+    EXPECT_EQ(events.jobsEnded.back().reason, locked + busy);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("shot.avi")));
+    EXPECT_FALSE(std::filesystem::exists(dir.File("shot.matte.avi")));
+  }
+  EXPECT_TRUE(chooser.calls.empty());
+
+  Type(Frame(1), Frame(2), dir.File("shot.avi"));
+  chooser.Pick(kFFV1);
+  dlg.OnConvert();
+  EXPECT_EQ(events.lines.back(), "job created");
+  ExpectWholeAvi(dir.File("shot.avi"), pictures, true);
+  EXPECT_FALSE(std::filesystem::exists(dir.File("shot.avi.lock")));
+  EXPECT_FALSE(std::filesystem::exists(dir.File("shot.matte.avi.lock")));
 }
 
 TEST_F(ConvertTest, CancelledChoiceEndsSilentlyAndKeepsAnExistingFile) {
