@@ -5,7 +5,9 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "avi/stream_headers.h"
 #include "cli/console.h"
@@ -52,6 +54,7 @@ OutputFile Outcome(const std::string& path, const PassRecord& pass, const FileSt
   file.path = path;
   file.written = pass.began || StampOf(path) != before;
   if (file.written && pass.ended) file.frames = pass.ended->framesInFile;
+  file.leftFromEarlierRun = !file.written && before.exists && StampOf(path).exists;
   return file;
 }
 
@@ -61,7 +64,13 @@ std::string StopLine(const ConversionReport& report, long long count) {
   if (!report.colour.written) return line + "; nothing was written";
   line += ": " + report.colour.path + " holds " + std::to_string(report.colour.frames) + " of " +
           std::to_string(count) + " frames";
-  if (!report.matte.written) return line + ", and no matte file was written";
+  if (!report.matte.written) {
+    line += ", and no matte file was written";
+    if (report.matte.leftFromEarlierRun) {
+      line += " (" + report.matte.path + " is left from an earlier run)";
+    }
+    return line;
+  }
   return line + ", " + report.matte.path + " " + std::to_string(report.matte.frames) + " of " +
          std::to_string(count);
 }
@@ -88,12 +97,21 @@ int Convert(const CommandLine& options) {
   CConverterDlg dlg;
   ConsoleUser user(console, options, ask);
   user.Attach(dlg);
-  try {
-    dlg.OnConvert();
-  } catch (const std::exception& error) {
-    CString text;
-    text.Format("Conversion stopped: %s", error.what());
-    dlg.MessageBox(text, kConverterCaption, MB_OK);
+  // The job asks about the colour file only (the window's one question); here an existing
+  // matte is protected as the colour file is, before anything is written. Anything there that
+  // is no regular file is the job's to refuse.
+  std::error_code noFile;
+  if (std::filesystem::is_regular_file(mattePath, noFile) &&
+      !user.MayWriteOver(mattePath, "AVI file exists: " + mattePath + ", overwrite?")) {
+    user.OnJobEnded({JobEnd::kRefused, "the matte file exists and was not overwritten"});
+  } else {
+    try {
+      dlg.OnConvert();
+    } catch (const std::exception& error) {
+      CString text;
+      text.Format("Conversion stopped: %s", error.what());
+      dlg.MessageBox(text, kConverterCaption, MB_OK);
+    }
   }
 
   ConversionReport report;
@@ -136,7 +154,12 @@ int Convert(const CommandLine& options) {
     report.status = kExitFailed;
     if (!report.repeated.empty()) console.Say(RepeatedLine(report.repeated));
   }
-  if (options.json) PrintJson(ReportJson(report));
+  if (options.json) {
+    nlohmann::ordered_json json = ReportJson(report);
+    json["colour"]["left_from_earlier_run"] = report.colour.leftFromEarlierRun;
+    json["matte"]["left_from_earlier_run"] = report.matte.leftFromEarlierRun;
+    PrintJson(json);
+  }
   dlg.SetBackend(nullptr);
   dlg.SetObserver(nullptr);
   return report.status;

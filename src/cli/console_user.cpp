@@ -44,25 +44,29 @@ void ConsoleUser::Say(const std::string& text) {
 
 int ConsoleUser::MessageBox(const CString& text, const CString& /*caption*/, UINT style) {
   const UINT type = style & MB_TYPEMASK;
-  if (type == MB_YESNO || type == MB_OKCANCEL) {
+  if (type == MB_YESNO) {
     // The one question the job asks: whether to write over an existing AVI file.
-    const bool overwrite = type == MB_YESNO;
-    if (overwrite && m_options.overwrite) return IDYES;
-    if (overwrite && m_ask) {
-      m_messages.push_back(text.str());
-      return m_console.Ask(text.str(), [] { return StopSignals::Requested(); }) ? IDYES : IDNO;
-    }
-    Say(overwrite ? "AVI file exists: " + m_options.output +
-                        " (not overwritten: --overwrite writes over it)"
-                  : text.str());
-    // The answer that changes nothing.
-    return type == MB_OKCANCEL ? IDCANCEL : IDNO;
+    return MayWriteOver(m_options.output, text.str()) ? IDYES : IDNO;
+  }
+  if (type == MB_OKCANCEL) {
+    Say(text.str());
+    return IDCANCEL;  // the answer that changes nothing
   }
   m_messages.push_back(text.str());
   // The reason the job gave for the failure this message tells, said with it.
   const std::string reason = std::exchange(m_pendingReason, std::string());
   m_console.Say(reason.empty() ? text.str() : text.str() + ": " + reason);
   return IDOK;
+}
+
+bool ConsoleUser::MayWriteOver(const std::string& path, const std::string& question) {
+  if (m_options.overwrite) return true;
+  if (m_ask) {
+    m_messages.push_back(question);
+    return m_console.Ask(question, [] { return StopSignals::Requested(); });
+  }
+  Say("AVI file exists: " + path + " (not overwritten: --overwrite writes over it)");
+  return false;
 }
 
 CString ConsoleUser::GetControlText(int id) {

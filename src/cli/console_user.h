@@ -72,6 +72,11 @@ class ConsoleUser final : public DialogBackend,
   /// How the job ended; nothing when it did not tell (it threw).
   const std::optional<JobEnded>& Ended() const { return m_ended; }
 
+  /// Whether the existing file at path may be written over: yes with --overwrite; on a
+  /// terminal the question is asked; otherwise no, said as "AVI file exists: <path> (not
+  /// overwritten: --overwrite writes over it)".
+  bool MayWriteOver(const std::string& path, const std::string& question);
+
   int MessageBox(const CString& text, const CString& caption, UINT style) override;
   CString GetControlText(int id) override;
   void SetControlText(int id, const CString& text) override;

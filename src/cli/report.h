@@ -14,6 +14,9 @@
 //              identical",
 //    "end": "created", "reason": null}
 //
+// Each file's record also says "left_from_earlier_run": true when this run did not write it and
+// the file there is one from before (an older matte after a stopped colour pass).
+//
 // A repeated frame of another size also has "size" and "expected" ({"width", "height"}); "end"
 // is "created", "stopped", "refused" or "failed", and "reason" says why it was not "created"
 // where the job said why.
@@ -32,8 +35,9 @@
 /// One output file as the run left it.
 struct OutputFile {
   std::string path;
-  bool written = false;  ///< this run wrote it (it may be a file from before otherwise)
-  long long frames = 0;  ///< the frames it holds, read back from it; 0 when not written
+  bool written = false;             ///< this run wrote it (it may be a file from before otherwise)
+  long long frames = 0;             ///< the frames it holds, read back from it; 0 when not written
+  bool leftFromEarlierRun = false;  ///< not written, and a file of that name was there before
 };
 
 struct ConversionReport {

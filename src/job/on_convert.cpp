@@ -1,5 +1,9 @@
+#include <sys/stat.h>
+
 #include <exception>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "avi/conversion_job.h"
 #include "dialog/converter_dlg.h"
@@ -8,6 +12,7 @@
 #include "frames/frame_ring.h"
 #include "job/check_files.h"
 #include "job/conversion.h"
+#include "job/output_lock.h"
 #include "platform/mfc/cfile.h"
 #include "platform/user/key_state.h"
 #include "sequence/sequence_name.h"
@@ -25,6 +30,42 @@ class WaitCursor {
  private:
   CDialog& m_dlg;
 };
+
+// The output files' problem that writing them would destroy something: one that is (through a
+// link or not) a frame of the run, or an existing entry that is no regular file. Empty when
+// both may be written. Every frame name is looked up once, whatever the number of outputs.
+std::string OutputProblem(const SequenceName& first, int digitWidth, int lastNumber,
+                          const CString& aviFile) {
+  struct Output {
+    const char* what;
+    std::string path;
+    struct stat status;
+  };
+  std::vector<Output> existing;
+  const Output outputs[] = {{"The AVI file", aviFile.str(), {}},
+                            {"The matte AVI file", MatteFileName(aviFile).str(), {}}};
+  for (const Output& output : outputs) {
+    Output found = output;
+    if (::stat(found.path.c_str(), &found.status) != 0) continue;  // nothing there yet
+    if (!S_ISREG(found.status.st_mode)) {
+      return std::string(found.what) + " is not a regular file: " + found.path;
+    }
+    existing.push_back(found);
+  }
+  if (existing.empty()) return {};
+  for (long long n = first.number; n <= lastNumber; ++n) {
+    const CString frame = FrameFileName(first, digitWidth, static_cast<int>(n));
+    struct stat status {};
+    if (::stat(frame, &status) != 0) continue;
+    for (const Output& output : existing) {
+      if (output.status.st_dev == status.st_dev && output.status.st_ino == status.st_ino) {
+        return std::string(output.what) + " " + output.path +
+               " is one of the frames: " + frame.str();
+      }
+    }
+  }
+  return {};
+}
 
 constexpr UINT kOpenForReading = CFile::modeRead | CFile::shareDenyWrite | CFile::modeNoTruncate;
 
@@ -65,6 +106,27 @@ void CConverterDlg::OnConvert() {
   job.digitWidth = job.first.width;
   if (const char* problem = SequenceProblem(job.first, job.last)) {
     refuse(problem);
+    return;
+  }
+  // Writing an output must destroy neither a frame of the run nor anything that is not a file.
+  if (const std::string problem =
+          OutputProblem(job.first, job.digitWidth, job.last.number, m_strAviFile);
+      !problem.empty()) {
+    refuse(problem.c_str());
+    return;
+  }
+  // Both outputs stay this job's until it returns; another conversion writing either is told
+  // before anything is asked.
+  const CString matteFile = MatteFileName(m_strAviFile);
+  const OutputLock colourLock(m_strAviFile.str());
+  const OutputLock matteLock(matteFile.str());
+  const std::pair<const OutputLock*, const CString*> locks[] = {{&colourLock, &m_strAviFile},
+                                                                {&matteLock, &matteFile}};
+  for (const auto& [lock, path] : locks) {
+    if (lock->state() != OutputLock::State::kBusy) continue;
+    std::string text = path->str() + " is being written by another conversion";
+    if (lock->Holder() > 0) text += " (process " + std::to_string(lock->Holder()) + ")";
+    refuse(text.c_str());
     return;
   }
 

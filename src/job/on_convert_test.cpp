@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -16,6 +17,7 @@
 #include <vector>
 
 #include "dialog/converter_dlg.h"
+#include "job/output_lock.h"
 #include "media/compressor_catalogue.h"
 #include "media/writer_faults.h"
 #include "tests/support/avi_reader.h"
@@ -149,6 +151,17 @@ TEST_F(ConvertTest, EndsEarlyWithItsMessage) {
   const std::string existing = dir.File("existing.avi");
   // Opening a named pipe for reading waits for a writer: the check must not open it.
   ASSERT_EQ(mkfifo(dir.File("pipe0001.tga").c_str(), 0600), 0);
+  // Outputs that are frames of the run under other names, or no regular file at all.
+  std::filesystem::create_symlink(Frame(2), dir.File("link.avi"));
+  std::filesystem::create_hard_link(Frame(3), dir.File("hard.matte.avi"));
+  ASSERT_EQ(mkfifo(dir.File("fifo.avi").c_str(), 0600), 0);
+  std::filesystem::create_directory(dir.File("folder.avi"));
+  const auto bytes = [](const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  const std::string frame2 = bytes(Frame(2));
+  const std::string frame3 = bytes(Frame(3));
 
   struct Case {
     const char* what;
@@ -202,6 +215,36 @@ TEST_F(ConvertTest, EndsEarlyWithItsMessage) {
        dir.File("a.avi"),
        {},
        {"Ending root file name must be the same as starting root file name"}},
+      {"output is a frame",
+       Frame(1),
+       Frame(3),
+       Frame(2),
+       {},
+       {"The AVI file " + Frame(2) + " is one of the frames: " + Frame(2)}},
+      {"output links to a frame",
+       Frame(1),
+       Frame(3),
+       dir.File("link.avi"),
+       {},
+       {"The AVI file " + dir.File("link.avi") + " is one of the frames: " + Frame(2)}},
+      {"matte is a frame",
+       Frame(1),
+       Frame(3),
+       dir.File("hard.avi"),
+       {},
+       {"The matte AVI file " + dir.File("hard.matte.avi") + " is one of the frames: " + Frame(3)}},
+      {"output is a named pipe",
+       Frame(1),
+       Frame(3),
+       dir.File("fifo.avi"),
+       {},
+       {"The AVI file is not a regular file: " + dir.File("fifo.avi")}},
+      {"output is a folder",
+       Frame(1),
+       Frame(3),
+       dir.File("folder.avi"),
+       {},
+       {"The AVI file is not a regular file: " + dir.File("folder.avi")}},
       {"existing output, answer No",
        Frame(1),
        Frame(3),
@@ -260,7 +303,30 @@ TEST_F(ConvertTest, EndsEarlyWithItsMessage) {
     EXPECT_FALSE(std::filesystem::exists(dir.File("existing.matte.avi")));
     std::ifstream kept(existing);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "keep me");
+    EXPECT_EQ(bytes(Frame(2)), frame2);
+    EXPECT_EQ(bytes(Frame(3)), frame3);
   }
+}
+
+// Another conversion writing either output (held here as it would hold it) refuses the job
+// before anything is asked or written.
+TEST_F(ConvertTest, AnOutputAnotherConversionWritesIsRefused) {
+  WriteFrames(1, 2);
+  const std::string busy =
+      " is being written by another conversion (process " + std::to_string(::getpid()) + ")";
+  for (const std::string& locked : {dir.File("shot.avi"), dir.File("shot.matte.avi")}) {
+    SCOPED_TRACE(locked);
+    const OutputLock other(locked);
+    ASSERT_EQ(other.state(), OutputLock::State::kHeld);
+    Type(Frame(1), Frame(2), dir.File("shot.avi"));
+    dlg.OnConvert();
+    EXPECT_EQ(user.boxes.back().text, locked + busy);
+    EXPECT_EQ(events.lines.back(), "job refused");
+    EXPECT_EQ(events.jobsEnded.back().reason, locked + busy);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("shot.avi")));
+    EXPECT_FALSE(std::filesystem::exists(dir.File("shot.matte.avi")));
+  }
+  EXPECT_TRUE(chooser.calls.empty());
 }
 
 TEST_F(ConvertTest, CancelledChoiceEndsSilentlyAndKeepsAnExistingFile) {

@@ -319,25 +319,34 @@ TEST_F(CommandLineTest, AFullDiskIsToldAndLeavesAFinishedFile) {
                  true);
 }
 
+// The colour file and the matte are each protected: an existing one is refused, untouched and
+// with nothing else written, unless --overwrite is given.
 TEST_F(CommandLineTest, AnExistingOutputIsRefusedWithoutATerminalUnlessOverwrite) {
   WriteFrames(2);
-  WriteFile(Colour(), "an older file");
-  const Ran refused = Run(Convert(2));
-  EXPECT_EQ(refused.status, 1);
-  EXPECT_EQ(refused.err, "tga2avi: AVI file exists: " + Colour() +
-                             " (not overwritten: --overwrite writes over it)\n");
-  EXPECT_EQ(ReadAll(Colour()), "an older file");
-  EXPECT_FALSE(std::filesystem::exists(Matte()));
+  for (const std::string& existing : {Colour(), Matte()}) {
+    SCOPED_TRACE(existing);
+    std::filesystem::remove(Colour());
+    std::filesystem::remove(Matte());
+    WriteFile(existing, "an older file");
+    const Ran refused = Run(Convert(2, {"--json"}));
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.err, "tga2avi: AVI file exists: " + existing +
+                               " (not overwritten: --overwrite writes over it)\n");
+    EXPECT_EQ(refused.Json()["end"], "refused");
+    EXPECT_EQ(ReadAll(existing), "an older file");
+    EXPECT_EQ(std::filesystem::exists(Colour()), existing == Colour());
+    EXPECT_EQ(std::filesystem::exists(Matte()), existing == Matte());
 
-  const Ran overwritten = Run(Convert(2, {"--overwrite"}));
-  EXPECT_EQ(overwritten.status, 0) << overwritten.err;
-  ExpectWholeAvi(Colour(), pictures, true);
+    const Ran overwritten = Run(Convert(2, {"--overwrite"}));
+    EXPECT_EQ(overwritten.status, 0) << overwritten.err;
+    ExpectWholeAvi(Colour(), pictures, true);
+    ExpectWholeAvi(Matte(), Mattes(pictures), true);
+  }
 }
 
 TEST_F(CommandLineTest, AnExistingOutputIsAskedAboutOnATerminal) {
   WriteFrames(2);
-  WriteFile(Colour(), "an older file");
-  const auto answer = [this](const std::string& typed) {
+  const auto answer = [this](const std::string& question, const std::string& typed) {
     RunOptions how;
     how.terminal = true;
     how.terminalInput = true;
@@ -350,13 +359,23 @@ TEST_F(CommandLineTest, AnExistingOutputIsAskedAboutOnATerminal) {
     };
     const Ran ran = Run(Convert(2), how);
     EXPECT_TRUE(asked) << ran.err;
-    EXPECT_THAT(ran.err, HasSubstr("tga2avi: AVI file exists, overwrite? [y/N] "));
+    EXPECT_THAT(ran.err, HasSubstr("tga2avi: " + question + " [y/N] "));
     return ran.status;
   };
-  EXPECT_EQ(answer("n"), 1);
+  WriteFile(Colour(), "an older file");
+  EXPECT_EQ(answer("AVI file exists, overwrite?", "n"), 1);
   EXPECT_EQ(ReadAll(Colour()), "an older file");
-  EXPECT_EQ(answer("y"), 0);
+  EXPECT_EQ(answer("AVI file exists, overwrite?", "y"), 0);
   ExpectWholeAvi(Colour(), pictures, true);
+
+  std::filesystem::remove(Colour());
+  WriteFile(Matte(), "an older matte");
+  const std::string question = "AVI file exists: " + Matte() + ", overwrite?";
+  EXPECT_EQ(answer(question, "n"), 1);
+  EXPECT_EQ(ReadAll(Matte()), "an older matte");
+  EXPECT_FALSE(std::filesystem::exists(Colour()));
+  EXPECT_EQ(answer(question, "y"), 0);
+  ExpectWholeAvi(Matte(), Mattes(pictures), true);
 }
 
 TEST_F(CommandLineTest, ACompressorThatCannotTakeTheFramesIsRefusedBeforeWriting) {
@@ -401,12 +420,14 @@ Ran RunInterrupted(const std::function<Ran(const RunOptions&)>& run, const std::
   return ran;
 }
 
-TEST_F(CommandLineTest, CtrlCInTheColourPassLeavesAFinishedFileAndNoMatte) {
+TEST_F(CommandLineTest, CtrlCInTheColourPassLeavesAFinishedFileAndNoMatteOfItsOwn) {
   constexpr int kFrames = 200;
   WriteFrames(kFrames, 320, 240, /*noise=*/true);
+  // A matte of the same name from before is not this run's, and is said to be older.
+  WriteFile(Matte(), "an older matte");
   const Ran ran = RunInterrupted(
       [this](const RunOptions& how) {
-        return Run(Convert(kFrames, {"-c", "ffv1", "--json"}), how);
+        return Run(Convert(kFrames, {"-c", "ffv1", "--json", "-y"}), how);
       },
       "colour pass", SIGINT);
   EXPECT_EQ(ran.status, 130) << ran.err;
@@ -417,9 +438,13 @@ TEST_F(CommandLineTest, CtrlCInTheColourPassLeavesAFinishedFileAndNoMatte) {
   EXPECT_GT(written, 0);
   EXPECT_LT(written, kFrames);
   EXPECT_EQ(json["matte"]["written"], false);
-  EXPECT_FALSE(std::filesystem::exists(Matte()));
-  EXPECT_THAT(ran.err, HasSubstr("stopped by the user: " + Colour() + " holds " +
-                                 std::to_string(written) + " of 200 frames, and no matte file"));
+  EXPECT_EQ(json["matte"]["left_from_earlier_run"], true);
+  EXPECT_EQ(json["colour"]["left_from_earlier_run"], false);
+  EXPECT_EQ(ReadAll(Matte()), "an older matte");
+  EXPECT_THAT(ran.err,
+              HasSubstr("stopped by the user: " + Colour() + " holds " + std::to_string(written) +
+                        " of 200 frames, and no matte file was written (" + Matte() +
+                        " is left from an earlier run)"));
   // Playable and whole: headers, index, every frame exact, ffprobe and GStreamer agree.
   ExpectWholeAvi(Colour(), std::vector<TgaPicture>(pictures.begin(), pictures.begin() + written),
                  true);
