@@ -28,7 +28,19 @@ void Print(std::FILE* stream, const std::string& text) {
   std::fflush(stream);
 }
 
-void PrintJson(const nlohmann::ordered_json& json) { Print(stdout, json.dump() + "\n"); }
+// JSON strings are UTF-8, and a path need not be: a byte that is not UTF-8 is written as U+FFFD
+// and the object says so ("paths_not_utf8": true) rather than the report being lost.
+void PrintJson(const nlohmann::ordered_json& json) {
+  std::string text;
+  try {
+    text = json.dump();
+  } catch (const nlohmann::ordered_json::type_error&) {
+    nlohmann::ordered_json marked = json;
+    if (marked.is_object()) marked["paths_not_utf8"] = true;
+    text = marked.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+  }
+  Print(stdout, text + "\n");
+}
 
 bool AsksForJson(int argc, const char* const* argv) {
   for (int i = 1; i < argc; ++i) {

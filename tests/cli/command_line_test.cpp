@@ -319,6 +319,20 @@ TEST_F(CommandLineTest, AFullDiskIsToldAndLeavesAFinishedFile) {
                  true);
 }
 
+TEST_F(CommandLineTest, APathThatIsNotUtf8StillGivesTheJsonReport) {
+  WriteFrames(2);
+  const std::string output = dir.File("shot\xff.avi");
+  const Ran ran = Run({"--first", Frame(1), "--last", Frame(2), "--output", output, "--json"});
+  EXPECT_EQ(ran.status, 0) << ran.err;
+  const nlohmann::json json = ran.Json();
+  EXPECT_EQ(json["status"], 0);
+  EXPECT_EQ(json["paths_not_utf8"], true);
+  EXPECT_EQ(json["colour"]["path"], dir.File("shot\xef\xbf\xbd.avi"));  // U+FFFD
+  EXPECT_EQ(DecodeAviOrFail(output).frames.size(), 2u);
+  // A report whose strings are all UTF-8 has no such field.
+  EXPECT_FALSE(Run(Convert(2, {"--json"})).Json().contains("paths_not_utf8"));
+}
+
 TEST_F(CommandLineTest, AnExistingOutputIsRefusedWithoutATerminalUnlessOverwrite) {
   WriteFrames(2);
   WriteFile(Colour(), "an older file");
