@@ -1,7 +1,9 @@
 #include "cli/command_line.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -155,6 +157,15 @@ int Convert(const CommandLine& options) {
 }
 
 }  // namespace
+
+void OpenStandardDescriptors() {
+  for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+    if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    // open takes the lowest free descriptor: fd itself, as those below it are open by now.
+    const int opened = ::open("/dev/null", O_RDWR);
+    if (opened >= 0 && opened != fd) ::close(opened);
+  }
+}
 
 int RunCommandLine(int argc, const char* const* argv) {
   SilenceLibraryLog();

@@ -56,6 +56,7 @@ struct RunOptions {
   bool terminal = false;       // standard error is a terminal (a pseudo-terminal of the test)
   bool terminalInput = false;  // standard input is that terminal too
   long fileSizeLimit = 0;      // bytes a file may grow to (RLIMIT_FSIZE), as on a full disk
+  std::vector<int> closed;     // standard descriptors the program starts without (2>&-)
   // Called with everything the terminal showed so far; may act on the running program or type
   // into the terminal (its test side).
   std::function<void(const std::string& shown, pid_t pid, int terminal)> watch;
@@ -98,6 +99,7 @@ class CommandLineTest : public ::testing::Test {
       ::dup2(out, 1);
       ::dup2(err, 2);
       if (master >= 0) ::close(master);
+      for (const int fd : how.closed) ::close(fd);
       if (how.fileSizeLimit > 0) {
         // A write past the limit fails with EFBIG instead of ending the program.
         ::signal(SIGXFSZ, SIG_IGN);
@@ -331,6 +333,28 @@ TEST_F(CommandLineTest, APathThatIsNotUtf8StillGivesTheJsonReport) {
   EXPECT_EQ(DecodeAviOrFail(output).frames.size(), 2u);
   // A report whose strings are all UTF-8 has no such field.
   EXPECT_FALSE(Run(Convert(2, {"--json"})).Json().contains("paths_not_utf8"));
+}
+
+TEST_F(CommandLineTest, ClosedStandardDescriptorsKeepMessagesOutOfTheFiles) {
+  // A missing frame is told while each file is open; the report comes after both.
+  WriteFrames(3);
+  std::filesystem::remove(Frame(2));
+  const std::vector<TgaPicture> written = {pictures[0], pictures[0], pictures[2]};
+  const std::vector<int> cases[] = {{2}, {0, 1, 2}};
+  for (const std::vector<int>& closed : cases) {
+    SCOPED_TRACE(closed.size());
+    RunOptions how;
+    how.closed = closed;
+    const Ran ran = Run(Convert(3, {"--json", "--overwrite"}), how);
+    EXPECT_EQ(ran.status, 1);
+    ExpectWholeAvi(Colour(), written, true);
+    ExpectWholeAvi(Matte(), Mattes(written), true);
+    for (const std::string& file : {Colour(), Matte()}) {
+      const std::string bytes = ReadAll(file);
+      EXPECT_EQ(bytes.find("tga2avi"), std::string::npos) << file << " holds a message";
+      EXPECT_EQ(bytes.find("\"status\""), std::string::npos) << file << " holds the report";
+    }
+  }
 }
 
 TEST_F(CommandLineTest, AnExistingOutputIsRefusedWithoutATerminalUnlessOverwrite) {
