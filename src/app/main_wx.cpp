@@ -9,6 +9,7 @@
 #include "cli/command_line.h"
 
 int main(int argc, char** argv) {
+  OpenStandardDescriptors();
   if (argc > 1) return RunCommandLine(argc, argv);
   if (!wxEntryStart(argc, argv)) return 1;
   // The application's InitInstance runs the whole session and always answers FALSE: there is

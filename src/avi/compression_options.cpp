@@ -14,7 +14,15 @@ int CConverterDlg::GetCompressionOptions(AVISTREAMINFOA* pStreamInfo,
   PAVIFILE pFile = nullptr;
   PAVISTREAM pStream = nullptr;
 
-  if (!probe.Created() || AVIFileOpenA(&pFile, probe.Path(), OF_WRITE | OF_CREATE, nullptr) != 0) {
+  if (!probe.Created()) {
+    // Said as it is: the user's output is not what failed, the temporary folder is.
+    CString text;
+    text.Format("Cannot make a temporary file in %s: %s", static_cast<const char*>(probe.Folder()),
+                static_cast<const char*>(probe.Failure()));
+    MessageBox(text, kConverterCaption, MB_OK);
+    return 0;
+  }
+  if (AVIFileOpenA(&pFile, probe.Path(), OF_WRITE | OF_CREATE, nullptr) != 0) {
     MessageBox("Failed to open AVI file for writing", kConverterCaption, MB_OK);
     return 0;
   }

@@ -214,13 +214,28 @@ TEST_F(CompressionOptionsTest, FailuresBeforeTheDialogShowTheirMessage) {
   }
 }
 
-TEST_F(CompressionOptionsTest, NoTemporaryFolderFailsLikeAnUnwritableFile) {
+// A temporary folder that cannot take the probe is named with the system's reason, not taken
+// for the user's output; no dialog follows.
+TEST_F(CompressionOptionsTest, NoTemporaryFolderIsToldWithItsReason) {
   WriteFile(probes.File("plain.txt"), "x");
-  TemporaryFolder nowhere(probes.File("plain.txt"));
-  chooser.Pick(kFFV1);
-  EXPECT_EQ(Choose(), 0);
-  EXPECT_THAT(user.Texts(), ElementsAre("Failed to open AVI file for writing"));
-  EXPECT_TRUE(chooser.calls.empty());
+  const struct {
+    std::string folder;
+    std::string reason;
+  } rows[] = {{probes.File("missing"), "No such file or directory"},
+              {probes.File("plain.txt"), "Not a directory"}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.folder);
+    user.boxes.clear();
+    TemporaryFolder nowhere(row.folder);
+    chooser.Pick(kFFV1);
+    EXPECT_EQ(Choose(), 0);
+    ASSERT_EQ(user.boxes.size(), 1u);
+    EXPECT_EQ(user.boxes[0].text,
+              "Cannot make a temporary file in " + row.folder + ": " + row.reason);
+    EXPECT_EQ(user.boxes[0].caption, kCaption);
+    EXPECT_EQ(user.boxes[0].style, MB_OK);
+    EXPECT_TRUE(chooser.calls.empty());
+  }
   std::filesystem::remove(probes.File("plain.txt"));
 }
 

@@ -16,7 +16,13 @@ class ProbeFile {
   /// False when no file could be made (the temporary folder is missing or full).
   bool Created() const { return !m_path.IsEmpty(); }
   const CString& Path() const { return m_path; }
+  /// The folder the file is made in, as the environment names it.
+  const CString& Folder() const { return m_folder; }
+  /// Why no file could be made (the system's words); empty when it was.
+  const CString& Failure() const { return m_failure; }
 
  private:
   CString m_path;
+  CString m_folder;
+  CString m_failure;
 };

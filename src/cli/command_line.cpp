@@ -1,7 +1,9 @@
 #include "cli/command_line.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -30,7 +32,19 @@ void Print(std::FILE* stream, const std::string& text) {
   std::fflush(stream);
 }
 
-void PrintJson(const nlohmann::ordered_json& json) { Print(stdout, json.dump() + "\n"); }
+// JSON strings are UTF-8, and a path need not be: a byte that is not UTF-8 is written as U+FFFD
+// and the object says so ("paths_not_utf8": true) rather than the report being lost.
+void PrintJson(const nlohmann::ordered_json& json) {
+  std::string text;
+  try {
+    text = json.dump();
+  } catch (const nlohmann::ordered_json::type_error&) {
+    nlohmann::ordered_json marked = json;
+    if (marked.is_object()) marked["paths_not_utf8"] = true;
+    text = marked.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+  }
+  Print(stdout, text + "\n");
+}
 
 bool AsksForJson(int argc, const char* const* argv) {
   for (int i = 1; i < argc; ++i) {
@@ -166,6 +180,15 @@ int Convert(const CommandLine& options) {
 }
 
 }  // namespace
+
+void OpenStandardDescriptors() {
+  for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+    if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    // open takes the lowest free descriptor: fd itself, as those below it are open by now.
+    const int opened = ::open("/dev/null", O_RDWR);
+    if (opened >= 0 && opened != fd) ::close(opened);
+  }
+}
 
 int RunCommandLine(int argc, const char* const* argv) {
   SilenceLibraryLog();

@@ -6,3 +6,7 @@
 /// --version, --list-compressors, or a conversion. Messages and progress go to standard
 /// error, help, lists and the --json report to standard output.
 int RunCommandLine(int argc, const char* const* argv);
+
+/// Opens /dev/null in each of descriptors 0, 1 and 2 that is closed, so that no file the program
+/// opens later takes one of them and receives its messages. Called first thing in main.
+void OpenStandardDescriptors();

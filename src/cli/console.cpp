@@ -13,17 +13,42 @@ namespace {
 // Back to the line's start and the line cleared (ANSI "erase in line").
 constexpr const char* kRewind = "\r\033[K";
 
+// The text with each control character (a path may hold a newline or an escape sequence) spelt
+// out as C would write it, so that one message stays one line and nothing in a file name drives
+// the terminal: "\n", "\t", "\x1b".
+std::string Shown(const std::string& text) {
+  std::string shown;
+  shown.reserve(text.size());
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte != 0x7F) {
+      shown.push_back(c);
+    } else if (c == '\n') {
+      shown += "\\n";
+    } else if (c == '\t') {
+      shown += "\\t";
+    } else if (c == '\r') {
+      shown += "\\r";
+    } else {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
+      shown += escaped;
+    }
+  }
+  return shown;
+}
+
 }  // namespace
 
 void Console::Say(const std::string& text) {
   ClearProgress();
-  std::fprintf(m_stream, "tga2avi: %s\n", text.c_str());
+  std::fprintf(m_stream, "tga2avi: %s\n", Shown(text).c_str());
   std::fflush(m_stream);
 }
 
 void Console::ShowProgress(const std::string& text) {
   if (!m_terminal) return;
-  std::string line = "tga2avi: " + text;
+  std::string line = "tga2avi: " + Shown(text);
   // A line longer than the terminal would wrap, and the carriage return would only go back to
   // the start of its last row.
   winsize size{};
@@ -45,7 +70,7 @@ void Console::ClearProgress() {
 
 bool Console::Ask(const std::string& question, const std::function<bool()>& stopRequested) {
   ClearProgress();
-  std::fprintf(m_stream, "tga2avi: %s [y/N] ", question.c_str());
+  std::fprintf(m_stream, "tga2avi: %s [y/N] ", Shown(question).c_str());
   std::fflush(m_stream);
   std::string answer;
   for (;;) {

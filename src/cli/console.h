@@ -1,6 +1,7 @@
 #pragma once
 // Standard error as the command line writes to it: "tga2avi: <text>" lines, and on a terminal
-// one progress line below them, rewritten in place and cleared before the next message.
+// one progress line below them, rewritten in place and cleared before the next message. Control
+// characters in a text (from a file name) are shown escaped: "\n", "\x1b".
 
 #include <cstdio>
 #include <functional>

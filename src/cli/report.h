@@ -19,7 +19,8 @@
 //
 // A repeated frame of another size also has "size" and "expected" ({"width", "height"}); "end"
 // is "created", "stopped", "refused" or "failed", and "reason" says why it was not "created"
-// where the job said why.
+// where the job said why. A string holding bytes that are not UTF-8 (a path may) is printed with
+// U+FFFD in their place, and the object then ends with "paths_not_utf8": true.
 
 #include <nlohmann/json.hpp>
 

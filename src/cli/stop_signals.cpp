@@ -2,6 +2,8 @@
 
 #include <atomic>
 #include <csignal>
+#include <cstddef>
+#include <iterator>
 
 namespace {
 
@@ -9,10 +11,23 @@ std::atomic<bool> g_stopRequested{false};
 static_assert(std::atomic<bool>::is_always_lock_free,
               "a signal handler may only touch lock-free atomics");
 
-struct sigaction g_previousInt {};
-struct sigaction g_previousTerm {};
+// SIGHUP (the terminal went) and SIGXCPU (the CPU time limit) would otherwise end the program
+// with its file unfinished.
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGXCPU};
+struct sigaction g_previous[std::size(kStopSignals)]{};
+std::atomic<int> g_interrupts{0};
+static_assert(std::atomic<int>::is_always_lock_free,
+              "a signal handler may only touch lock-free atomics");
 
-void OnStopSignal(int /*signal*/) { g_stopRequested.store(true); }
+void OnStopSignal(int number) {
+  g_stopRequested.store(true);
+  // A second Ctrl-C or SIGTERM means now: the default action, which ends the program. SIGHUP
+  // and SIGXCPU (sent again each second past the soft limit) only ask once more.
+  if ((number == SIGINT || number == SIGTERM) && g_interrupts.fetch_add(1) > 0) {
+    ::signal(number, SIG_DFL);
+    ::raise(number);
+  }
+}
 
 }  // namespace
 
@@ -20,15 +35,19 @@ StopSignals::StopSignals() {
   struct sigaction action {};
   action.sa_handler = OnStopSignal;
   sigemptyset(&action.sa_mask);
-  // Reads and waits go on after the signal; the conversion sees the flag at its next poll.
-  action.sa_flags = SA_RESTART;
-  sigaction(SIGINT, &action, &g_previousInt);
-  sigaction(SIGTERM, &action, &g_previousTerm);
+  // No SA_RESTART: a call that waits (an open, a read) returns with EINTR, so nothing holds the
+  // program past the signal; the conversion sees the flag at its next poll.
+  action.sa_flags = 0;
+  g_interrupts.store(0);
+  for (std::size_t i = 0; i < std::size(kStopSignals); ++i) {
+    sigaction(kStopSignals[i], &action, &g_previous[i]);
+  }
 }
 
 StopSignals::~StopSignals() {
-  sigaction(SIGINT, &g_previousInt, nullptr);
-  sigaction(SIGTERM, &g_previousTerm, nullptr);
+  for (std::size_t i = 0; i < std::size(kStopSignals); ++i) {
+    sigaction(kStopSignals[i], &g_previous[i], nullptr);
+  }
 }
 
 bool StopSignals::Requested() { return g_stopRequested.load(); }

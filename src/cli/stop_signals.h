@@ -1,9 +1,10 @@
 #pragma once
-// Ctrl-C and SIGTERM on the command line: they do what Escape does in the window. The handler
-// only sets a flag; the conversion polls it as the Escape key (ConsoleUser), stops the pass at
-// the next frame, finishes the file and skips the matte pass.
+// Ctrl-C, SIGTERM, SIGHUP and SIGXCPU on the command line: they do what Escape does in the
+// window. The handler only sets a flag; the conversion polls it as the Escape key (ConsoleUser),
+// stops the pass at the next frame, finishes the file and skips the matte pass. A second SIGINT
+// or SIGTERM ends the program at once, killed by that signal.
 
-/// While one lives, SIGINT and SIGTERM set the stop flag instead of ending the program; the
+/// While one lives, those signals set the stop flag instead of ending the program; the
 /// handlers that were there before come back when it goes.
 class StopSignals {
  public:
@@ -12,7 +13,7 @@ class StopSignals {
   StopSignals(const StopSignals&) = delete;
   StopSignals& operator=(const StopSignals&) = delete;
 
-  /// True once SIGINT or SIGTERM came (or Request was called) since the flag was cleared.
+  /// True once one of the signals came (or Request was called) since the flag was cleared.
   static bool Requested();
   /// Sets the flag as the signals do.
   static void Request();

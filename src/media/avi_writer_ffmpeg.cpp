@@ -348,11 +348,22 @@ MediaResult AviWriter::Open(const std::string& path) {
   do {
     fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
   } while (fd < 0 && errno == EINTR);
+  // Only a regular file can be written, sought in and finished: a named pipe (opened without
+  // waiting, or refused with ENXIO when it has no reader) or a device is refused by name.
+  struct stat status {};
   if (fd < 0) {
-    return MediaResult::Failed("cannot open " + path + " for writing: " + std::strerror(errno));
+    const int cause = errno;
+    if (cause == ENXIO && ::stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
+      return MediaResult::Failed("cannot open " + path + " for writing: not a regular file");
+    }
+    return MediaResult::Failed("cannot open " + path + " for writing: " + std::strerror(cause));
+  }
+  if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+    ::close(fd);
+    return MediaResult::Failed("cannot open " + path + " for writing: not a regular file");
   }
   m_state->fd.Reset(fd);
-  // Opened without waiting (a named pipe without a reader); from here on writes wait as usual.
+  // From here on writes wait as usual.
   ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   return MediaResult();
 }

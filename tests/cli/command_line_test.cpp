@@ -6,6 +6,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -37,6 +38,7 @@ using namespace testing_support;
 // How a run of the program ended and what it printed.
 struct Ran {
   int status = -1;  // the exit status; -1 when it did not exit (a signal ended it)
+  int signal = 0;   // the signal that ended it
   std::string out;
   std::string err;
   nlohmann::json Json() const { return nlohmann::json::parse(out); }
@@ -52,10 +54,12 @@ std::string ReadAll(const std::string& path) {
 // How to run it: what standard input holds, and whether standard error (and then standard
 // input too, when asked) is a terminal whose output the test watches while the program runs.
 struct RunOptions {
-  std::string input;           // standard input's contents when it is not the terminal
-  bool terminal = false;       // standard error is a terminal (a pseudo-terminal of the test)
-  bool terminalInput = false;  // standard input is that terminal too
-  long fileSizeLimit = 0;      // bytes a file may grow to (RLIMIT_FSIZE), as on a full disk
+  std::string input;            // standard input's contents when it is not the terminal
+  bool terminal = false;        // standard error is a terminal (a pseudo-terminal of the test)
+  bool terminalInput = false;   // standard input is that terminal too
+  long fileSizeLimit = 0;       // bytes a file may grow to (RLIMIT_FSIZE), as on a full disk
+  std::vector<int> closed;      // standard descriptors the program starts without (2>&-)
+  unsigned timeoutSeconds = 0;  // a run still going after this long is ended by SIGALRM
   // Called with everything the terminal showed so far; may act on the running program or type
   // into the terminal (its test side).
   std::function<void(const std::string& shown, pid_t pid, int terminal)> watch;
@@ -98,6 +102,8 @@ class CommandLineTest : public ::testing::Test {
       ::dup2(out, 1);
       ::dup2(err, 2);
       if (master >= 0) ::close(master);
+      for (const int fd : how.closed) ::close(fd);
+      if (how.timeoutSeconds > 0) ::alarm(how.timeoutSeconds);
       if (how.fileSizeLimit > 0) {
         // A write past the limit fails with EFBIG instead of ending the program.
         ::signal(SIGXFSZ, SIG_IGN);
@@ -127,6 +133,7 @@ class CommandLineTest : public ::testing::Test {
     ::waitpid(pid, &wstatus, 0);
     Ran ran;
     ran.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
+    ran.signal = WIFSIGNALED(wstatus) ? WTERMSIG(wstatus) : 0;
     ran.out = ReadAll(outPath);
     ran.err = how.terminal ? shown : ReadAll(errPath);
     return ran;
@@ -319,6 +326,42 @@ TEST_F(CommandLineTest, AFullDiskIsToldAndLeavesAFinishedFile) {
                  true);
 }
 
+TEST_F(CommandLineTest, APathThatIsNotUtf8StillGivesTheJsonReport) {
+  WriteFrames(2);
+  const std::string output = dir.File("shot\xff.avi");
+  const Ran ran = Run({"--first", Frame(1), "--last", Frame(2), "--output", output, "--json"});
+  EXPECT_EQ(ran.status, 0) << ran.err;
+  const nlohmann::json json = ran.Json();
+  EXPECT_EQ(json["status"], 0);
+  EXPECT_EQ(json["paths_not_utf8"], true);
+  EXPECT_EQ(json["colour"]["path"], dir.File("shot\xef\xbf\xbd.avi"));  // U+FFFD
+  EXPECT_EQ(DecodeAviOrFail(output).frames.size(), 2u);
+  // A report whose strings are all UTF-8 has no such field.
+  EXPECT_FALSE(Run(Convert(2, {"--json"})).Json().contains("paths_not_utf8"));
+}
+
+TEST_F(CommandLineTest, ClosedStandardDescriptorsKeepMessagesOutOfTheFiles) {
+  // A missing frame is told while each file is open; the report comes after both.
+  WriteFrames(3);
+  std::filesystem::remove(Frame(2));
+  const std::vector<TgaPicture> written = {pictures[0], pictures[0], pictures[2]};
+  const std::vector<int> cases[] = {{2}, {0, 1, 2}};
+  for (const std::vector<int>& closed : cases) {
+    SCOPED_TRACE(closed.size());
+    RunOptions how;
+    how.closed = closed;
+    const Ran ran = Run(Convert(3, {"--json", "--overwrite"}), how);
+    EXPECT_EQ(ran.status, 1);
+    ExpectWholeAvi(Colour(), written, true);
+    ExpectWholeAvi(Matte(), Mattes(written), true);
+    for (const std::string& file : {Colour(), Matte()}) {
+      const std::string bytes = ReadAll(file);
+      EXPECT_EQ(bytes.find("tga2avi"), std::string::npos) << file << " holds a message";
+      EXPECT_EQ(bytes.find("\"status\""), std::string::npos) << file << " holds the report";
+    }
+  }
+}
+
 // The colour file and the matte are each protected: an existing one is refused, untouched and
 // with nothing else written, unless --overwrite is given.
 TEST_F(CommandLineTest, AnExistingOutputIsRefusedWithoutATerminalUnlessOverwrite) {
@@ -468,6 +511,65 @@ TEST_F(CommandLineTest, SigtermInTheMattePassKeepsTheColourFileWhole) {
   ExpectWholeAvi(Colour(), pictures, true);
   ExpectWholeAvi(
       Matte(), Mattes(std::vector<TgaPicture>(pictures.begin(), pictures.begin() + written)), true);
+}
+
+TEST_F(CommandLineTest, SighupInTheColourPassLeavesAFinishedFile) {
+  constexpr int kFrames = 200;
+  WriteFrames(kFrames, 320, 240, /*noise=*/true);
+  const Ran ran = RunInterrupted(
+      [this](const RunOptions& how) {
+        return Run(Convert(kFrames, {"-c", "ffv1", "--json"}), how);
+      },
+      "colour pass", SIGHUP);
+  EXPECT_EQ(ran.status, 130) << ran.err;
+  const int written = ran.Json()["colour"]["frames"];
+  EXPECT_LT(written, kFrames);
+  EXPECT_FALSE(std::filesystem::exists(Matte()));
+  ExpectWholeAvi(Colour(), std::vector<TgaPicture>(pictures.begin(), pictures.begin() + written),
+                 true);
+}
+
+TEST_F(CommandLineTest, ASecondCtrlCEndsTheProgramAtOnce) {
+  constexpr int kFrames = 200;
+  WriteFrames(kFrames, 320, 240, /*noise=*/true);
+  RunOptions how;
+  how.terminal = true;
+  bool sent = false;
+  how.watch = [&sent](const std::string& shown, pid_t pid, int) {
+    if (sent || shown.find("tga2avi: colour pass: frame ") == std::string::npos) return;
+    sent = true;
+    // Ctrl-C held down: more than one is taken long before the pass could finish its file.
+    for (int i = 0; i < 200; ++i) {
+      ::kill(pid, SIGINT);
+      ::usleep(500);
+    }
+  };
+  const Ran ran = Run(Convert(kFrames, {"-c", "ffv1"}), how);
+  EXPECT_TRUE(sent);
+  EXPECT_EQ(ran.signal, SIGINT) << ran.err;
+  EXPECT_THAT(ran.err, Not(HasSubstr("stopped by the user")));
+}
+
+TEST_F(CommandLineTest, ANamedPipeAsOutputIsRefusedAtOnce) {
+  WriteFrames(2);
+  const struct {
+    std::string pipe;
+    bool colourWritten;
+  } rows[] = {{Colour(), false}, {Matte(), true}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.pipe);
+    std::filesystem::remove(Colour());
+    std::filesystem::remove(Matte());
+    ASSERT_EQ(::mkfifo(row.pipe.c_str(), 0644), 0);
+    RunOptions how;
+    how.timeoutSeconds = 20;
+    const Ran ran = Run(Convert(2, {"--overwrite", "--json"}), how);
+    EXPECT_EQ(ran.status, 1) << ran.err;
+    EXPECT_THAT(ran.err, HasSubstr("tga2avi: Failed to open AVI file for writing: cannot open " +
+                                   row.pipe + " for writing: not a regular file\n"));
+    EXPECT_EQ(ran.Json()["colour"]["written"], row.colourWritten);
+    if (row.colourWritten) ExpectWholeAvi(Colour(), pictures, true);
+  }
 }
 
 TEST_F(CommandLineTest, JsonAgreesWithFfprobe) {
