@@ -8,5 +8,5 @@ constexpr int kExitFailed = 1;
 /// The options asked for something the program cannot do: an unknown option, a missing file
 /// name, a compressor that is not listed, a quality for a compressor without one.
 constexpr int kExitUsage = 2;
-/// Stopped by the user: SIGINT (Ctrl-C) or SIGTERM, as 128 + SIGINT.
+/// Stopped by the user or the system: SIGINT (Ctrl-C), SIGTERM, SIGHUP or SIGXCPU, as 128 + SIGINT.
 constexpr int kExitStopped = 130;

@@ -108,7 +108,7 @@ TEST(OptionsTest, HelpAndVersionGoToStandardOutput) {
   EXPECT_EQ(help.exitStatus, 0);
   EXPECT_THAT(help.out, HasSubstr("--first FILE"));
   EXPECT_THAT(help.out, HasSubstr("Exit status:"));
-  EXPECT_THAT(help.out, HasSubstr("130  stopped by the user"));
+  EXPECT_THAT(help.out, HasSubstr("130  stopped by one of the signals above"));
   EXPECT_EQ(help.err, "");
   EXPECT_EQ(Parse({"-h"}).out, help.out);
 

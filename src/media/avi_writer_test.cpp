@@ -2,6 +2,7 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -325,13 +326,26 @@ TEST_F(AviWriterTest, RefusesWhatWouldReadOutsideTheFrameOrRewriteTheStream) {
   EXPECT_FALSE(writer.Write(frame.data(), frame.size(), 1, true)) << "finished";
 }
 
-TEST_F(AviWriterTest, AFullDiskFailsTheStartWithTheSystemsWords) {
-  if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
+// A named pipe would take the file's bytes without ever being sought in or finished, or hold the
+// open until a reader comes: it is refused at once, with or without a reader.
+TEST_F(AviWriterTest, ANamedPipeIsRefusedAtOnce) {
+  const std::string pipe = dir.File("pipe.avi");
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
   AviWriter writer;
-  ASSERT_TRUE(writer.Open("/dev/full"));
-  EXPECT_EQ(
-      writer.Start(FormatOf(kFullFramesFourCC, testing_support::RampPicture(16, 16, 0))).reason(),
-      "cannot write the header to /dev/full: No space left on device");
+  EXPECT_EQ(writer.Open(pipe).reason(), "cannot open " + pipe + " for writing: not a regular file");
+}
+
+TEST_F(AviWriterTest, AFullDiskFailsTheStartWithTheSystemsWords) {
+  // A disk with no room for the header: here, a file-size limit of 100 bytes on the child.
+  const std::string path = dir.File("full.avi");
+  const testing_support::ChildRun run = testing_support::RunWithFileSizeLimit(100, [&] {
+    AviWriter writer;
+    if (!writer.Open(path)) return std::string("not opened");
+    return writer.Start(FormatOf(kFullFramesFourCC, testing_support::RampPicture(16, 16, 0)))
+        .reason();
+  });
+  ASSERT_TRUE(run.ok) << run.error;
+  EXPECT_EQ(run.report, "cannot write the header to " + path + ": File too large");
 }
 
 TEST_F(AviWriterTest, FinishWritesTheWholeFileOnceAndADroppedWriterFinishesItsFile) {
