@@ -5,33 +5,13 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <string>
+
+#include "tests/support/captured_stream.h"
 
 namespace {
 
-// Everything a console wrote into memory.
-class Captured {
- public:
-  Captured() : m_stream(::open_memstream(&m_bytes, &m_size)) {}
-  ~Captured() {
-    if (m_stream) std::fclose(m_stream);
-    std::free(m_bytes);
-  }
-  Captured(const Captured&) = delete;
-  Captured& operator=(const Captured&) = delete;
-  std::FILE* Stream() const { return m_stream; }
-  std::string Text() {
-    std::fflush(m_stream);
-    return std::string(m_bytes, m_size);
-  }
-
- private:
-  char* m_bytes = nullptr;
-  std::size_t m_size = 0;
-  std::FILE* m_stream;
-};
+using testing_support::CapturedStream;
 
 TEST(ConsoleTest, ControlCharactersAreShownEscaped) {
   const struct {
@@ -46,12 +26,12 @@ TEST(ConsoleTest, ControlCharactersAreShownEscaped) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.shown);
-    Captured said;
+    CapturedStream said;
     Console console(said.Stream(), /*terminal=*/true);
     console.Say(row.text);
     EXPECT_EQ(said.Text(), "tga2avi: " + row.shown + "\n");
 
-    Captured progress;
+    CapturedStream progress;
     Console terminal(progress.Stream(), /*terminal=*/true);
     terminal.ShowProgress(row.text);
     // Only the console's own rewind (a carriage return and the erase) is sent raw.

@@ -17,6 +17,7 @@
 #include "cli/stop_signals.h"
 #include "dialog/converter_dlg.h"
 #include "tests/support/avi_reader.h"
+#include "tests/support/captured_stream.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/tga_writer.h"
 
@@ -25,28 +26,6 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using namespace testing_support;
-
-// Standard error in memory.
-class Captured {
- public:
-  Captured() : m_stream(open_memstream(&m_buffer, &m_size)) {}
-  ~Captured() {
-    std::fclose(m_stream);
-    std::free(m_buffer);
-  }
-  Captured(const Captured&) = delete;
-  Captured& operator=(const Captured&) = delete;
-  std::FILE* stream() { return m_stream; }
-  std::string Text() {
-    std::fflush(m_stream);
-    return std::string(m_buffer, m_size);
-  }
-
- private:
-  char* m_buffer = nullptr;
-  std::size_t m_size = 0;
-  std::FILE* m_stream;
-};
 
 class ConsoleUserTest : public ::testing::Test {
  protected:
@@ -70,7 +49,7 @@ class ConsoleUserTest : public ::testing::Test {
   // Runs the Convert command with a console user; the clock moves one second a call, and
   // onClock sees each call's count.
   void Run(bool terminal = false, bool ask = false) {
-    Console console(err.stream(), terminal);
+    Console console(err.Stream(), terminal);
     CConverterDlg dlg;
     int ticks = 0;
     ConsoleUser user(console, options, ask, [this, &ticks] {
@@ -92,7 +71,7 @@ class ConsoleUserTest : public ::testing::Test {
 
   TempDir dir;
   CommandLine options;
-  Captured err;
+  CapturedStream err;
   std::vector<TgaPicture> pictures;
   std::function<void(int)> onClock;
   std::vector<std::string> messages;
