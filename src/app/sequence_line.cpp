@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "frames/magick_frame.h"
 #include "job/conversion.h"
 
 namespace {
@@ -50,7 +51,9 @@ std::string DescribeRun(const RunScan& scan) {
       line += kDot + ("Error reading " + firstFile);
     }
   } else if (const std::optional<FrameGeometry> geometry =
-                 MakeFrameGeometry(scan.firstSize->width, scan.firstSize->height)) {
+                 WithinLibraryLimits(scan.firstSize->width, scan.firstSize->height)
+                     ? MakeFrameGeometry(scan.firstSize->width, scan.firstSize->height)
+                     : std::nullopt) {
     line += kDot + Size(*scan.firstSize) + kDot + (geometry->rate > 26 ? "29.97" : "25") + " fps";
   } else {
     char text[64];

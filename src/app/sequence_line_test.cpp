@@ -48,6 +48,7 @@ TEST(SequenceLineTest, SaysWhatConvertWouldDo) {
   missingFirst.missingCount = 1;
   missingFirst.missing = {1};
   RunScan huge = Scan(2, {40000, 30000});
+  RunScan beyondLibrary = Scan(2, {8000, 8000});  // a frame buffer's size, not the library's
   RunScan refused;
   refused.problem = "Failed to open Last TGA file";
   const struct {
@@ -65,6 +66,8 @@ TEST(SequenceLineTest, SaysWhatConvertWouldDo) {
       {"a missing first frame", missingFirst, "2 frames, 1 missing: 0001"},
       {"a frame too large", huge,
        "2 frames · Frame too large to convert: /clips/shot0001.tga (40000 x 30000)"},
+      {"a frame the image library cannot hold", beyondLibrary,
+       "2 frames · Frame too large to convert: /clips/shot0001.tga (8000 x 8000)"},
       {"a refused run", refused, "Failed to open Last TGA file"},
   };
   for (const auto& c : cases) {

@@ -40,7 +40,10 @@ FrameRead ReadFrameInto(const std::string& path, bool bMatte, FrameBuffer& frame
         return read;
       case TargaRead::kTooLarge:
         read.status = FrameRead::Status::kTooLarge;
-        read.reason = "more pixels than a frame can hold";
+        // Within a frame buffer's size, the limit met is the one every reader keeps to.
+        read.reason = FrameByteCount(read.size.width, read.size.height) < 0
+                          ? "more pixels than a frame can hold"
+                          : "more pixels than the image library may hold in memory";
         return read;
       case TargaRead::kNotTarga:
         break;

@@ -115,6 +115,23 @@ std::string ReasonOf(const std::exception& e) {
   return text;
 }
 
+// The library holds a decoded picture in memory or nowhere: its disk cache is closed (no frame
+// spills into the temporary folder), so the system policy's memory limit caps a frame's size.
+// A pixel costs one PixelPacket, plus one IndexPacket where the picture keeps a palette or a
+// black channel. Checked on the header's size, so that such a frame is told as too large
+// instead of failing half-way with the library's bare "cache resources exhausted".
+bool FitsLibraryMemory(std::size_t columns, std::size_t rows, bool indexes) {
+  const std::uint64_t perPixel =
+      sizeof(Magick::PixelPacket) + (indexes ? sizeof(MagickCore::IndexPacket) : 0);
+  const std::uint64_t limit = MagickCore::GetMagickResourceLimit(MagickCore::MemoryResource);
+  return static_cast<std::uint64_t>(columns) * rows <= limit / perPixel;
+}
+
+bool HoldsIndexes(const Magick::Image& image) {
+  return image.classType() == MagickCore::PseudoClass ||
+         image.colorSpace() == MagickCore::CMYKColorspace;
+}
+
 // Reads source into image, turned upright so that its columns and rows are the frame buffer's.
 // On failure returns false with read's status and reason set.
 bool ReadFrameImage(Magick::Image& image, const std::string& source, FrameRead& read) {
@@ -136,12 +153,19 @@ bool ReadFrameImage(Magick::Image& image, const std::string& source, FrameRead& 
     read.reason = ReasonOf(e);
     return false;
   }
-  if (image.columns() > 0 && image.rows() > 0 &&
-      FrameByteCount(image.columns(), image.rows()) < 0) {
+  const char* tooLarge = nullptr;
+  if (image.columns() > 0 && image.rows() > 0) {
+    if (FrameByteCount(image.columns(), image.rows()) < 0) {
+      tooLarge = "more pixels than a frame can hold";
+    } else if (!FitsLibraryMemory(image.columns(), image.rows(), HoldsIndexes(image))) {
+      tooLarge = "more pixels than the image library may hold in memory";
+    }
+  }
+  if (tooLarge) {
     read.status = FrameRead::Status::kTooLarge;
     read.size.width = static_cast<int>(std::min<std::size_t>(image.columns(), INT_MAX));
     read.size.height = static_cast<int>(std::min<std::size_t>(image.rows(), INT_MAX));
-    read.reason = "more pixels than a frame can hold";
+    read.reason = tooLarge;
     return false;
   }
   if (FrameByteCount(image.columns(), image.rows()) < 0) {
@@ -264,5 +288,6 @@ bool WithinLibraryLimits(std::size_t width, std::size_t height) {
   using MagickCore::GetMagickResourceLimit;
   return width <= GetMagickResourceLimit(MagickCore::WidthResource) &&
          height <= GetMagickResourceLimit(MagickCore::HeightResource) &&
-         width * height <= GetMagickResourceLimit(MagickCore::AreaResource);
+         width * height <= GetMagickResourceLimit(MagickCore::AreaResource) &&
+         FitsLibraryMemory(width, height, false);
 }

@@ -6,6 +6,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <filesystem>
@@ -55,6 +56,29 @@ std::string Chunk(const std::string& type, const std::string& data, bool badCrc 
   return out;
 }
 
+// raw as a zlib stream of stored (uncompressed) blocks.
+std::string Stored(const std::string& raw) {
+  std::string z = "\x78\x01";
+  std::size_t at = 0;
+  do {
+    const std::size_t n = std::min<std::size_t>(raw.size() - at, 0xFFFF);
+    z.push_back(at + n == raw.size() ? 1 : 0);  // last block or not
+    z.push_back(static_cast<char>(n & 0xFF));
+    z.push_back(static_cast<char>(n >> 8));
+    z.push_back(static_cast<char>(~n & 0xFF));
+    z.push_back(static_cast<char>((~n >> 8) & 0xFF));
+    z.append(raw, at, n);
+    at += n;
+  } while (at < raw.size());
+  std::uint32_t a = 1, b = 0;
+  for (unsigned char c : raw) {
+    a = (a + c) % 65521;
+    b = (b + a) % 65521;
+  }
+  PutBig32(z, b << 16 | a);
+  return z;
+}
+
 using Rgba16 = std::array<std::uint16_t, 4>;
 
 std::string EncodePng16(int width, int height, const std::vector<Rgba16>& pixels,
@@ -73,24 +97,10 @@ std::string EncodePng16(int width, int height, const std::vector<Rgba16>& pixels
       }
     }
   }
-  std::string z = "\x78\x01";
-  z.push_back(1);  // the one and last stored block
-  z.push_back(static_cast<char>(raw.size() & 0xFF));
-  z.push_back(static_cast<char>(raw.size() >> 8));
-  z.push_back(static_cast<char>(~raw.size() & 0xFF));
-  z.push_back(static_cast<char>((~raw.size() >> 8) & 0xFF));
-  z += raw;
-  std::uint32_t a = 1, b = 0;
-  for (unsigned char c : raw) {
-    a = (a + c) % 65521;
-    b = (b + a) % 65521;
-  }
-  PutBig32(z, b << 16 | a);
-
   std::string png = "\x89PNG\r\n\x1a\n";
   png += Chunk("IHDR", ihdr);
   if (badTextCrc) png += Chunk("tEXt", std::string("Comment\0made by hand", 20), true);
-  png += Chunk("IDAT", z);
+  png += Chunk("IDAT", Stored(raw));
   png += Chunk("IEND", "");
   return png;
 }
@@ -212,6 +222,12 @@ TEST(ReadFrameTest, AFailureCarriesItsStatusAndReason) {
   truncated.resize(truncated.size() / 2);
   const std::string png = "\x89PNG\r\n\x1a\n" + std::string(29, 'x');
   std::filesystem::create_directories(dir.path() / "folder0001.tga");
+  // 8000 x 8000 one-bit grey, 8 MB as a file, 512 MB or more in the library's pixel cache.
+  std::string ihdr8000;
+  PutBig32(ihdr8000, 8000);
+  PutBig32(ihdr8000, 8000);
+  ihdr8000 += std::string("\x01\x00\x00\x00\x00", 5);
+  const std::string black8000(8000 * (1 + 1000), '\0');
   const struct {
     const char* name;
     bool write;
@@ -225,6 +241,13 @@ TEST(ReadFrameTest, AFailureCarriesItsStatusAndReason) {
        "shorter than its header declares"},
       {"huge0001.tga", true, testing_support::TgaHeader(65535, 65535) + std::string(4096, '\x11'),
        Status::kTooLarge, "more pixels than a frame can hold"},
+      // The image library's memory limit holds for every format, Targa included.
+      {"limit0001.png", true,
+       "\x89PNG\r\n\x1a\n" + Chunk("IHDR", ihdr8000) + Chunk("IDAT", Stored(black8000)) +
+           Chunk("IEND", ""),
+       Status::kTooLarge, "more pixels than the image library may hold in memory"},
+      {"limit0001.tga", true, testing_support::TgaHeader(8000, 8000) + std::string(4096, '\x11'),
+       Status::kTooLarge, "more pixels than the image library may hold in memory"},
       {"notes0001.txt", true, "just some words\n", Status::kOpenFailed,
        "attempt to perform an operation not allowed by the security policy"},
       {"damaged0001.png", true, png, Status::kOpenFailed, "insufficient image data in file"},

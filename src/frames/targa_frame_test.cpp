@@ -533,17 +533,17 @@ rlim_t MappedBytes() {
 }
 
 TEST_F(TargaFrameTest, RefusesAFileTooShortForItsFrameBeforeReservingTheFrame) {
-  // 8000 × 8000 is a 256 MB frame buffer, within the frame limits. Run-length data needs at
+  // 5500 × 5500 is a 121 MB frame buffer, within the frame limits. Run-length data needs at
   // least a packet of five bytes for every 128 pixels; raw data all of its pixels.
-  const std::string rle = Header(10, 8000, 8000, 32, 8) + std::string("\xFF\1\2\3\4", 5);
-  const std::string raw = Header(3, 8000, 8000, 8, 0) + std::string(1 << 20, '\x40');
+  const std::string rle = Header(10, 5500, 5500, 32, 8) + std::string("\xFF\1\2\3\4", 5);
+  const std::string raw = Header(3, 5500, 5500, 8, 0) + std::string(1 << 20, '\x40');
   ASSERT_EQ(rle.size(), 23u);
   WriteFile(dir.File("rle0001.tga"), rle);
   WriteFile(dir.File("raw0001.tga"), raw);
-  // In a child whose address space can grow by no more than 128 MB, reserving the frame would
+  // In a child whose address space can grow by no more than 64 MB, reserving the frame would
   // fail (std::bad_alloc, or the sanitizer's allocator aborting).
   auto readBoth = [&] {
-    const rlimit limit{MappedBytes() + (rlim_t{128} << 20), RLIM_INFINITY};
+    const rlimit limit{MappedBytes() + (rlim_t{64} << 20), RLIM_INFINITY};
     if (setrlimit(RLIMIT_AS, &limit) != 0) return 3;
     try {
       FrameBuffer frame;
