@@ -1,7 +1,9 @@
 // The AVI reader over FFmpeg: libavformat's AVI demuxer finds the first video stream and its
 // index, and frame n is decoded from the key frame at or before it.
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -150,17 +152,28 @@ AviReader::~AviReader() = default;
 MediaResult AviReader::Open(const std::string& path) {
   m_state = std::make_unique<State>();
   m_state->path = path;
-  // Only a regular file: a named pipe would hold the open until a writer came.
+  // Only a regular file: a named pipe would hold the open until a writer came. The file is
+  // opened without waiting and looked at through its descriptor, and the demuxer opens that
+  // same file through /proc, so a name swapped for a pipe in between is never opened.
+  int fd;
+  do {
+    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return MediaResult::Failed("cannot open " + path + ": " + std::strerror(errno));
+  struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } const held{fd};
   struct stat status {};
-  if (::stat(path.c_str(), &status) != 0) {
-    return MediaResult::Failed("cannot open " + path + ": " + std::strerror(errno));
-  }
-  if (!S_ISREG(status.st_mode)) {
+  if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
     return MediaResult::Failed("cannot open " + path + ": not a regular file");
   }
+  const std::string viaDescriptor = "/proc/self/fd/" + std::to_string(fd);
+  // "file:" keeps a name with a colon from being taken for a protocol. Without /proc, the
+  // name itself, which was a regular file a moment ago.
+  const std::string url =
+      "file:" + (::access(viaDescriptor.c_str(), R_OK) == 0 ? viaDescriptor : path);
   AVFormatContext* context = nullptr;
-  // "file:" keeps a name with a colon from being taken for a protocol.
-  const std::string url = "file:" + path;
   const int ret = avformat_open_input(&context, url.c_str(), av_find_input_format("avi"), nullptr);
   if (ret < 0) {
     return MediaResult::Failed(path + " is not an AVI file: " + ErrorText(ret));
