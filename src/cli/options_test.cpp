@@ -3,7 +3,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -102,28 +101,6 @@ TEST(OptionsTest, UsageErrorsSayWhyAndGiveStatusTwo) {
     EXPECT_THAT(parsed.err, HasSubstr(c.says));
     EXPECT_THAT(parsed.err, HasSubstr("Run with --help"));
     EXPECT_EQ(parsed.out, "");
-  }
-}
-
-TEST(OptionsTest, TheFirstFileIsEnoughAndALabelMayGoWithoutItsName) {
-  const struct {
-    std::vector<std::string> args;
-    std::optional<std::string> label;
-  } cases[] = {
-      {{"--first", "a0001.tga"}, std::nullopt},
-      {{"--first", "a0001.tga", "--label"}, ""},
-      {{"--label", "--first", "a0001.tga"}, ""},
-      {{"--label", "sh010", "--first", "a0001.tga"}, "sh010"},
-      {{"--first", "a0001.tga", "--label=sh 010"}, "sh 010"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.args[0] + " " + c.args.back());
-    const ParsedCommandLine parsed = Parse(c.args);
-    ASSERT_EQ(parsed.exitStatus, -1) << parsed.err;
-    EXPECT_EQ(parsed.options.first, "a0001.tga");
-    EXPECT_EQ(parsed.options.last, "");
-    EXPECT_EQ(parsed.options.output, "");
-    EXPECT_EQ(parsed.options.label, c.label);
   }
 }
 

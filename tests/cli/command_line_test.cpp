@@ -298,8 +298,10 @@ TEST_F(CommandLineTest, TheFirstFileIsEnoughAndALabelNamesEveryLine) {
               {{"--label", "sh010"}, "tga2avi: sh010: "}};
   for (const auto& row : rows) {
     SCOPED_TRACE(row.lead);
-    std::vector<std::string> args = {"--first", Frame(1), "-c", "ffv1", "--json", "-y"};
-    args.insert(args.end(), row.label.begin(), row.label.end());
+    // Before --first, which a --label without its name must leave alone.
+    std::vector<std::string> args = row.label;
+    const std::vector<std::string> rest = {"--first", Frame(1), "-c", "ffv1", "--json", "-y"};
+    args.insert(args.end(), rest.begin(), rest.end());
     const Ran ran = Run(args);
     EXPECT_EQ(ran.status, 1);
     EXPECT_THAT(ran.err, HasSubstr(row.lead + "Error on opening " + Frame(2) + "\n"));
