@@ -165,7 +165,8 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv) {
   app.add_flag("--json", options.json,
                "print one JSON object on standard output at the end:\n"
                "the files, frames, compressor, size, rate, the\n"
-               "frames repeated and the exit status");
+               "frames repeated and the exit status, and under\n"
+               "\"inferred\" what was taken for --last and --output");
   app.add_flag("--list-compressors", options.listCompressors,
                "one line per compressor: FourCC, name, lossless?,\n"
                "keeps alpha?, quality range");

@@ -91,7 +91,6 @@ for task in 1:0:COMPLETED 2:1:FAILED 3:0:COMPLETED 4:130:CANCELLED; do
 done
 grep -qx "tga2avi: sh020.avi: Error on opening renders/sh020/sh020.1002.tga" "logs/${job}_2.log" ||
   fail "task 2's log: $(cat "logs/${job}_2.log")"
-[ "$(report "logs/${job}_4.json" colour.frames)" -lt 150 ] || fail "sh040 was not stopped"
 echo "cancelled: $(grep -h frames "logs/${job}_4.log")"
 
 # Requeued, the long shot runs from the start again and writes over what it left.
@@ -99,3 +98,4 @@ scontrol requeue "${job}_4"
 completed() { [ "$(record 4)" = "ExitCode=0:0 JobState=COMPLETED" ]; }
 wait_for 40 completed || fail "the requeued task: $(record 4) $(cat "logs/${job}_4.log")"
 check_shot "logs/${job}_4.json" 0 150
+echo "requeued: $(grep -h frames "logs/${job}_4.log")"
