@@ -103,7 +103,8 @@ std::string RepeatedLine(const std::vector<RepeatedFrame>& repeated) {
 // Fills in the last file and the output the options left out, as the window suggests them
 // from the first file: the run's highest-numbered file (the first file itself when its folder
 // shows none, so that the job's own checks say what is wrong), and the run's name + ".avi"
-// beside the frames. Returns what was filled in, or a usage error's text.
+// beside the frames. inferred gets what was filled in; the result is a usage error's text, or
+// "" when the conversion can go on.
 std::string InferRun(CommandLine& options, nlohmann::ordered_json& inferred) {
   inferred = nlohmann::ordered_json::object();
   if (options.last.empty()) {
