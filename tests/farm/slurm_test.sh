@@ -8,7 +8,9 @@ program=$(realpath "$1") repo=$(realpath "$2") work=$(mktemp -d) daemons=()
 # Whether every daemon runs (one that ended is a zombie until it is waited for).
 alive() {
   local pid
-  for pid in "${daemons[@]}"; do [[ "$(cat /proc/"$pid"/stat 2>/dev/null)" =~ ^[0-9]+\ \([^\)]*\)\ [^Z] ]] || return 1; done
+  for pid in "${daemons[@]}"; do
+    [[ "$(cat /proc/"$pid"/stat 2>/dev/null)" =~ ^[0-9]+\ \(.*\)\ [^Z] ]] || return 1
+  done
 }
 no_jobs() { [ -z "$(squeue -h 2>/dev/null)" ]; }
 stop() {
