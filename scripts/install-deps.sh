@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the converter and its tests need, when any is missing.
+# Installs the Debian packages the converter and its tests need, when any is missing. With
+# --test (scripts/test.sh) also what only the tests of the README's many-shot examples run: GNU
+# parallel and a one-node Slurm (its daemons, which the converter itself never needs).
 set -euo pipefail
 
 packages=(
@@ -14,6 +16,11 @@ packages=(
   gstreamer1.0-tools gstreamer1.0-plugins-good
   dpkg-dev file appstream desktop-file-utils man-db
 )
+case "${1:-}" in
+  --test) packages+=(parallel slurmctld slurmd slurm-client munge) ;;
+  "") ;;
+  *) echo "usage: $0 [--test]" >&2 && exit 2 ;;
+esac
 
 missing=()
 for package in "${packages[@]}"; do

@@ -5,7 +5,7 @@
 # (the large-file ones).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
+scripts/install-deps.sh --test
 
 jobs=$(nproc)
 exclude=()

@@ -23,6 +23,7 @@
 #include "dialog/texts.h"
 #include "job/conversion.h"
 #include "media/library_log.h"
+#include "scan/run_scan.h"
 #include "sequence/sequence_name.h"
 
 namespace {
@@ -99,8 +100,35 @@ std::string RepeatedLine(const std::vector<RepeatedFrame>& repeated) {
                               : "frames " + numbers + " were repeated (see above)";
 }
 
-int Convert(const CommandLine& options) {
+// Fills in the last file and the output the options left out, as the window suggests them
+// from the first file: the run's highest-numbered file (the first file itself when its folder
+// shows none, so that the job's own checks say what is wrong), and the run's name + ".avi"
+// beside the frames. inferred gets what was filled in; the result is a usage error's text, or
+// "" when the conversion can go on.
+std::string InferRun(CommandLine& options, nlohmann::ordered_json& inferred) {
+  inferred = nlohmann::ordered_json::object();
+  if (options.last.empty()) {
+    options.last = LastFileOfRun(options.first);
+    if (options.last.empty()) options.last = options.first;
+    inferred["last"] = options.last;
+  }
+  if (options.output.empty()) {
+    options.output = SuggestedAviFile(options.first);
+    if (options.output.empty()) {
+      return "the name of " + options.first + " gives no name for the AVI file; give --output";
+    }
+    inferred["output"] = options.output;
+  }
+  return "";
+}
+
+int Convert(const CommandLine& options, const nlohmann::ordered_json& inferred) {
   Console console(stderr, ::isatty(STDERR_FILENO) != 0);
+  if (options.label) {
+    console.SetLabel(options.label->empty()
+                         ? std::filesystem::path(options.output).filename().string()
+                         : *options.label);
+  }
   const bool ask = console.Terminal() && ::isatty(STDIN_FILENO) != 0;
   const std::string mattePath = MatteFileName(CString(options.output)).str();
   const FileStamp colourBefore = StampOf(options.output);
@@ -172,6 +200,7 @@ int Convert(const CommandLine& options) {
     nlohmann::ordered_json json = ReportJson(report);
     json["colour"]["left_from_earlier_run"] = report.colour.leftFromEarlierRun;
     json["matte"]["left_from_earlier_run"] = report.matte.leftFromEarlierRun;
+    json["inferred"] = inferred;
     PrintJson(json);
   }
   dlg.SetBackend(nullptr);
@@ -201,7 +230,7 @@ int RunCommandLine(int argc, const char* const* argv) {
     }
     return parsed.exitStatus;
   }
-  const CommandLine& options = parsed.options;
+  CommandLine options = parsed.options;
   if (options.listCompressors) {
     if (options.json) {
       PrintJson(CompressorListJson());
@@ -210,5 +239,12 @@ int RunCommandLine(int argc, const char* const* argv) {
     }
     return kExitConverted;
   }
-  return Convert(options);
+  nlohmann::ordered_json inferred;
+  const std::string unusable = InferRun(options, inferred);
+  if (!unusable.empty()) {
+    Print(stderr, "tga2avi: " + unusable + "\n");
+    if (options.json) PrintJson(ErrorJson(kExitUsage, unusable));
+    return kExitUsage;
+  }
+  return Convert(options, inferred);
 }

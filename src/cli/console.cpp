@@ -40,15 +40,17 @@ std::string Shown(const std::string& text) {
 
 }  // namespace
 
+void Console::SetLabel(const std::string& label) { m_lead = "tga2avi: " + Shown(label) + ": "; }
+
 void Console::Say(const std::string& text) {
   ClearProgress();
-  std::fprintf(m_stream, "tga2avi: %s\n", Shown(text).c_str());
+  std::fprintf(m_stream, "%s%s\n", m_lead.c_str(), Shown(text).c_str());
   std::fflush(m_stream);
 }
 
 void Console::ShowProgress(const std::string& text) {
   if (!m_terminal) return;
-  std::string line = "tga2avi: " + Shown(text);
+  std::string line = m_lead + Shown(text);
   // A line longer than the terminal would wrap, and the carriage return would only go back to
   // the start of its last row.
   winsize size{};
@@ -70,7 +72,7 @@ void Console::ClearProgress() {
 
 bool Console::Ask(const std::string& question, const std::function<bool()>& stopRequested) {
   ClearProgress();
-  std::fprintf(m_stream, "tga2avi: %s [y/N] ", Shown(question).c_str());
+  std::fprintf(m_stream, "%s%s [y/N] ", m_lead.c_str(), Shown(question).c_str());
   std::fflush(m_stream);
   std::string answer;
   for (;;) {

@@ -1,7 +1,8 @@
 #pragma once
-// Standard error as the command line writes to it: "tga2avi: <text>" lines, and on a terminal
-// one progress line below them, rewritten in place and cleared before the next message. Control
-// characters in a text (from a file name) are shown escaped: "\n", "\x1b".
+// Standard error as the command line writes to it: "tga2avi: <text>" lines (with a label,
+// "tga2avi: <label>: <text>", so that the lines of many runs in one log say whose they are),
+// and on a terminal one progress line below them, rewritten in place and cleared before the next
+// message. Control characters in a text (from a file name) are shown escaped: "\n", "\x1b".
 
 #include <cstdio>
 #include <functional>
@@ -15,6 +16,9 @@ class Console {
   Console& operator=(const Console&) = delete;
 
   bool Terminal() const { return m_terminal; }
+
+  /// Every line from now on names label after the program: "tga2avi: sh010.avi: <text>".
+  void SetLabel(const std::string& label);
 
   /// "tga2avi: text" on a line of its own.
   void Say(const std::string& text);
@@ -33,5 +37,6 @@ class Console {
  private:
   std::FILE* m_stream;
   bool m_terminal;
+  std::string m_lead = "tga2avi: ";
   bool m_progressShown = false;
 };

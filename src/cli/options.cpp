@@ -23,8 +23,8 @@ constexpr const char* kDescription =
     "\n"
     "With no option it opens its window. With options it converts from the command line and\n"
     "needs no display:\n"
-    "  tga2avi --first F --last L --output O [--compressor C] [--quality Q] [--overwrite] "
-    "[--json]\n"
+    "  tga2avi --first F [--last L] [--output O] [--compressor C] [--quality Q]\n"
+    "          [--overwrite] [--label [NAME]] [--json]\n"
     "  tga2avi --list-compressors [--json]\n"
     "  tga2avi --help | --version";
 
@@ -33,9 +33,10 @@ constexpr const char* kFooter =
     "second (30000/1001), taller ones 25. A frame that is missing or cannot be read is said,\n"
     "and the frame before it is written in its place.\n"
     "\n"
-    "Messages go to standard error as \"tga2avi: <text>\". On a terminal one line shows the\n"
-    "pass, the frame, frames per second and the time left, and an existing output file is\n"
-    "asked about (y/N); elsewhere it is refused unless --overwrite is given.\n"
+    "Messages go to standard error as \"tga2avi: <text>\", with --label as\n"
+    "\"tga2avi: <label>: <text>\". On a terminal one line shows the pass, the frame, frames\n"
+    "per second and the time left, and an existing output file is asked about (y/N);\n"
+    "elsewhere it is refused unless --overwrite is given.\n"
     "\n"
     "Ctrl-C (SIGINT), SIGTERM, SIGHUP or SIGXCPU stops the conversion as Escape does in the\n"
     "window: the file being written keeps the frames written so far and is finished properly,\n"
@@ -136,11 +137,20 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv) {
   CLI::Option* first =
       app.add_option("-f,--first", options.first, "the first frame file: shot0001.tga")
           ->option_text("FILE");
-  CLI::Option* last = app.add_option("-l,--last", options.last, "the last frame file: shot0240.tga")
+  CLI::Option* last = app.add_option("-l,--last", options.last,
+                                     "the last frame file: shot0240.tga\n"
+                                     "(default: the run's highest-numbered file)")
                           ->option_text("FILE");
-  CLI::Option* output =
-      app.add_option("-o,--output", options.output, "the colour file; the matte goes beside it")
-          ->option_text("FILE");
+  CLI::Option* output = app.add_option("-o,--output", options.output,
+                                       "the colour file; the matte goes beside it\n"
+                                       "(default: the run's name + .avi beside the frames)")
+                            ->option_text("FILE");
+  std::string labelText;
+  CLI::Option* label = app.add_option("--label", labelText,
+                                      "begin every message line with NAME, or without\n"
+                                      "NAME the output's file name: \"tga2avi: shot.avi: ...\"")
+                           ->option_text("[NAME]")
+                           ->expected(0, 1);
   CLI::Option* compressor = app.add_option("-c,--compressor", compressorName,
                                            "FourCC or name from --list-compressors, in any\n"
                                            "case: ffv1, \"Ut Video\", ULRA (default: Full Frames)")
@@ -155,7 +165,8 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv) {
   app.add_flag("--json", options.json,
                "print one JSON object on standard output at the end:\n"
                "the files, frames, compressor, size, rate, the\n"
-               "frames repeated and the exit status");
+               "frames repeated and the exit status, and under\n"
+               "\"inferred\" what was taken for --last and --output");
   app.add_flag("--list-compressors", options.listCompressors,
                "one line per compressor: FourCC, name, lossless?,\n"
                "keeps alpha?, quality range");
@@ -179,7 +190,8 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv) {
   }
 
   if (options.listCompressors) {
-    for (const CLI::Option* option : {first, last, output, compressor, qualityOption, overwrite}) {
+    for (const CLI::Option* option :
+         {first, last, output, compressor, qualityOption, overwrite, label}) {
       if (option->count() > 0) {
         return UsageError("--list-compressors takes no " + option->get_name() + " (only --json)");
       }
@@ -187,15 +199,8 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv) {
     return parsed;
   }
 
-  std::string missing;
-  for (const CLI::Option* option : {first, last, output}) {
-    if (option->count() > 0) continue;
-    missing += missing.empty() ? "" : ", ";
-    missing += option->get_name();
-  }
-  if (!missing.empty()) {
-    return UsageError("a conversion needs --first, --last and --output; missing: " + missing);
-  }
+  if (first->count() == 0) return UsageError("a conversion needs --first");
+  if (label->count() > 0) options.label = labelText;
 
   if (compressor->count() == 0) {
     options.compressor = FindCompressor(kFullFramesFourCC);

@@ -5,6 +5,7 @@
 //   tga2avi --first shot0001.tga --last shot0240.tga --output shot.avi --compressor ffv1
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "media/compressor_catalogue.h"
@@ -12,8 +13,8 @@
 /// What the options ask for.
 struct CommandLine {
   std::string first;   ///< the first frame file: shot0001.tga
-  std::string last;    ///< the last frame file: shot0240.tga
-  std::string output;  ///< the colour file; the matte file goes beside it
+  std::string last;    ///< the last frame file: shot0240.tga; "" to take the run's last
+  std::string output;  ///< the colour file, the matte beside it; "" to take the run's name
   /// The compressor chosen by --compressor, or Full Frames; one of AvailableCompressors().
   const CompressorInfo* compressor = nullptr;
   /// The quality: --quality Q as the compressor dialog's slider gives it
@@ -22,6 +23,9 @@ struct CommandLine {
   bool overwrite = false;        ///< an existing output is written over without a question
   bool json = false;             ///< a JSON object on standard output at the end
   bool listCompressors = false;  ///< list the compressors instead of converting
+  /// --label: every message line names the shot, by this text or, when it is "", by the
+  /// colour file's name: "tga2avi: sh010.avi: <text>".
+  std::optional<std::string> label;
 };
 
 /// How the options were taken: either options to act on (exitStatus < 0), or an exit status

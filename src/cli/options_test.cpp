@@ -81,7 +81,8 @@ TEST(OptionsTest, UsageErrorsSayWhyAndGiveStatusTwo) {
     std::vector<std::string> args;
     const char* says;
   } cases[] = {
-      {{"--first", "a0001.tga"}, "missing: --last, --output"},
+      {{"--last", "a0009.tga", "--output", "a.avi"}, "a conversion needs --first"},
+      {{"--list-compressors", "--label"}, "--list-compressors takes no --label"},
       {Convert({"--compressor", "nonesuch"}), "no compressor is called \"nonesuch\""},
       {Convert({"--compressor", "ffv1", "--quality", "50"}),
        "FFV1 has no quality setting; --quality is for Motion JPEG"},

@@ -15,7 +15,9 @@
 //    "end": "created", "reason": null}
 //
 // Each file's record also says "left_from_earlier_run": true when this run did not write it and
-// the file there is one from before (an older matte after a stopped colour pass).
+// the file there is one from before (an older matte after a stopped colour pass), and the
+// object ends with "inferred": {"last": ..., "output": ...}, what was taken from the first
+// file because the options left it out ({} when they gave both).
 //
 // A repeated frame of another size also has "size" and "expected" ({"width", "height"}); "end"
 // is "created", "stopped", "refused" or "failed", and "reason" says why it was not "created"

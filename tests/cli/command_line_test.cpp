@@ -196,7 +196,8 @@ TEST_F(CommandLineTest, HelpAndVersionNeedNoDisplay) {
 TEST_F(CommandLineTest, UsageErrorsExitTwo) {
   const std::vector<std::vector<std::string>> cases = {
       {"--bogus"},
-      {"--first", Frame(1)},
+      {"--last", Frame(3)},
+      {"--first", dir.File("0001.tga")},  // no name for the AVI file is left in it
       Convert(3, {"--compressor", "nonesuch"}),
       Convert(3, {"--compressor", "ffv1", "--quality", "50"}),
       Convert(3, {"--compressor", "mjpg", "--quality", "101"}),
@@ -282,6 +283,37 @@ TEST_F(CommandLineTest, AMissingMiddleFrameIsToldAndRepeatedAndExitsOne) {
   const std::vector<TgaPicture> written = {pictures[0], pictures[0], pictures[2]};
   ExpectWholeAvi(Colour(), written, true);
   ExpectWholeAvi(Matte(), Mattes(written), true);
+}
+
+// The first file is enough: the rest comes from its run, as the window suggests it, and --json
+// says what was taken. A label names the shot on every line, with the texts as they were.
+TEST_F(CommandLineTest, TheFirstFileIsEnoughAndALabelNamesEveryLine) {
+  WriteFrames(4);
+  std::filesystem::remove(Frame(2));
+  const struct {
+    std::vector<std::string> label;
+    std::string lead;
+  } rows[] = {{{}, "tga2avi: "},
+              {{"--label"}, "tga2avi: shot.avi: "},
+              {{"--label", "sh010"}, "tga2avi: sh010: "}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.lead);
+    // Before --first, which a --label without its name must leave alone.
+    std::vector<std::string> args = row.label;
+    const std::vector<std::string> rest = {"--first", Frame(1), "-c", "ffv1", "--json", "-y"};
+    args.insert(args.end(), rest.begin(), rest.end());
+    const Ran ran = Run(args);
+    EXPECT_EQ(ran.status, 1);
+    EXPECT_THAT(ran.err, HasSubstr(row.lead + "Error on opening " + Frame(2) + "\n"));
+    EXPECT_THAT(ran.err, HasSubstr(row.lead + "AVI File Created\n"));
+    std::istringstream lines(ran.err);
+    for (std::string line; std::getline(lines, line);) {
+      EXPECT_THAT(line, ::testing::StartsWith(row.lead)) << ran.err;
+    }
+    EXPECT_EQ(ran.Json()["inferred"], nlohmann::json({{"last", Frame(4)}, {"output", Colour()}}));
+  }
+  ExpectWholeAvi(Colour(), {pictures[0], pictures[0], pictures[2], pictures[3]}, true);
+  EXPECT_EQ(Run(Convert(4, {"--json", "-y"})).Json()["inferred"], nlohmann::json::object());
 }
 
 TEST_F(CommandLineTest, WhatFailsBeforeAnyFrameExitsOne) {
