@@ -105,8 +105,10 @@ TEST(RunScannerTest, ANewerRequestSupersedesTheOneUnderWay) {
   Answers answers;
   {
     RunScanner scanner([&answers](ScanAnswer answer) { answers.Add(std::move(answer)); });
-    scanner.Request({dir.File("long00001.tga"), dir.File("long05000.tga"), false});
-    const unsigned long long id = scanner.Request({dir.File("short01.tga"), "", true});
+    scanner.Request(
+        {dir.File("long00001.tga"), dir.File("long05000.tga"), false, "", std::nullopt});
+    const unsigned long long id =
+        scanner.Request({dir.File("short01.tga"), "", true, "", std::nullopt});
     ASSERT_TRUE(answers.WaitFor(1));
     EXPECT_TRUE(scanner.IsLatest(id));
   }
@@ -124,7 +126,7 @@ TEST(RunScannerTest, GoesAtOnceWhileAScanRuns) {
   const auto start = std::chrono::steady_clock::now();
   {
     RunScanner scanner([&answers](ScanAnswer answer) { answers.Add(std::move(answer)); });
-    scanner.Request({dir.File("run00001.tga"), dir.File("run05000.tga"), false});
+    scanner.Request({dir.File("run00001.tga"), dir.File("run05000.tga"), false, "", std::nullopt});
     std::this_thread::sleep_for(std::chrono::milliseconds(5));  // let the scan begin
   }
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(150));
@@ -134,7 +136,7 @@ TEST(RunScannerTest, GoesAtOnceWhileAScanRuns) {
 TEST(RunScannerTest, AnEmptyFieldGivesAnEmptyLine) {
   Answers answers;
   RunScanner scanner([&answers](ScanAnswer answer) { answers.Add(std::move(answer)); });
-  scanner.Request({"/clips/shot0001.tga", "", false});
+  scanner.Request({"/clips/shot0001.tga", "", false, "", std::nullopt});
   ASSERT_TRUE(answers.WaitFor(1));
   EXPECT_EQ(answers.list[0].line, "");
   EXPECT_EQ(answers.list[0].suggestedLast, "");
