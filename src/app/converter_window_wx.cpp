@@ -57,7 +57,7 @@ namespace {
 
 // The template's client area, in dialog units of the window's own font.
 constexpr int kTemplateWidth = 194;
-constexpr int kTemplateHeight = 213;
+constexpr int kTemplateHeight = 218;
 
 // The Rate choice's entries after "From the frames"; a remembered rate not among them is added.
 constexpr const char* kListedRates[] = {"24000/1001", "24", "25",         "30000/1001", "30",
