@@ -54,6 +54,7 @@ TEST(SequenceLineTest, SaysWhatConvertWouldDo) {
     const char* what;
     const RunScan& scan;
     const char* line;
+    LineSettings settings = {};
   } cases[] = {
       {"a gap", gap, "6 frames, 1 missing: 0004 · 48 × 32 · 29.97 fps"},
       {"more than are listed", many,
@@ -66,10 +67,28 @@ TEST(SequenceLineTest, SaysWhatConvertWouldDo) {
       {"a frame too large", huge,
        "2 frames · Frame too large to convert: /clips/shot0001.tga (40000 x 30000)"},
       {"a refused run", refused, "Failed to open Last TGA file"},
+      {"a rate from the header",
+       one,
+       "1 frame · 720 × 500 · 24 fps from the frames' header",
+       {"shot.avi", std::nullopt, FrameRate{24, 1}}},
+      {"a rate set",
+       one,
+       "1 frame · 720 × 500 · 23.976 fps as set",
+       {"shot.AVI", FrameRate{24000, 1001}, FrameRate{24, 1}}},
+      {"a name without .avi",
+       one,
+       "1 frame · 720 × 500 · 29.97 fps · the AVI name does not end in .avi; the file is an AVI "
+       "file all the same",
+       {"/clips/edit_v2", std::nullopt, std::nullopt}},
+      {"a refused run named .mov",
+       refused,
+       "Failed to open Last TGA file · the AVI name does not end in .avi; the file is an AVI "
+       "file all the same",
+       {"clip.mov", std::nullopt, std::nullopt}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    EXPECT_EQ(DescribeRun(c.scan), c.line);
+    EXPECT_EQ(DescribeRun(c.scan, c.settings), c.line);
   }
 }
 
