@@ -25,12 +25,15 @@ constexpr const char* kDescription =
     "needs no display:\n"
     "  tga2avi --first F --last L --output O [--compressor C] [--quality Q] [--overwrite] "
     "[--json]\n"
+    "          [--rate R] [--fill F] [--transfer T]\n"
     "  tga2avi --list-compressors [--json]\n"
     "  tga2avi --help | --version";
 
 constexpr const char* kFooter =
-    "Frame size comes from the first frame; frames up to 500 rows high get 29.97 frames per\n"
-    "second (30000/1001), taller ones 25. A frame that is missing or cannot be read is said,\n"
+    "Frame size comes from the first frame, and so does the rate without --rate: a DPX or\n"
+    "OpenEXR header's rate, else 29.97 (30000/1001) up to 500 rows high and 25 for taller\n"
+    "frames. An output not named .avi gets its matte as <name>.matte.avi.\n"
+    "A frame that is missing or cannot be read is said,\n"
     "and the frame before it is written in its place.\n"
     "\n"
     "Messages go to standard error as \"tga2avi: <text>\". On a terminal one line shows the\n"
@@ -159,7 +162,7 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv) {
                                            "frames per second of both files: 24, 24000/1001,\n"
                                            "23.976 (= 24000/1001; 29.97 and 59.94 likewise);\n"
                                            "default: the first frame's header, else by height")
-                                ->option_text("FPS");
+                                ->option_text("R");
   app.add_option("--fill", fill,
                  "colour as-stored (default), straight (a premultiplied\n"
                  "Targa frame divided by alpha), premultiplied, or\n"
