@@ -18,11 +18,12 @@ using testing_support::EncodeExr;
 using testing_support::TempDir;
 using testing_support::WriteFile;
 
+// The listed rates are the command line's test, read back from the files; here the edges.
 TEST(FrameRateTest, ParsesWholeDecimalAndFractionalRates) {
   const std::pair<const char*, FrameRate> taken[] = {
-      {"24", {24, 1}},          {"23.976", {24000, 1001}}, {"24000/1001", {24000, 1001}},
-      {"29.97", {30000, 1001}}, {"59.94", {60000, 1001}},  {"48000/2002", {24000, 1001}},
-      {"12.5", {25, 2}},        {"25.000", {25, 1}},       {"1000", {1000, 1}},
+      {"48000/2002", {24000, 1001}},
+      {"25.000", {25, 1}},
+      {"1000", {1000, 1}},
       {"23.974", {11987, 500}},
   };
   for (const auto& [text, rate] : taken) {
