@@ -6,6 +6,10 @@
 //   convert_bench --memory             our peak memory converting 30 and then 300 frames,
 //                                      per codec, the highest of 3 rounds (--repeat)
 //   convert_bench --size 3840x2160     frames of another size (both modes)
+//   convert_bench --round fill         only the rounds named: plain (Targa frames as stored),
+//                                      fill (--fill premultiplied against ffmpeg's premultiply
+//                                      filter), exr (linear OpenEXR frames, encoded for display
+//                                      on both sides); all three by default
 //
 // Our side is the real Convert command (CConverterDlg::OnConvert with a scripted user who picks
 // the compressor; no window), run in a child process so that its wall time and peak resident
@@ -21,8 +25,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -34,6 +40,7 @@
 #include "dialog/converter_dlg.h"
 #include "media/compressor_catalogue.h"
 #include "tests/support/avi_reader.h"
+#include "tests/support/exr_writer.h"
 #include "tests/support/scripted_chooser.h"
 #include "tests/support/scripted_user.h"
 #include "tests/support/temp_dir.h"
@@ -81,15 +88,24 @@ Measured Run(const std::vector<std::string>& argv) {
   return m;
 }
 
-std::string FramePath(const std::string& dir, int n) {
+// One way of running both sides over the frames: which frames, and what is asked of the colour.
+struct Round {
+  const char* name;
+  const char* extension;  // "tga" or "exr"
+  const char* fill;       // our --fill
+};
+constexpr Round kRounds[] = {
+    {"plain", "tga", "as-stored"}, {"fill", "tga", "premultiplied"}, {"exr", "exr", "as-stored"}};
+
+std::string FramePath(const std::string& dir, int n, const char* extension = "tga") {
   char name[32];
-  std::snprintf(name, sizeof name, "/shot%04d.tga", n);
+  std::snprintf(name, sizeof name, "/shot%04d.%s", n, extension);
   return dir + name;
 }
 
 // Distinct frames with texture, as rendered frames have: ramps, a moving square, some noise and
 // an alpha channel with solid, clear and soft parts, laid out for 1920 × 1080 and scaled to size.
-void WriteFrames(const std::string& dir, int count, Size size) {
+void WriteFrames(const std::string& dir, int count, Size size, bool exr = false) {
   TgaPicture picture(size.width, size.height);
   const int opaqueUpTo = size.width * 600 / 1920;
   const int clearFrom = size.width * 1400 / 1920;
@@ -112,14 +128,24 @@ void WriteFrames(const std::string& dir, int count, Size size) {
       }
     }
     WriteTga(FramePath(dir, n), picture);
+    if (!exr) continue;
+    // The same picture as linear light, roughly as a renderer would have stored it.
+    std::vector<std::array<float, 4>> linear(picture.pixels.size());
+    for (std::size_t i = 0; i < linear.size(); ++i) {
+      const Rgba& p = picture.pixels[i];
+      const auto light = [](std::uint8_t v) { return std::pow(v / 255.0F, 2.2F); };
+      linear[i] = {light(p.r), light(p.g), light(p.b), p.a / 255.0F};
+    }
+    WriteFile(FramePath(dir, n, "exr"), EncodeExr(size.width, size.height, linear));
   }
 }
 
 // One conversion in this (child) process: exit status 0 when it ended with "AVI File Created"
 // and nothing else was said.
 int ConvertOnce(const std::string& first, const std::string& last, const std::string& avi,
-                FourCC fourcc) {
+                FourCC fourcc, const std::string& fill) {
   CConverterDlg dlg;
+  dlg.m_settings.look.fill = FillNamed(fill).value_or(Fill::kAsStored);
   ScriptedUser user;
   user.Attach(dlg);
   ScriptedChooser chooser;
@@ -160,14 +186,33 @@ long Median(std::vector<long> values) {
 }
 
 std::vector<std::string> OurCommand(const std::string& self, const std::string& dir, int frames,
-                                    const std::string& avi, FourCC fourcc) {
-  return {self, "--child", FramePath(dir, 1), FramePath(dir, frames), avi, std::to_string(fourcc)};
+                                    const std::string& avi, FourCC fourcc,
+                                    const Round& round = kRounds[0]) {
+  return {self,
+          "--child",
+          FramePath(dir, 1, round.extension),
+          FramePath(dir, frames, round.extension),
+          avi,
+          std::to_string(fourcc),
+          round.fill};
 }
 
-// ffmpeg reading the run's frames, quietly, at the rate both sides write.
-std::vector<std::string> FfmpegReadingFrames(const std::string& dir) {
-  return {"ffmpeg",        "-nostdin", "-y", "-loglevel",          "error", "-framerate", "25",
-          "-start_number", "1",        "-i", dir + "/shot%04d.tga"};
+// ffmpeg reading the run's frames, quietly, at the rate both sides write; OpenEXR frames
+// encoded with the sRGB curve as ours are.
+std::vector<std::string> FfmpegReadingFrames(const std::string& dir, const Round& round) {
+  std::vector<std::string> cmd = {
+      "ffmpeg", "-nostdin", "-y", "-loglevel", "error", "-framerate", "25", "-start_number", "1"};
+  if (std::strcmp(round.extension, "exr") == 0) {
+    cmd.insert(cmd.end(), {"-apply_trc", "iec61966_2_1"});
+  }
+  cmd.insert(cmd.end(), {"-i", dir + "/shot%04d." + round.extension});
+  return cmd;
+}
+
+// What the colour file's filter does before the pixel format: ffmpeg's premultiply for our
+// --fill premultiplied.
+std::string ColourFilter(const Round& round) {
+  return std::strcmp(round.fill, "premultiplied") == 0 ? "premultiply=inplace=1," : "";
 }
 
 // The encoder of the compressor, with its default quality where it has a quantiser.
@@ -179,12 +224,15 @@ void AddEncoder(std::vector<std::string>& cmd, const CompressorInfo& info) {
 }
 
 std::vector<std::string> FfmpegCommand(const std::string& dir, int frames, const std::string& avi,
-                                       const CompressorInfo& info, bool matte, Size size) {
+                                       const CompressorInfo& info, bool matte, Size size,
+                                       const Round& round) {
   const std::string pixelFormat = CompressorPixelFormat(info, size.width, size.height);
-  std::vector<std::string> cmd = FfmpegReadingFrames(dir);
+  std::vector<std::string> cmd = FfmpegReadingFrames(dir, round);
   cmd.insert(cmd.end(), {"-frames:v", std::to_string(frames)});
   if (matte) {
     cmd.insert(cmd.end(), {"-vf", "alphaextract,format=" + pixelFormat});
+  } else if (!ColourFilter(round).empty()) {
+    cmd.insert(cmd.end(), {"-vf", ColourFilter(round) + "format=" + pixelFormat});
   } else {
     cmd.insert(cmd.end(), {"-pix_fmt", pixelFormat});
   }
@@ -197,12 +245,13 @@ std::vector<std::string> FfmpegCommand(const std::string& dir, int frames, const
 // FfmpegCommand writes it, and the matte through alphaextract, each with the same encoder.
 std::vector<std::string> FfmpegOneCommand(const std::string& dir, int frames,
                                           const std::string& avi, const std::string& matteAvi,
-                                          const CompressorInfo& info, Size size) {
+                                          const CompressorInfo& info, Size size,
+                                          const Round& round) {
   const std::string pixelFormat = CompressorPixelFormat(info, size.width, size.height);
-  std::vector<std::string> cmd = FfmpegReadingFrames(dir);
-  cmd.insert(cmd.end(),
-             {"-filter_complex", "[0:v]split[c][m];[c]format=" + pixelFormat +
-                                     "[colour];[m]alphaextract,format=" + pixelFormat + "[matte]"});
+  std::vector<std::string> cmd = FfmpegReadingFrames(dir, round);
+  cmd.insert(cmd.end(), {"-filter_complex",
+                         "[0:v]split[c][m];[c]" + ColourFilter(round) + "format=" + pixelFormat +
+                             "[colour];[m]alphaextract,format=" + pixelFormat + "[matte]"});
   for (const auto& [label, file] : {std::pair{"[colour]", avi}, std::pair{"[matte]", matteAvi}}) {
     cmd.insert(cmd.end(), {"-map", label, "-frames:v", std::to_string(frames)});
     AddEncoder(cmd, info);
@@ -212,58 +261,68 @@ std::vector<std::string> FfmpegOneCommand(const std::string& dir, int frames,
 }
 
 int Compare(const std::string& self, int frames, int repeat, const std::vector<std::string>& codecs,
-            Size size) {
+            Size size, const std::vector<std::string>& rounds) {
   TempDir dir;
   const std::string d = dir.path().string();
-  std::printf("writing %d frames of %dx%d RGBA Targa ...\n", frames, size.width, size.height);
+  const bool exr = std::find(rounds.begin(), rounds.end(), "exr") != rounds.end();
+  std::printf("writing %d frames of %dx%d RGBA Targa%s ...\n", frames, size.width, size.height,
+              exr ? " and OpenEXR" : "");
   std::fflush(stdout);
-  WriteFrames(d, frames, size);
+  WriteFrames(d, frames, size, exr);
 
   std::printf("\n%-28s %9s %9s %7s %9s %7s %8s %8s %8s %8s %9s %9s\n", "codec (medians)", "ours s",
               "ffmpeg s", "ratio", "ff 1cmd s", "ratio1", "ours cpu", "ff cpu", "ours fps",
               "ff fps", "ours MB", "ffmpeg MB");
-  for (const CompressorInfo& info : AvailableCompressors()) {
-    const std::string code = FourCCText(info.fourcc);
-    if (std::find(codecs.begin(), codecs.end(), code) == codecs.end()) continue;
-    std::vector<double> ours, theirs, oneCommand, oursCpu, theirsCpu;
-    std::vector<long> oursKb, theirsKb;
-    for (int round = 0; round < repeat; ++round) {
-      const std::string avi = d + "/ours.avi";
-      std::filesystem::remove(avi);
-      std::filesystem::remove(d + "/ours.matte.avi");
-      const Measured m = Run(OurCommand(self, d, frames, avi, info.fourcc));
-      if (!m.ok || (round == 0 &&
-                    (!CountFrames(avi, frames) || !CountFrames(d + "/ours.matte.avi", frames)))) {
-        std::fprintf(stderr, "%s: our conversion failed\n", code.c_str());
-        return 1;
-      }
-      ours.push_back(m.seconds);
-      oursCpu.push_back(m.cpuSeconds);
-      oursKb.push_back(m.peakKb);
+  for (const Round& kind : kRounds) {
+    if (std::find(rounds.begin(), rounds.end(), kind.name) == rounds.end()) continue;
+    for (const CompressorInfo& info : AvailableCompressors()) {
+      const std::string code = FourCCText(info.fourcc);
+      if (std::find(codecs.begin(), codecs.end(), code) == codecs.end()) continue;
+      std::vector<double> ours, theirs, oneCommand, oursCpu, theirsCpu;
+      std::vector<long> oursKb, theirsKb;
+      for (int round = 0; round < repeat; ++round) {
+        const std::string avi = d + "/ours.avi";
+        std::filesystem::remove(avi);
+        std::filesystem::remove(d + "/ours.matte.avi");
+        const Measured m = Run(OurCommand(self, d, frames, avi, info.fourcc, kind));
+        if (!m.ok || (round == 0 &&
+                      (!CountFrames(avi, frames) || !CountFrames(d + "/ours.matte.avi", frames)))) {
+          std::fprintf(stderr, "%s: our conversion failed\n", code.c_str());
+          return 1;
+        }
+        ours.push_back(m.seconds);
+        oursCpu.push_back(m.cpuSeconds);
+        oursKb.push_back(m.peakKb);
 
-      const Measured colour = Run(FfmpegCommand(d, frames, d + "/ff.avi", info, false, size));
-      const Measured matte = Run(FfmpegCommand(d, frames, d + "/ff.matte.avi", info, true, size));
-      if (!colour.ok || !matte.ok) {
-        std::fprintf(stderr, "%s: the ffmpeg command line failed\n", code.c_str());
-        return 1;
+        const Measured colour =
+            Run(FfmpegCommand(d, frames, d + "/ff.avi", info, false, size, kind));
+        const Measured matte =
+            Run(FfmpegCommand(d, frames, d + "/ff.matte.avi", info, true, size, kind));
+        if (!colour.ok || !matte.ok) {
+          std::fprintf(stderr, "%s: the ffmpeg command line failed\n", code.c_str());
+          return 1;
+        }
+        const Measured both = Run(
+            FfmpegOneCommand(d, frames, d + "/ff1.avi", d + "/ff1.matte.avi", info, size, kind));
+        if (!both.ok) {
+          std::fprintf(stderr, "%s: the one ffmpeg command failed\n", code.c_str());
+          return 1;
+        }
+        theirs.push_back(colour.seconds + matte.seconds);
+        oneCommand.push_back(both.seconds);
+        theirsCpu.push_back(colour.cpuSeconds + matte.cpuSeconds);
+        theirsKb.push_back(std::max(colour.peakKb, matte.peakKb));
       }
-      const Measured both =
-          Run(FfmpegOneCommand(d, frames, d + "/ff1.avi", d + "/ff1.matte.avi", info, size));
-      if (!both.ok) {
-        std::fprintf(stderr, "%s: the one ffmpeg command failed\n", code.c_str());
-        return 1;
-      }
-      theirs.push_back(colour.seconds + matte.seconds);
-      oneCommand.push_back(both.seconds);
-      theirsCpu.push_back(colour.cpuSeconds + matte.cpuSeconds);
-      theirsKb.push_back(std::max(colour.peakKb, matte.peakKb));
+      const double o = Median(ours), t = Median(theirs), t1 = Median(oneCommand);
+      const std::string label = std::strcmp(kind.name, "plain") == 0
+                                    ? std::string(info.name)
+                                    : std::string(info.name).substr(0, 20) + " " + kind.name;
+      std::printf("%-28s %9.2f %9.2f %6.2fx %9.2f %6.2fx %8.2f %8.2f %8.1f %8.1f %9.1f %9.1f\n",
+                  label.c_str(), o, t, o / t, t1, o / t1, Median(oursCpu), Median(theirsCpu),
+                  2.0 * frames / o, 2.0 * frames / t, Median(oursKb) / 1024.0,
+                  Median(theirsKb) / 1024.0);
+      std::fflush(stdout);
     }
-    const double o = Median(ours), t = Median(theirs), t1 = Median(oneCommand);
-    std::printf("%-28s %9.2f %9.2f %6.2fx %9.2f %6.2fx %8.2f %8.2f %8.1f %8.1f %9.1f %9.1f\n",
-                info.name, o, t, o / t, t1, o / t1, Median(oursCpu), Median(theirsCpu),
-                2.0 * frames / o, 2.0 * frames / t, Median(oursKb) / 1024.0,
-                Median(theirsKb) / 1024.0);
-    std::fflush(stdout);
   }
   std::printf(
       "\nratio = our wall time for both files / ffmpeg's two runs (ffmpeg s); ratio1 = the same\n"
@@ -306,8 +365,9 @@ int Memory(const std::string& self, int repeat, const std::vector<std::string>& 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 6 && std::strcmp(argv[1], "--child") == 0) {
-    return ConvertOnce(argv[2], argv[3], argv[4], static_cast<FourCC>(std::stoul(argv[5])));
+  if (argc == 7 && std::strcmp(argv[1], "--child") == 0) {
+    return ConvertOnce(argv[2], argv[3], argv[4], static_cast<FourCC>(std::stoul(argv[5])),
+                       argv[6]);
   }
   const std::string self = "/proc/self/exe";
   char path[4096];
@@ -320,6 +380,7 @@ int main(int argc, char** argv) {
   bool memory = false;
   Size size;
   std::vector<std::string> codecs;
+  std::vector<std::string> rounds;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--memory") {
@@ -337,6 +398,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "--size takes WIDTHxHEIGHT, each 64 to 16384: %s\n", argv[i]);
         return 2;
       }
+    } else if (arg == "--round" && i + 1 < argc) {
+      rounds.emplace_back(argv[++i]);
     } else if (arg == "--codec" && i + 1 < argc) {
       std::string code = argv[++i];
       std::transform(code.begin(), code.end(), code.begin(), ::toupper);
@@ -344,10 +407,12 @@ int main(int argc, char** argv) {
     } else {
       std::fprintf(stderr,
                    "usage: convert_bench [--frames N] [--repeat R] [--codec raw|FFV1|MJPG|...]..."
-                   " [--size WxH] | --memory [--size WxH]\n");
+                   " [--round plain|fill|exr]... [--size WxH] | --memory [--size WxH]\n");
       return 2;
     }
   }
   if (codecs.empty()) codecs = {"DIB ", "FFV1", "MJPG"};
-  return memory ? Memory(exe, repeat, codecs, size) : Compare(exe, frames, repeat, codecs, size);
+  if (rounds.empty()) rounds = {"plain", "fill", "exr"};
+  return memory ? Memory(exe, repeat, codecs, size)
+                : Compare(exe, frames, repeat, codecs, size, rounds);
 }

@@ -18,9 +18,11 @@
 #include <wx/timer.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include "app/sequence_line.h"
 
@@ -54,6 +56,10 @@ class ConverterWindow final : public wxDialog {
   void RequestScan(bool suggest);
   void OnScanAnswer(const ScanAnswer& answer);
   void SetSequenceLine(const std::string& line);
+  /// Fills the Rate and Fill choices, on the user's last choices, and follows them.
+  void SetUpSettingChoices();
+  /// The fields and the rate as they stand, without suggestions.
+  ScanRequest Asked();
 
  public:
   /// Files dropped on the window or one of its fields.
@@ -73,7 +79,8 @@ class ConverterWindow final : public wxDialog {
   std::thread m_job;
   // Restarted by every keystroke in a frame field; when it runs out the fields are scanned.
   wxTimer m_typingPause;
-  std::pair<std::string, std::string> m_scanned;  // the frame fields last asked about
+  std::string m_scanned;                          // the fields and rate last asked about
+  std::vector<std::optional<FrameRate>> m_rates;  // the Rate choice's entries
   std::unique_ptr<RunScanner> m_scanner;
   // Follows the jobs for the sequence line: the check of the files, or why the job failed.
   std::unique_ptr<JobObserver> m_follower;

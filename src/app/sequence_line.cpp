@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "frames/magick_frame.h"
+#include "frames/frame_rate.h"
 #include "job/conversion.h"
 
 namespace {
@@ -35,8 +36,13 @@ std::string Listed(long long count, const char* what, const std::vector<T>& list
 
 }  // namespace
 
-std::string DescribeRun(const RunScan& scan) {
-  if (!scan.problem.empty()) return scan.problem;
+std::string DescribeRun(const RunScan& scan, const LineSettings& settings) {
+  const std::string aviWarning =
+      settings.aviFile.empty() || EndsInAvi(settings.aviFile)
+          ? ""
+          : kDot + std::string(
+                       "the AVI name does not end in .avi; the file is an AVI file all the same");
+  if (!scan.problem.empty()) return scan.problem + aviWarning;
   const auto number = [&scan](int n) { return Number(n, scan.digitWidth); };
   std::string line =
       std::to_string(scan.frameCount) + (scan.frameCount == 1 ? " frame" : " frames");
@@ -54,7 +60,10 @@ std::string DescribeRun(const RunScan& scan) {
                  WithinLibraryLimits(scan.firstSize->width, scan.firstSize->height)
                      ? MakeFrameGeometry(scan.firstSize->width, scan.firstSize->height)
                      : std::nullopt) {
-    line += kDot + Size(*scan.firstSize) + kDot + (geometry->rate > 26 ? "29.97" : "25") + " fps";
+    const JobRate rate = ChooseRate(settings.rate, settings.headerRate, *geometry);
+    line += kDot + Size(*scan.firstSize) + kDot + RateDecimal(rate.rate) + " fps";
+    if (rate.source == RateSource::kHeader) line += " from the frames' header";
+    if (rate.source == RateSource::kChosen) line += " as set";
   } else {
     char text[64];
     std::snprintf(text, sizeof text, " (%d x %d)", scan.firstSize->width, scan.firstSize->height);
@@ -69,7 +78,7 @@ std::string DescribeRun(const RunScan& scan) {
   if (scan.unreadableCount > 0) {
     line += kDot + Listed(scan.unreadableCount, "unreadable", scan.unreadable, number);
   }
-  return line;
+  return line + aviWarning;
 }
 
 RunScanner::RunScanner(std::function<void(ScanAnswer)> deliver)
@@ -118,7 +127,12 @@ void RunScanner::Run() {
         return m_stop.load() || m_latest.load() != answer.id;
       });
       if (scan.cancelled) continue;
-      answer.line = DescribeRun(scan);
+      LineSettings settings{request.aviFile, request.rate, std::nullopt};
+      if (!request.rate && scan.firstSize) {
+        settings.headerRate =
+            HeaderFrameRate(FrameFileName(scan.first, scan.digitWidth, scan.first.number).str());
+      }
+      answer.line = DescribeRun(scan, settings);
     }
     if (m_stop.load() || !IsLatest(answer.id)) continue;
     m_deliver(std::move(answer));

@@ -10,12 +10,22 @@
 #include <string>
 #include <thread>
 
+#include "frames/frame_rate.h"
 #include "scan/run_scan.h"
+
+/// What the line says beside the scan: the rate the job would take and the AVI name.
+struct LineSettings {
+  std::string aviFile;                  ///< a name not ending in ".avi" is warned about
+  std::optional<FrameRate> rate;        ///< the rate chosen; nothing: from the frames
+  std::optional<FrameRate> headerRate;  ///< what the first frame's header declares
+};
 
 /// The scan in words (UTF-8): "6 frames, 1 missing: 0004 · 48 × 32 · 29.97 fps", then frames
 /// of another size and unreadable ones when there are any; a check Convert would fail, in that
-/// check's own words.
-std::string DescribeRun(const RunScan& scan);
+/// check's own words. A rate not given by the frames' height says where it came from
+/// ("24 fps from the frames' header", "50 fps as set"), and an AVI name without ".avi" is
+/// warned about last.
+std::string DescribeRun(const RunScan& scan, const LineSettings& settings = {});
 
 /// What the window asks to be looked over: the two fields as they read, and whether the first
 /// file was just chosen (browsed or dropped), so that the empty fields may get suggestions.
@@ -23,6 +33,8 @@ struct ScanRequest {
   std::string firstFile;
   std::string lastFile;
   bool suggest = false;
+  std::string aviFile;            ///< the AVI field as it reads
+  std::optional<FrameRate> rate;  ///< the Rate choice; nothing: from the frames
 };
 
 struct ScanAnswer {

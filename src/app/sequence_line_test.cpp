@@ -55,6 +55,7 @@ TEST(SequenceLineTest, SaysWhatConvertWouldDo) {
     const char* what;
     const RunScan& scan;
     const char* line;
+    LineSettings settings = {};
   } cases[] = {
       {"a gap", gap, "6 frames, 1 missing: 0004 · 48 × 32 · 29.97 fps"},
       {"more than are listed", many,
@@ -69,10 +70,28 @@ TEST(SequenceLineTest, SaysWhatConvertWouldDo) {
       {"a frame the image library cannot hold", beyondLibrary,
        "2 frames · Frame too large to convert: /clips/shot0001.tga (8000 x 8000)"},
       {"a refused run", refused, "Failed to open Last TGA file"},
+      {"a rate from the header",
+       one,
+       "1 frame · 720 × 500 · 24 fps from the frames' header",
+       {"shot.avi", std::nullopt, FrameRate{24, 1}}},
+      {"a rate set",
+       one,
+       "1 frame · 720 × 500 · 23.976 fps as set",
+       {"shot.AVI", FrameRate{24000, 1001}, FrameRate{24, 1}}},
+      {"a name without .avi",
+       one,
+       "1 frame · 720 × 500 · 29.97 fps · the AVI name does not end in .avi; the file is an AVI "
+       "file all the same",
+       {"/clips/edit_v2", std::nullopt, std::nullopt}},
+      {"a refused run named .mov",
+       refused,
+       "Failed to open Last TGA file · the AVI name does not end in .avi; the file is an AVI "
+       "file all the same",
+       {"clip.mov", std::nullopt, std::nullopt}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    EXPECT_EQ(DescribeRun(c.scan), c.line);
+    EXPECT_EQ(DescribeRun(c.scan, c.settings), c.line);
   }
 }
 
@@ -108,8 +127,10 @@ TEST(RunScannerTest, ANewerRequestSupersedesTheOneUnderWay) {
   Answers answers;
   {
     RunScanner scanner([&answers](ScanAnswer answer) { answers.Add(std::move(answer)); });
-    scanner.Request({dir.File("long00001.tga"), dir.File("long05000.tga"), false});
-    const unsigned long long id = scanner.Request({dir.File("short01.tga"), "", true});
+    scanner.Request(
+        {dir.File("long00001.tga"), dir.File("long05000.tga"), false, "", std::nullopt});
+    const unsigned long long id =
+        scanner.Request({dir.File("short01.tga"), "", true, "", std::nullopt});
     ASSERT_TRUE(answers.WaitFor(1));
     EXPECT_TRUE(scanner.IsLatest(id));
   }
@@ -127,7 +148,7 @@ TEST(RunScannerTest, GoesAtOnceWhileAScanRuns) {
   const auto start = std::chrono::steady_clock::now();
   {
     RunScanner scanner([&answers](ScanAnswer answer) { answers.Add(std::move(answer)); });
-    scanner.Request({dir.File("run00001.tga"), dir.File("run05000.tga"), false});
+    scanner.Request({dir.File("run00001.tga"), dir.File("run05000.tga"), false, "", std::nullopt});
     std::this_thread::sleep_for(std::chrono::milliseconds(5));  // let the scan begin
   }
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(150));
@@ -137,7 +158,7 @@ TEST(RunScannerTest, GoesAtOnceWhileAScanRuns) {
 TEST(RunScannerTest, AnEmptyFieldGivesAnEmptyLine) {
   Answers answers;
   RunScanner scanner([&answers](ScanAnswer answer) { answers.Add(std::move(answer)); });
-  scanner.Request({"/clips/shot0001.tga", "", false});
+  scanner.Request({"/clips/shot0001.tga", "", false, "", std::nullopt});
   ASSERT_TRUE(answers.WaitFor(1));
   EXPECT_EQ(answers.list[0].line, "");
   EXPECT_EQ(answers.list[0].suggestedLast, "");

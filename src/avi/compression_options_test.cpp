@@ -106,7 +106,7 @@ class CompressionOptionsTest : public ::testing::Test {
   void Size(int width, int height) {
     job.width = width;
     job.height = height;
-    job.rate = height <= 500 ? 29.97F : 25.0F;
+    job.rate = height <= 500 ? FrameRate{30000, 1001} : FrameRate{25, 1};
     job.frameByteSize = width * height * 4;
     BuildStreamHeaders(job);
   }

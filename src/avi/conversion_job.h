@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "dialog/job_events.h"
+#include "frames/frame_look.h"
+#include "frames/frame_rate.h"
 #include "platform/vfw/vfw.h"
 #include "sequence/sequence_name.h"
 
@@ -25,12 +27,14 @@ struct WrittenFile {
 };
 
 struct ConversionJob {
-  SequenceName first;     ///< the first file's parts; its number is the first frame number
-  SequenceName last;      ///< the last file's parts; its number is the last frame number
-  int digitWidth = 0;     ///< one width for every frame name of the run (the first file's)
-  int width = 0;          ///< the first frame's columns
-  int height = 0;         ///< the first frame's rows
-  float rate = 0.0F;      ///< 25, or 29.97 for frames at most 500 rows high
+  SequenceName first;  ///< the first file's parts; its number is the first frame number
+  SequenceName last;   ///< the last file's parts; its number is the last frame number
+  int digitWidth = 0;  ///< one width for every frame name of the run (the first file's)
+  int width = 0;       ///< the first frame's columns
+  int height = 0;      ///< the first frame's rows
+  FrameRate rate;      ///< both files' frames per second
+  RateSource rateSource = RateSource::kSize;
+  FrameLook look;         ///< how the colour pass makes its frames
   int frameByteSize = 0;  ///< width * height * 4
   bool abort = false;     ///< set by Escape or a failed frame write
   int pass = 0;           ///< 0: the video pass, 1: the matte pass

@@ -25,7 +25,8 @@ void BuildStreamHeaders(ConversionJob& job) {
   info.fccType = streamtypeVIDEO;
   info.fccHandler = 0;
   info.dwFlags = AVISTREAMINFO_FORMATCHANGES;
-  StreamRate(job.rate, &info.dwRate, &info.dwScale);
+  info.dwRate = job.rate.num;
+  info.dwScale = job.rate.den;
   info.dwSuggestedBufferSize = static_cast<DWORD>(job.frameByteSize);
   info.dwQuality = 0xFFFFFFFF;
   info.rcFrame = RECT{0, 0, job.width, job.height};

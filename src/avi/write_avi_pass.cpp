@@ -122,7 +122,8 @@ PassOutcome CConverterDlg::WriteAviPass(ConversionJob& job, int nPass) {
   const long long count = job.last.number - first + 1;
   Observer().OnPassBegan({pass, m_strAviFile.str(), first, job.last.number,
                           FrameSize{job.width, job.height}, job.streamInfo.dwRate,
-                          job.streamInfo.dwScale, job.options.fccHandler, job.options.dwQuality});
+                          job.streamInfo.dwScale, job.options.fccHandler, job.options.dwQuality,
+                          job.rateSource});
 
   // The frames are read on the ring's thread, a few ahead of the one being compressed, each
   // named once there; a failure is told here, at its own turn.
@@ -132,7 +133,7 @@ PassOutcome CConverterDlg::WriteAviPass(ConversionJob& job, int nPass) {
       [sequence, digits](long long n) {
         return FrameFileName(sequence, digits, static_cast<int>(n)).str();
       },
-      first, job.last.number, nPass == 1, FrameSize{job.width, job.height});
+      first, job.last.number, nPass == 1, FrameSize{job.width, job.height}, job.look);
 
   // The compressor is only ever handed a whole frame of the stream's size: the frame just read
   // when it has that size, else the last one that had, else a black, transparent frame. The

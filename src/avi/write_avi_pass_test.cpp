@@ -89,7 +89,7 @@ class PassTest : public ::testing::Test {
     job.digitWidth = job.first.width;
     job.width = width;
     job.height = height;
-    job.rate = height <= 500 ? 29.97F : 25.0F;
+    job.rate = height <= 500 ? FrameRate{30000, 1001} : FrameRate{25, 1};
     job.frameByteSize = width * height * 4;
   }
   PassOutcome Pass(int pass, const std::string& avi) {

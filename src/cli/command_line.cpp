@@ -11,7 +11,6 @@
 #include <string>
 #include <system_error>
 
-#include "avi/stream_headers.h"
 #include "cli/console.h"
 #include "cli/console_user.h"
 #include "cli/exit_status.h"
@@ -122,6 +121,17 @@ std::string InferRun(CommandLine& options, nlohmann::ordered_json& inferred) {
   return "";
 }
 
+const char* RateSourceName(RateSource source) {
+  switch (source) {
+    case RateSource::kChosen:
+      return "chosen";
+    case RateSource::kHeader:
+      return "header";
+    default:
+      return "height";
+  }
+}
+
 int Convert(const CommandLine& options, const nlohmann::ordered_json& inferred) {
   Console console(stderr, ::isatty(STDERR_FILENO) != 0);
   if (options.label) {
@@ -139,6 +149,10 @@ int Convert(const CommandLine& options, const nlohmann::ordered_json& inferred) 
   CConverterDlg dlg;
   ConsoleUser user(console, options, ask);
   user.Attach(dlg);
+  dlg.m_settings = options.settings;
+  if (!EndsInAvi(options.output)) {
+    console.Say("the output name does not end in .avi; both files are AVI files all the same");
+  }
   // The job asks about the colour file only (the window's one question); here an existing
   // matte is protected as the colour file is, before anything is written. Anything there that
   // is no regular file is the job's to refuse.
@@ -165,7 +179,9 @@ int Convert(const CommandLine& options, const nlohmann::ordered_json& inferred) 
       report.lastFrame >= report.firstFrame ? report.lastFrame - report.firstFrame + 1 : 0;
   report.compressor = options.compressor;
   report.quality = options.quality;
+  std::optional<RateSource> rateSource;
   if (const std::optional<PassBegan>& began = user.Began()) {
+    rateSource = began->rateSource;
     report.width = began->size.width;
     report.height = began->size.height;
     report.rate = began->rate;
@@ -175,7 +191,11 @@ int Convert(const CommandLine& options, const nlohmann::ordered_json& inferred) 
     report.height = request->height;
     if (const std::optional<FrameGeometry> geometry =
             MakeFrameGeometry(request->width, request->height)) {
-      StreamRate(geometry->rate, &report.rate, &report.scale);
+      const JobRate rate =
+          ChooseRate(options.settings.rate, HeaderFrameRate(options.first), *geometry);
+      report.rate = rate.rate.num;
+      report.scale = rate.rate.den;
+      rateSource = rate.source;
     }
   }
   report.repeated = user.Repeated();
@@ -201,6 +221,10 @@ int Convert(const CommandLine& options, const nlohmann::ordered_json& inferred) 
     json["colour"]["left_from_earlier_run"] = report.colour.leftFromEarlierRun;
     json["matte"]["left_from_earlier_run"] = report.matte.leftFromEarlierRun;
     json["inferred"] = inferred;
+    json["rate_source"] =
+        rateSource ? nlohmann::ordered_json(RateSourceName(*rateSource)) : nullptr;
+    json["fill"] = FillName(options.settings.look.fill);
+    json["transfer"] = TransferName(options.settings.look.transfer);
     PrintJson(json);
   }
   dlg.SetBackend(nullptr);

@@ -25,12 +25,15 @@ constexpr const char* kDescription =
     "needs no display:\n"
     "  tga2avi --first F [--last L] [--output O] [--compressor C] [--quality Q]\n"
     "          [--overwrite] [--label [NAME]] [--json]\n"
+    "          [--rate R] [--fill F] [--transfer T]\n"
     "  tga2avi --list-compressors [--json]\n"
     "  tga2avi --help | --version";
 
 constexpr const char* kFooter =
-    "Frame size comes from the first frame; frames up to 500 rows high get 29.97 frames per\n"
-    "second (30000/1001), taller ones 25. A frame that is missing or cannot be read is said,\n"
+    "Frame size comes from the first frame, and so does the rate without --rate: a DPX or\n"
+    "OpenEXR header's rate, else 29.97 (30000/1001) up to 500 rows high and 25 for taller\n"
+    "frames. An output not named .avi gets its matte as <name>.matte.avi.\n"
+    "A frame that is missing or cannot be read is said,\n"
     "and the frame before it is written in its place.\n"
     "\n"
     "Messages go to standard error as \"tga2avi: <text>\", with --label as\n"
@@ -127,6 +130,9 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv) {
   CommandLine& options = parsed.options;
   std::string compressorName;
   int quality = -1;
+  std::string rate;
+  std::string fill = FillName(options.settings.look.fill);
+  std::string transfer = TransferName(options.settings.look.transfer);
 
   CLI::App app(kDescription, "tga2avi");
   app.footer(kFooter);
@@ -162,6 +168,23 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv) {
                                    ->check(CLI::Range(0, 100));
   CLI::Option* overwrite =
       app.add_flag("-y,--overwrite", options.overwrite, "write over an existing output file");
+  CLI::Option* rateOption = app.add_option("-r,--rate", rate,
+                                           "frames per second of both files: 24, 24000/1001,\n"
+                                           "23.976 (= 24000/1001; 29.97 and 59.94 likewise);\n"
+                                           "default: the first frame's header, else by height")
+                                ->option_text("R");
+  app.add_option("--fill", fill,
+                 "colour as-stored (default), straight (a premultiplied\n"
+                 "Targa frame divided by alpha), premultiplied, or\n"
+                 "straight-from-premultiplied (every frame divided)")
+      ->option_text("F")
+      ->check(
+          CLI::IsMember({"as-stored", "straight", "premultiplied", "straight-from-premultiplied"}));
+  app.add_option("--transfer", transfer,
+                 "srgb (default: linear-light frames such as OpenEXR\n"
+                 "encoded for display) or as-stored")
+      ->option_text("T")
+      ->check(CLI::IsMember({"srgb", "as-stored"}));
   app.add_flag("--json", options.json,
                "print one JSON object on standard output at the end:\n"
                "the files, frames, compressor, size, rate, the\n"
@@ -225,5 +248,13 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv) {
     }
     options.quality = static_cast<std::uint32_t>(quality) * 100;
   }
+  if (rateOption->count() > 0) {
+    options.settings.rate = ParseRate(rate);
+    if (!options.settings.rate) {
+      return UsageError("--rate " + rate +
+                        " is no frame rate: give 24, 24000/1001 or 23.976 (up to 1000)");
+    }
+  }
+  options.settings.look = {*TransferNamed(transfer), *FillNamed(fill)};
   return parsed;
 }

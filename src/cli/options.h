@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "dialog/job_settings.h"
 #include "media/compressor_catalogue.h"
 
 /// What the options ask for.
@@ -21,6 +22,7 @@ struct CommandLine {
   /// (Q * 100), or kDefaultQuality without --quality.
   std::uint32_t quality = kDefaultQuality;
   bool overwrite = false;        ///< an existing output is written over without a question
+  JobSettings settings;          ///< --rate, --fill, --transfer
   bool json = false;             ///< a JSON object on standard output at the end
   bool listCompressors = false;  ///< list the compressors instead of converting
   /// --label: every message line names the shot, by this text or, when it is "", by the

@@ -6,6 +6,7 @@
 // DialogBackend (platform/mfc/dialog_backend.h); it includes no toolkit.
 
 #include "dialog/job_events.h"
+#include "dialog/job_settings.h"
 #include "dialog/resource.h"
 #include "dialog/texts.h"
 #include "frames/frame_buffer.h"
@@ -35,6 +36,8 @@ class CConverterDlg : public CDialog {
   CString m_strLastFile;
   CString m_strAviFile;
   CString m_strStatus;
+  /// The rate and colour settings of the next Convert, set by the window or the command line.
+  JobSettings m_settings;
   HICON m_hIcon;
   /// Every frame file the tool reads goes through here, on a reader thread, so that a read
   /// that hangs cannot hold the window: Escape still ends the wait.

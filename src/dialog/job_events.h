@@ -13,6 +13,13 @@
 /// 0: the colour pass, 1: the matte pass.
 enum class Pass { kColour = 0, kMatte = 1 };
 
+/// Where the rate of both files came from.
+enum class RateSource {
+  kSize,    ///< the first frame's height: up to 500 rows 30000/1001, taller 25
+  kHeader,  ///< the first frame's header (DPX, OpenEXR)
+  kChosen,  ///< the user's setting
+};
+
 /// A pass has set up its file and is about to write its first frame.
 struct PassBegan {
   Pass pass = Pass::kColour;
@@ -24,6 +31,7 @@ struct PassBegan {
   std::uint32_t scale = 1;
   std::uint32_t compressor = 0;  ///< the chosen compressor's four-character code
   std::uint32_t quality = 0;     ///< as chosen: 0..10000, or the default's code
+  RateSource rateSource = RateSource::kSize;
 };
 
 /// Frame `frame` is being read and written: the place-th of count in this pass.

@@ -34,6 +34,7 @@ class FrameBuffer {
 
   /// The frame's bytes, null before anything was reserved.
   const unsigned char* data() const { return m_bytes.get(); }
+  unsigned char* data() { return m_bytes.get(); }
   /// The size last reserved.
   FrameSize size() const { return m_size; }
   std::size_t bytes() const { return m_length; }

@@ -14,7 +14,8 @@
 #include "frames/magick_frame.h"
 #include "frames/targa_frame.h"
 
-FrameRead ReadFrameInto(const std::string& path, bool bMatte, FrameBuffer& frame) {
+FrameRead ReadFrameInto(const std::string& path, bool bMatte, FrameBuffer& frame,
+                        const FrameLook& look) {
   FrameRead read;
   read.path = path;
   // Only regular files: the library would wait for ever on a named pipe.
@@ -32,9 +33,11 @@ FrameRead ReadFrameInto(const std::string& path, bool bMatte, FrameBuffer& frame
   // A Targa file is ours alone to read: handed to the library, a damaged one could be read by
   // whichever coder its bytes resemble.
   try {
-    switch (ReadTargaFrame(path, bMatte, frame, &read.size, &read.reason)) {
+    bool premultiplied = false;
+    switch (ReadTargaFrame(path, bMatte, frame, &read.size, &read.reason, &premultiplied)) {
       case TargaRead::kRead:
         read.status = FrameRead::Status::kOk;
+        if (!bMatte) ApplyFill(frame.data(), frame.bytes() / 4, look.fill, premultiplied);
         return read;
       case TargaRead::kUnreadable:
         return read;
@@ -52,8 +55,11 @@ FrameRead ReadFrameInto(const std::string& path, bool bMatte, FrameBuffer& frame
     read.reason = e.what();  // no memory for the frame buffer
     return read;
   }
-  FrameRead library = ReadLibraryFrame(path, bMatte, frame);
+  FrameRead library = ReadLibraryFrame(path, bMatte, frame, look.transfer);
   library.path = path;
+  if (library.status == FrameRead::Status::kOk && !bMatte) {
+    ApplyFill(frame.data(), frame.bytes() / 4, look.fill, false);
+  }
   return library;
 }
 
@@ -88,7 +94,7 @@ bool OtherSize(FrameSize declared, FrameSize wanted) {
 
 void FrameRing::ReadFrames(const std::shared_ptr<Shared>& shared, const Reader& reader,
                            const Namer& name, long long first, long long last, bool bMatte,
-                           std::optional<FrameSize> onlyOfSize) {
+                           std::optional<FrameSize> onlyOfSize, FrameLook look) {
   Shared& s = *shared;
   std::unique_lock<std::mutex> lock(s.mutex);
   for (long long k = first; k <= last; ++k) {
@@ -108,7 +114,8 @@ void FrameRing::ReadFrames(const std::shared_ptr<Shared>& shared, const Reader& 
         read.status = FrameRead::Status::kOk;
         read.size = *declared;
       } else {
-        read = reader(path, bMatte, slot.buffer);
+        read = reader ? reader(path, bMatte, slot.buffer)
+                      : ReadFrameInto(path, bMatte, slot.buffer, look);
       }
     } catch (const std::exception& e) {
       // A reader's own failure (a name that cannot be made, no memory) is that frame's alone.
@@ -126,7 +133,7 @@ void FrameRing::ReadFrames(const std::shared_ptr<Shared>& shared, const Reader& 
   s.changed.notify_all();
 }
 
-FrameRing::FrameRing() : m_reader(ReadFrameInto) {}
+FrameRing::FrameRing() = default;
 
 FrameRing::~FrameRing() {
   Stop();
@@ -140,7 +147,7 @@ FrameRing::~FrameRing() {
 }
 
 void FrameRing::Start(Namer name, long long first, long long last, bool bMatte,
-                      std::optional<FrameSize> onlyOfSize) {
+                      std::optional<FrameSize> onlyOfSize, FrameLook look) {
   Stop();
   m_abandoned.erase(std::remove_if(m_abandoned.begin(), m_abandoned.end(),
                                    [](const std::shared_ptr<Shared>& shared) {
@@ -161,8 +168,8 @@ void FrameRing::Start(Namer name, long long first, long long last, bool bMatte,
   s.finished = false;
   m_first = first;
   m_last = last;
-  m_thread =
-      std::thread(ReadFrames, m_shared, m_reader, std::move(name), first, last, bMatte, onlyOfSize);
+  m_thread = std::thread(ReadFrames, m_shared, m_reader, std::move(name), first, last, bMatte,
+                         onlyOfSize, look);
 }
 
 FrameRead FrameRing::Take(long long n, FrameBuffer& frame, const StopCheck& stopRequested,
@@ -203,8 +210,8 @@ FrameRead FrameRing::Take(long long n, FrameBuffer& frame, const StopCheck& stop
 }
 
 FrameRead FrameRing::Read(const std::string& path, bool bMatte, FrameBuffer& frame,
-                          const StopCheck& stopRequested) {
-  Start([path](long long) { return path; }, 0, 0, bMatte);
+                          const StopCheck& stopRequested, FrameLook look) {
+  Start([path](long long) { return path; }, 0, 0, bMatte, std::nullopt, look);
   FrameRead read = Take(0, frame, stopRequested);
   Stop();
   return read;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "frames/frame_buffer.h"
+#include "frames/frame_look.h"
 
 /// What one read of one frame file came to.
 struct FrameRead {
@@ -33,7 +34,10 @@ struct FrameRead {
 /// (magick_frame.h). Only a regular file is read. frame's bytes count only after kOk.
 /// ReadFrameInto("shot0001.tga", false, frame) without such a file gives kMissing, reason
 /// "No such file or directory".
-FrameRead ReadFrameInto(const std::string& path, bool bMatte, FrameBuffer& frame);
+/// The colour buffer's samples are brought to look: linear light transferred (by the library's
+/// reader), then the fill convention (ApplyFill; a Targa frame says whether it is premultiplied).
+FrameRead ReadFrameInto(const std::string& path, bool bMatte, FrameBuffer& frame,
+                        const FrameLook& look = {});
 
 /// The frames of one run (a pass's range, or a single file) read on one reader thread, at most
 /// kDepth frames ahead of the frame the caller took last. The caller takes them by number, in
@@ -67,8 +71,9 @@ class FrameRing {
   /// matte buffers when bMatte. With onlyOfSize, a frame whose header declares another size is
   /// not decoded: it is kOk with the size it declares, and Take leaves the caller's frame as it
   /// was (an 8192 x 8192 frame in a run of 64 x 48 costs a header's read, not its pixels).
+  /// The frames are read with look (ReadFrameInto), unless a reader of a test's own is in use.
   void Start(Namer name, long long first, long long last, bool bMatte,
-             std::optional<FrameSize> onlyOfSize = std::nullopt);
+             std::optional<FrameSize> onlyOfSize = std::nullopt, FrameLook look = {});
 
   /// Frame n of the run, the next one not yet taken, once it is read. After kOk the frame is
   /// in frame (which gives the ring its old block to read into), unless onlyOfSize is given
@@ -81,7 +86,7 @@ class FrameRing {
 
   /// The file at path as a run of its own, taken into frame as Take does, and the run ended.
   FrameRead Read(const std::string& path, bool bMatte, FrameBuffer& frame,
-                 const StopCheck& stopRequested = {});
+                 const StopCheck& stopRequested = {}, FrameLook look = {});
 
   /// Ends the run: frames read and not taken are dropped, and a read still going on finishes
   /// on its own thread, into a buffer the ring no longer uses.
@@ -94,9 +99,9 @@ class FrameRing {
   struct Shared;
   static void ReadFrames(const std::shared_ptr<Shared>& shared, const Reader& reader,
                          const Namer& name, long long first, long long last, bool bMatte,
-                         std::optional<FrameSize> onlyOfSize);
+                         std::optional<FrameSize> onlyOfSize, FrameLook look);
 
-  Reader m_reader;
+  Reader m_reader;                   // empty: ReadFrameInto with the run's look
   std::shared_ptr<Shared> m_shared;  // the run's, or kept from the last run for its buffers
   std::thread m_thread;
   long long m_first = 0;

@@ -28,7 +28,11 @@ inline unsigned char Alpha(const Magick::PixelPacket& p) {
 
 // Converts one row of the image into one row of the frame buffer. step is +1 when the image's
 // columns run left to right in the picture, -1 when they run right to left.
-template <bool kMatte, bool kAlpha>
+// A colour sample of a linear-light frame, encoded with the sRGB curve from its 16 bits.
+static_assert(QuantumRange == 65535, "the library's samples are 16-bit");
+inline unsigned char Encoded(Quantum q) { return SrgbFromLinear16(static_cast<unsigned>(q)); }
+
+template <bool kMatte, bool kAlpha, bool kLinear = false>
 void ConvertRow(const Magick::PixelPacket* p, std::size_t columns, std::ptrdiff_t step,
                 unsigned char* q) {
   if (step < 0) p += columns - 1;
@@ -37,9 +41,9 @@ void ConvertRow(const Magick::PixelPacket* p, std::size_t columns, std::ptrdiff_
     if (kMatte) {
       q[0] = q[1] = q[2] = q[3] = a;
     } else {
-      q[0] = Sample(p->blue);
-      q[1] = Sample(p->green);
-      q[2] = Sample(p->red);
+      q[0] = kLinear ? Encoded(p->blue) : Sample(p->blue);
+      q[1] = kLinear ? Encoded(p->green) : Sample(p->green);
+      q[2] = kLinear ? Encoded(p->red) : Sample(p->red);
       q[3] = a;
     }
   }
@@ -48,8 +52,9 @@ void ConvertRow(const Magick::PixelPacket* p, std::size_t columns, std::ptrdiff_
 using RowConverter = void (*)(const Magick::PixelPacket*, std::size_t, std::ptrdiff_t,
                               unsigned char*);
 
-RowConverter PickConverter(bool matte, bool alpha) {
+RowConverter PickConverter(bool matte, bool alpha, bool linear) {
   if (matte) return alpha ? ConvertRow<true, true> : ConvertRow<true, false>;
+  if (linear) return alpha ? ConvertRow<false, true, true> : ConvertRow<false, false, true>;
   return alpha ? ConvertRow<false, true> : ConvertRow<false, false>;
 }
 
@@ -67,6 +72,13 @@ bool HoldsRgbSamples(MagickCore::ColorspaceType colorspace) {
     default:
       return false;
   }
+}
+
+// Whether the samples are linear light: the library's linear RGB (as OpenEXR frames are read)
+// and linear grey.
+bool LinearLight(MagickCore::ColorspaceType colorspace) {
+  return colorspace == MagickCore::RGBColorspace || colorspace == MagickCore::scRGBColorspace ||
+         colorspace == MagickCore::LinearGRAYColorspace;
 }
 
 // Whether the picture's rows are the image's columns (the photographic orientations 5 to 8).
@@ -200,7 +212,8 @@ bool ReadFrameImage(Magick::Image& image, const std::string& source, FrameRead& 
 // file, whose rows the library keeps in file order, comes out the same as a top-left one of the
 // same picture). Returns the buffer's columns and rows. Throws (a Magick::Exception,
 // std::bad_alloc, ...) when the export fails; frame's bytes are then undefined.
-FrameSize ExportFrameBuffer(Magick::Image& image, bool bMatte, FrameBuffer& frame) {
+FrameSize ExportFrameBuffer(Magick::Image& image, bool bMatte, Transfer transfer,
+                            FrameBuffer& frame) {
   if (!HoldsRgbSamples(image.colorSpace())) image.colorSpace(MagickCore::sRGBColorspace);
 
   bool topFirst = true;   // image row 0 is the top of the picture
@@ -230,7 +243,8 @@ FrameSize ExportFrameBuffer(Magick::Image& image, bool bMatte, FrameBuffer& fram
   unsigned char* const buffer =
       frame.Reserve(FrameSize{static_cast<int>(columns), static_cast<int>(rows)});
 
-  const RowConverter convert = PickConverter(bMatte, image.matte());
+  const bool linear = transfer == Transfer::kSrgb && LinearLight(image.colorSpace());
+  const RowConverter convert = PickConverter(bMatte, image.matte(), linear);
   const std::ptrdiff_t step = mirrored ? -1 : 1;
   const std::size_t rowBytes = columns * 4;
   const std::size_t band = std::max<std::size_t>(1, kBandPixels / columns);
@@ -251,14 +265,15 @@ FrameSize ExportFrameBuffer(Magick::Image& image, bool bMatte, FrameBuffer& fram
 
 }  // namespace
 
-FrameRead ReadLibraryFrame(const std::string& source, bool bMatte, FrameBuffer& frame) {
+FrameRead ReadLibraryFrame(const std::string& source, bool bMatte, FrameBuffer& frame,
+                           Transfer transfer) {
   EnsureMagickReady();
   FrameRead read;
   read.path = source;
   Magick::Image image;
   if (!ReadFrameImage(image, source, read)) return read;
   try {
-    read.size = ExportFrameBuffer(image, bMatte, frame);
+    read.size = ExportFrameBuffer(image, bMatte, transfer, frame);
   } catch (const std::exception& e) {
     read.status = FrameRead::Status::kExportFailed;
     read.reason = ReasonOf(e);

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "frames/frame_buffer.h"
+#include "frames/frame_look.h"
 #include "frames/frame_ring.h"  // FrameRead
 
 /// Reads source with ImageMagick alone into frame (the matte buffer when bMatte), orienting the
@@ -18,7 +19,10 @@
 /// A failure's reason is the library's own words without its location: "insufficient image data
 /// in file". source may name the coder, as the library's own syntax has it ("tga:shot0001.tga");
 /// nothing here checks that it is a regular file (ReadFrameInto does).
-FrameRead ReadLibraryFrame(const std::string& source, bool bMatte, FrameBuffer& frame);
+/// A frame the library marks as linear light (OpenEXR, a linear RGB colour space) has its colour
+/// encoded with the sRGB curve when transfer is Transfer::kSrgb; alpha is never transferred.
+FrameRead ReadLibraryFrame(const std::string& source, bool bMatte, FrameBuffer& frame,
+                           Transfer transfer = Transfer::kSrgb);
 
 /// The size ImageMagick's ping finds in the header of the file at path; nothing when it finds
 /// none, or an empty frame, or one beyond an int a side.

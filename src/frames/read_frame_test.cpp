@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "frames/frame_ring.h"
+#include "tests/support/exr_writer.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/tga_writer.h"
 
@@ -21,6 +22,7 @@ namespace {
 
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
+using testing_support::EncodeExr;
 using testing_support::EncodeTga;
 using testing_support::TempDir;
 using testing_support::TgaPicture;
@@ -163,6 +165,88 @@ TEST(ReadFrameTest, ExportsSixteenBitSamplesAsEightBits) {
                                                      1,   1,   1,   1,   0,   0,   0,   0,    //
                                                      40,  40,  40,  40,  255, 255, 255, 255,
                                                      128, 128, 128, 128, 10,  10,  10,  10}));
+}
+
+TEST(ReadFrameTest, LinearLightIsEncodedForDisplayUnlessKeptAsStored) {
+  // Linear 0.18, 1, above 1 and 0; the last pixel's alpha of 0.18 must stay 46: alpha is
+  // coverage, never light.
+  TempDir dir;
+  const std::string path = dir.File("lin0001.exr");
+  WriteFile(
+      path,
+      EncodeExr(4, 1,
+                {{0.18F, 0.18F, 0.18F, 1}, {1, 1, 1, 1}, {4, 2.5F, 1.01F, 1}, {0, 0, 0, 0.18F}}));
+  const struct {
+    Transfer transfer;
+    bool matte;
+    std::vector<int> bytes;
+  } cases[] = {
+      {Transfer::kSrgb,
+       false,
+       {118, 118, 118, 255, 255, 255, 255, 255, 255, 255, 255, 255, 0, 0, 0, 46}},
+      {Transfer::kAsStored,
+       false,
+       {46, 46, 46, 255, 255, 255, 255, 255, 255, 255, 255, 255, 0, 0, 0, 46}},
+      {Transfer::kSrgb,
+       true,
+       {255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 46, 46, 46, 46}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(TransferName(c.transfer)) + (c.matte ? " matte" : " colour"));
+    FrameBuffer frame;
+    const FrameRead read = ReadFrameInto(path, c.matte, frame, {c.transfer, Fill::kAsStored});
+    ASSERT_EQ(read.status, Status::kOk) << read.reason;
+    const Bytes got = BytesOf(frame);
+    ASSERT_EQ(got.size(), c.bytes.size());
+    for (std::size_t i = 0; i < got.size(); ++i) EXPECT_NEAR(got[i], c.bytes[i], 1) << i;
+  }
+}
+
+TEST(ReadFrameTest, FillDividesOrMultipliesColourByAlphaAsTheSourceDeclares) {
+  TgaPicture picture(4, 1);
+  picture.At(0, 0) = {60, 30, 0, 128};
+  picture.At(1, 0) = {10, 20, 30, 0};
+  picture.At(2, 0) = {200, 100, 50, 255};
+  picture.At(3, 0) = {200, 100, 0, 128};
+  // Each pixel as red, green, blue, alpha.
+  const std::vector<int> stored = {60,  30,  0,  128, 10,  20,  30, 0,
+                                   200, 100, 50, 255, 200, 100, 0,  128};
+  const std::vector<int> divided = {120, 60,  0,  128, 10,  20,  30, 0,
+                                    200, 100, 50, 255, 255, 199, 0,  128};
+  const std::vector<int> multiplied = {30,  15,  0,  128, 0,   0,  0, 0,
+                                       200, 100, 50, 255, 100, 50, 0, 128};
+  const struct {
+    int alphaType;  // the extension area's; -1: none; 4: premultiplied
+    Fill fill;
+    const std::vector<int>& rgba;
+  } cases[] = {
+      {4, Fill::kAsStored, stored},
+      {4, Fill::kStraight, divided},
+      {4, Fill::kPremultiplied, stored},
+      {3, Fill::kStraight, stored},
+      {3, Fill::kPremultiplied, multiplied},
+      {-1, Fill::kPremultiplied, multiplied},
+      {-1, Fill::kStraightFromPremultiplied, divided},
+  };
+  TempDir dir;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.alphaType) + " " + FillName(c.fill));
+    const std::string path = dir.File("fill0001.tga");
+    testing_support::TgaOptions options;
+    options.alphaType = c.alphaType;
+    WriteFile(path, EncodeTga(picture, options));
+    FrameBuffer frame;
+    ASSERT_EQ(ReadFrameInto(path, false, frame, {Transfer::kSrgb, c.fill}).status, Status::kOk);
+    const Bytes got = BytesOf(frame);
+    for (std::size_t i = 0; i < got.size(); i += 4) {
+      EXPECT_THAT(std::vector<int>({got[i + 2], got[i + 1], got[i], got[i + 3]}),
+                  ElementsAreArray(c.rgba.data() + i, 4))
+          << "pixel " << i / 4;
+    }
+    // The matte is the alpha whatever the fill.
+    ASSERT_EQ(ReadFrameInto(path, true, frame, {Transfer::kSrgb, c.fill}).status, Status::kOk);
+    EXPECT_EQ(BytesOf(frame), FrameBufferOf(picture, true));
+  }
 }
 
 TEST(ReadFrameTest, AWarningThatLeavesAnImageIsNotAFailure) {

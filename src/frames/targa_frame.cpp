@@ -399,7 +399,7 @@ class StoredPixels {
 }  // namespace
 
 TargaRead ReadTargaFrame(const std::string& path, bool bMatte, FrameBuffer& frame, FrameSize* size,
-                         std::string* reason) {
+                         std::string* reason, bool* premultiplied) {
   if (!EndsWithTga(path)) return TargaRead::kNotTarga;
   auto refuse = [reason](const char* why) {
     if (reason) *reason = why;
@@ -503,6 +503,7 @@ TargaRead ReadTargaFrame(const std::string& path, bool bMatte, FrameBuffer& fram
     }
   }
   if (alphaType) ApplyAlphaType(*alphaType, bMatte, out, frameBytes);
+  if (premultiplied) *premultiplied = alphaType == 4U;
 
   size->width = static_cast<int>(width);
   size->height = static_cast<int>(height);

@@ -42,8 +42,10 @@ enum class TargaRead {
 /// is reserved. Throws std::bad_alloc when the frame buffer cannot be had.
 /// After kUnreadable, *reason (when given) says why: the system's words for a file that would
 /// not open ("Permission denied"), the reader's for a damaged one ("cut short").
+/// After kRead, *premultiplied (when given) says whether the extension area declares the
+/// colour premultiplied by alpha (alpha type 4).
 TargaRead ReadTargaFrame(const std::string& path, bool bMatte, FrameBuffer& frame, FrameSize* size,
-                         std::string* reason = nullptr);
+                         std::string* reason = nullptr, bool* premultiplied = nullptr);
 
 /// The size a frame file declares, read from its header alone (no pixel is decoded): a .tga
 /// file through the 18-byte Targa header, any other through ImageMagick's ping (PingFrameSize).

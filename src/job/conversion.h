@@ -4,7 +4,10 @@
 
 #include <cstddef>
 #include <optional>
+#include <string>
 
+#include "dialog/job_events.h"
+#include "frames/frame_rate.h"
 #include "platform/mfc/cstring.h"
 #include "platform/mfc/win_types.h"
 
@@ -12,7 +15,7 @@
 struct FrameGeometry {
   int width = 0;
   int height = 0;
-  float rate = 0.0F;      ///< 29.97 for frames at most 500 rows high, 25 otherwise
+  FrameRate rate;         ///< 30000/1001 for frames at most 500 rows high, 25 otherwise
   int frameByteSize = 0;  ///< width * height * 4
 };
 
@@ -21,7 +24,20 @@ struct FrameGeometry {
 /// 29.97 and 1,399,680 bytes; 32768 x 16384 gives nothing.
 std::optional<FrameGeometry> MakeFrameGeometry(std::size_t columns, std::size_t rows);
 
-/// The matte file beside an output file: the last three bytes give way to "matte.avi", so
-/// "D:\clips\shot.avi" gives "D:\clips\shot.matte.avi" and "clip" gives "cmatte.avi". The cut
-/// stops at the last path separator: "out/ab" gives "out/matte.avi".
+/// The rate of both files and where it came from: the chosen one, else the one the first
+/// frame's header declares, else the geometry's.
+struct JobRate {
+  FrameRate rate;
+  RateSource source = RateSource::kSize;
+};
+JobRate ChooseRate(const std::optional<FrameRate>& chosen, const std::optional<FrameRate>& header,
+                   const FrameGeometry& geometry);
+
+/// The matte file beside an output file. A name ending in a three-character extension has
+/// those three characters replaced: "D:\clips\shot.avi" gives "D:\clips\shot.matte.avi",
+/// "clip.mov" gives "clip.matte.avi". Any other name keeps all of itself: "edit_v2" gives
+/// "edit_v2.matte.avi", "out/ab" gives "out/ab.matte.avi".
 CString MatteFileName(const CString& aviFile);
+
+/// Whether the output's name ends in ".avi" (in any case); the file is an AVI file either way.
+bool EndsInAvi(const std::string& aviFile);

@@ -8,7 +8,7 @@ TEST(FrameGeometryTest, RateAndSizeFollowTheFirstFrame) {
   struct Case {
     std::size_t columns;
     std::size_t rows;
-    float rate;
+    double rate;
     int bytes;
   } cases[] = {
       {720, 486, 29.97F, 720 * 486 * 4},
@@ -24,7 +24,7 @@ TEST(FrameGeometryTest, RateAndSizeFollowTheFirstFrame) {
     ASSERT_TRUE(geometry.has_value());
     EXPECT_EQ(geometry->width, static_cast<int>(c.columns));
     EXPECT_EQ(geometry->height, static_cast<int>(c.rows));
-    EXPECT_EQ(geometry->rate, c.rate);
+    EXPECT_NEAR(static_cast<double>(geometry->rate.num) / geometry->rate.den, c.rate, 1e-4);
     EXPECT_EQ(geometry->frameByteSize, c.bytes);
   }
 }
@@ -44,23 +44,24 @@ TEST(FrameGeometryTest, RefusesFramesWhoseByteCountWouldWrap) {
   }
 }
 
-TEST(MatteFileNameTest, CutsThreeBytesAndAddsMatte) {
+TEST(MatteFileNameTest, ReplacesAThreeCharacterExtensionElseAppends) {
   const std::pair<const char*, const char*> cases[] = {
       {"D:\\clips\\shot.avi", "D:\\clips\\shot.matte.avi"},
       {"/home/ed/shot.avi", "/home/ed/shot.matte.avi"},
       {"take1.mov", "take1.matte.avi"},
-      {"clip", "cmatte.avi"},
-      {"ab", "matte.avi"},
-      {"", "matte.avi"},
       {"shot.matte.avi", "shot.matte.matte.avi"},
-      // The cut never reaches into the folder: the matte stays where the user asked.
-      {"/home/ed/out/ab", "/home/ed/out/matte.avi"},
-      {"/home/ed/out/a", "/home/ed/out/matte.avi"},
-      {"/home/ed/out/", "/home/ed/out/matte.avi"},
-      {"D:\\clips\\ab", "D:\\clips\\matte.avi"},
-      {"out/abc", "out/matte.avi"},
+      // No three-character extension: nothing of the name is cut.
+      {"edit_v2", "edit_v2.matte.avi"},
+      {"out", "out.matte.avi"},
+      {"clip", "clip.matte.avi"},
+      {"shot.mp4v", "shot.mp4v.matte.avi"},
+      {"a.b.c", "a.b.c.matte.avi"},
+      // The folder never counts: the matte stays where the user asked.
+      {"/home/ed/out/ab", "/home/ed/out/ab.matte.avi"},
+      {"/home/ed/v1.0/clip", "/home/ed/v1.0/clip.matte.avi"},
+      {"D:\\clips\\ab", "D:\\clips\\ab.matte.avi"},
   };
-  for (const auto& [name, matte] : cases) EXPECT_EQ(MatteFileName(name), matte);
+  for (const auto& [name, matte] : cases) EXPECT_EQ(MatteFileName(name), matte) << name;
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "dialog/converter_dlg.h"
 #include "dialog/texts.h"
 #include "frames/frame_buffer.h"
+#include "frames/frame_rate.h"
 #include "frames/frame_ring.h"
 #include "job/check_files.h"
 #include "job/conversion.h"
@@ -180,7 +181,12 @@ void CConverterDlg::OnConvert() {
   }
   job.width = geometry->width;
   job.height = geometry->height;
-  job.rate = geometry->rate;
+  const JobRate rate =
+      ChooseRate(m_settings.rate, m_settings.rate ? std::nullopt : HeaderFrameRate(firstFile.str()),
+                 *geometry);
+  job.rate = rate.rate;
+  job.rateSource = rate.source;
+  job.look = m_settings.look;
   job.frameByteSize = geometry->frameByteSize;
 
   WaitCursor waitCursor(*this);

@@ -22,6 +22,7 @@
 #include "media/writer_faults.h"
 #include "tests/support/avi_reader.h"
 #include "tests/support/event_log.h"
+#include "tests/support/exr_writer.h"
 #include "tests/support/file_limits.h"
 #include "tests/support/scripted_chooser.h"
 #include "tests/support/scripted_user.h"
@@ -119,25 +120,57 @@ TEST_F(ConvertTest, WritesTheColourAndTheMatteFile) {
                                         "job created"));
 }
 
-TEST_F(ConvertTest, RateFollowsTheFirstFrameHeight) {
-  struct Case {
+TEST_F(ConvertTest, RateIsTheChosenOneElseTheHeadersElseTheHeights) {
+  // An OpenEXR first frame may declare its rate, or one that is no rate.
+  using ExrRate = std::optional<std::pair<std::int32_t, std::uint32_t>>;
+  const auto writeExr = [](const std::string& path, int height, ExrRate rate) {
+    const std::vector<std::array<float, 4>> grey(8 * static_cast<std::size_t>(height),
+                                                 {0.5F, 0.5F, 0.5F, 1});
+    WriteFile(path, EncodeExr(8, height, grey, rate));
+  };
+  const struct Case {
+    const char* name;
     int height;
-    std::uint32_t rate;
-    std::uint32_t scale;
-  } cases[] = {{500, 30000, 1001}, {501, 25, 1}};
+    bool exr;  // else a Targa frame
+    ExrRate headerRate;
+    std::optional<FrameRate> chosen;
+    FrameRate expected;
+    RateSource source;
+  } cases[] = {
+      {"h500", 500, false, {}, std::nullopt, {30000, 1001}, RateSource::kSize},
+      {"h501", 501, false, {}, std::nullopt, {25, 1}, RateSource::kSize},
+      {"exr24", 1080, true, std::pair{24, 1U}, std::nullopt, {24, 1}, RateSource::kHeader},
+      {"exr23976",
+       100,
+       true,
+       std::pair{24000, 1001U},
+       std::nullopt,
+       {24000, 1001},
+       RateSource::kHeader},
+      {"exrnone", 100, true, {}, std::nullopt, {30000, 1001}, RateSource::kSize},
+      {"exrzero", 600, true, std::pair{0, 1U}, std::nullopt, {25, 1}, RateSource::kSize},
+      {"chosen", 600, true, std::pair{24, 1U}, FrameRate{50, 1}, {50, 1}, RateSource::kChosen},
+  };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.height);
-    const std::string name = "h" + std::to_string(c.height);
-    WriteTga(dir.File(name + "1.tga"), RampPicture(8, c.height, 1));
-    Type(dir.File(name + "1.tga"), dir.File(name + "1.tga"), dir.File(name + ".avi"));
+    SCOPED_TRACE(c.name);
+    const std::string first = dir.File(std::string(c.name) + (c.exr ? "1.exr" : "1.tga"));
+    if (c.exr) {
+      writeExr(first, c.height, c.headerRate);
+    } else {
+      WriteTga(first, RampPicture(8, c.height, 1));
+    }
+    Type(first, first, dir.File(std::string(c.name) + ".avi"));
+    dlg.m_settings.rate = c.chosen;
     chooser.Pick(kFullFramesFourCC);
     dlg.OnConvert();
     AviHeaders headers;
     std::string error;
-    ASSERT_TRUE(ReadAviHeaders(dir.File(name + ".avi"), &headers, &error)) << error;
-    EXPECT_EQ(headers.rate, c.rate);
-    EXPECT_EQ(headers.scale, c.scale);
+    ASSERT_TRUE(ReadAviHeaders(dir.File(std::string(c.name) + ".avi"), &headers, &error)) << error;
+    EXPECT_EQ(headers.rate, c.expected.num);
+    EXPECT_EQ(headers.scale, c.expected.den);
     EXPECT_EQ(headers.height, c.height);
+    ASSERT_TRUE(events.began);
+    EXPECT_EQ(events.began->rateSource, c.source);
   }
 }
 

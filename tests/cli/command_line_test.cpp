@@ -202,6 +202,9 @@ TEST_F(CommandLineTest, UsageErrorsExitTwo) {
       Convert(3, {"--compressor", "ffv1", "--quality", "50"}),
       Convert(3, {"--compressor", "mjpg", "--quality", "101"}),
       {"--list-compressors", "--output", "x.avi"},
+      Convert(3, {"--rate", "24/0"}),
+      Convert(3, {"--fill", "both"}),
+      Convert(3, {"--transfer", "linear"}),
   };
   for (const std::vector<std::string>& args : cases) {
     SCOPED_TRACE(args[0] + " " + (args.size() > 1 ? args[1] : ""));
@@ -646,6 +649,54 @@ TEST_F(CommandLineTest, JsonAgreesWithFfprobe) {
       EXPECT_EQ(view.frameRate, c.rate);
     }
   }
+}
+
+TEST_F(CommandLineTest, BothFilesCarryTheRateGiven) {
+  if (!HaveTool("ffprobe")) GTEST_SKIP() << "no ffprobe";
+  WriteFrames(2);
+  const std::pair<const char*, const char*> cases[] = {
+      {"24000/1001", "24000/1001"},
+      {"23.976", "24000/1001"},
+      {"24", "24/1"},
+      {"25", "25/1"},
+      {"30000/1001", "30000/1001"},
+      {"29.97", "30000/1001"},
+      {"30", "30/1"},
+      {"48", "48/1"},
+      {"50", "50/1"},
+      {"60000/1001", "60000/1001"},
+      {"59.94", "60000/1001"},
+      {"60", "60/1"},
+      {"12.5", "25/2"},
+      {"1000/37", "1000/37"},
+  };
+  for (const auto& [given, carried] : cases) {
+    SCOPED_TRACE(given);
+    const Ran ran = Run(Convert(2, {"--rate", given, "--json", "--overwrite"}));
+    ASSERT_EQ(ran.status, 0) << ran.err;
+    EXPECT_EQ(ran.Json()["rate_source"], "chosen");
+    for (const std::string& path : {Colour(), Matte()}) {
+      FfprobeView view;
+      ASSERT_TRUE(FfprobeRead(path, &view)) << view.output;
+      EXPECT_EQ(view.frameRate, carried) << path;
+    }
+  }
+  const Ran byHeight = Run(Convert(2, {"--json", "--overwrite"}));
+  EXPECT_EQ(byHeight.Json()["rate_source"], "height");
+  EXPECT_EQ(byHeight.Json()["fill"], "as-stored");
+  EXPECT_EQ(byHeight.Json()["transfer"], "srgb");
+}
+
+TEST_F(CommandLineTest, AnOutputNotNamedAviIsWarnedOnceAndItsMatteKeepsTheName) {
+  WriteFrames(2);
+  const Ran ran = Run({"--first", Frame(1), "--last", Frame(2), "--output", dir.File("edit_v2")});
+  EXPECT_EQ(ran.status, 0) << ran.err;
+  const std::string warning = "does not end in .avi";
+  const std::size_t at = ran.err.find(warning);
+  EXPECT_NE(at, std::string::npos) << ran.err;
+  EXPECT_EQ(ran.err.find(warning, at + 1), std::string::npos) << ran.err;
+  EXPECT_TRUE(std::filesystem::exists(dir.File("edit_v2.matte.avi")));
+  EXPECT_EQ(Run(Convert(2, {"--overwrite"})).err.find(warning), std::string::npos);
 }
 
 TEST_F(CommandLineTest, TheLibrariesSayNothing) {

@@ -4,6 +4,7 @@
 // missing", "ended colour finished 3", "checked shot.avi 3 of 3", "job created". Attach it to
 // a dialog with dlg.SetObserver(&events).
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@ class EventLog final : public JobObserver {
   std::vector<PassEnded> passesEnded;
   std::vector<JobEnded> jobsEnded;
   std::vector<FrameRepeated> repeated;
+  std::optional<PassBegan> began;  ///< the last pass that began
 
   /// The lines that begin with prefix: Lines("repeated").
   std::vector<std::string> Lines(const std::string& prefix) const {
@@ -28,6 +30,7 @@ class EventLog final : public JobObserver {
   }
 
   void OnPassBegan(const PassBegan& e) override {
+    began = e;
     lines.push_back("began " + Name(e.pass) + " " + Base(e.file) + " " + std::to_string(e.first) +
                     "-" + std::to_string(e.last));
   }
