@@ -3,10 +3,11 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <limits>
 #include <numeric>
 #include <vector>
+
+#include "platform/mfc/cfile.h"
 
 namespace {
 
@@ -29,12 +30,15 @@ bool AllDigits(const std::string& text) {
          text.find_first_not_of("0123456789") == std::string::npos;
 }
 
+// The first bytes of a frame file; nothing for anything but a regular file, which is opened
+// without waiting (a named pipe in place of a frame must not hold the scan or the job).
 std::vector<unsigned char> Head(const std::string& path, std::size_t most) {
+  CFile file;
+  if (!file.Open(path.c_str(), CFile::modeRead | CFile::shareDenyWrite | CFile::modeNoTruncate)) {
+    return {};
+  }
   std::vector<unsigned char> bytes(most);
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return {};
-  file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(most));
-  bytes.resize(static_cast<std::size_t>(file.gcount()));
+  bytes.resize(file.Read(bytes.data(), static_cast<UINT>(most)));
   return bytes;
 }
 
