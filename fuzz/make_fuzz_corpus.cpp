@@ -5,6 +5,7 @@
 //
 //   build-fuzz/fuzz/make_fuzz_corpus fuzz/corpus
 
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -121,6 +122,20 @@ int main(int argc, char** argv) {
   across.resize(18);
   across += std::string("\x83\x01\x02\x03\x04\x01\x05\x06\x07\x08\x09\x0A\x0B\x0C", 14);
   seeds.push_back({"rgba32-rle-run-across-rows", across, true});
+
+  // Headers that carry a frame rate, for the rate reader the frame fuzzer also feeds: a DPX
+  // file (big-endian, 24 fps in the film header) and an OpenEXR attribute list with
+  // framesPerSecond 24000/1001.
+  std::string dpx = "SDPX" + std::string(1724, '\0') + std::string("\x41\xC0\x00\x00", 4);
+  seeds.push_back({"rate-dpx-film", dpx, false});
+  const auto le32 = [](std::uint32_t v) {
+    return std::string{static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
+                       static_cast<char>(v >> 24)};
+  };
+  std::string exr = std::string("\x76\x2f\x31\x01", 4) + le32(2);
+  exr += std::string("framesPerSecond\0rational\0", 25) + le32(8) + le32(24000) + le32(1001);
+  exr += std::string(1, '\0');
+  seeds.push_back({"rate-exr", exr, false});
 
   for (const char* target : {"targa_frame_fuzzer", "targa_differential_fuzzer"}) {
     const bool differential = std::string(target) == "targa_differential_fuzzer";

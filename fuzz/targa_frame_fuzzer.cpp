@@ -4,6 +4,8 @@
 // reads must hang together: the same answer for video and matte, a buffer of exactly
 // width × height × 4 bytes, a matte that is the video's alpha four times, and the size the
 // header alone gives (what the sequence line shows before Convert) equal to the size read.
+// The same bytes go to the reader of a frame rate in a DPX or OpenEXR header, which must give a
+// usable rate or none.
 
 #include <cstdint>
 #include <cstring>
@@ -11,6 +13,7 @@
 #include <string>
 
 #include "frames/frame_buffer.h"
+#include "frames/frame_rate.h"
 #include "frames/targa_frame.h"
 #include "fuzz/fuzz_input.h"
 
@@ -21,6 +24,12 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string& path = WriteFuzzInput(data, size);
+  if (const std::optional<FrameRate> rate = HeaderFrameRate(path)) {
+    if (rate->num == 0 || rate->den == 0 ||
+        static_cast<double>(rate->num) / rate->den > kMostFramesPerSecond) {
+      FuzzFailure("a header's frame rate outside the limits");
+    }
+  }
   FrameBuffer video;
   FrameBuffer matte;
   FrameSize videoSize;
