@@ -1,7 +1,9 @@
 // The whole conversion against the ffmpeg command line, on the same frames in the same run.
 //
 //   convert_bench                      120 distinct 1920×1080 RGBA Targa frames, 3 rounds each,
-//                                      Full Frames, FFV1 and Motion JPEG
+//                                      Full Frames, FFV1, Ut Video and Motion JPEG
+//   convert_bench --threads 1          every encoder on one thread, on both sides (default: the
+//                                      encoders' threads one per core, ffmpeg's automatic)
 //   convert_bench --frames 240 --repeat 5 --codec ffv1 --codec raw
 //   convert_bench --memory             our peak memory converting 30 and then 300 frames,
 //                                      per codec, the highest of 3 rounds (--repeat)
@@ -32,6 +34,7 @@
 #include <vector>
 
 #include "dialog/converter_dlg.h"
+#include "media/avi_writer.h"
 #include "media/compressor_catalogue.h"
 #include "tests/support/avi_reader.h"
 #include "tests/support/scripted_chooser.h"
@@ -118,7 +121,8 @@ void WriteFrames(const std::string& dir, int count, Size size) {
 // One conversion in this (child) process: exit status 0 when it ended with "AVI File Created"
 // and nothing else was said.
 int ConvertOnce(const std::string& first, const std::string& last, const std::string& avi,
-                FourCC fourcc) {
+                FourCC fourcc, int threads) {
+  SetEncoderThreads(threads);
   CConverterDlg dlg;
   ScriptedUser user;
   user.Attach(dlg);
@@ -159,20 +163,38 @@ long Median(std::vector<long> values) {
   return values[values.size() / 2];
 }
 
+// 0 threads: each side's own default (ours one per core, ffmpeg's automatic).
+int g_threads = 0;
+
 std::vector<std::string> OurCommand(const std::string& self, const std::string& dir, int frames,
                                     const std::string& avi, FourCC fourcc) {
-  return {self, "--child", FramePath(dir, 1), FramePath(dir, frames), avi, std::to_string(fourcc)};
+  return {self,
+          "--child",
+          FramePath(dir, 1),
+          FramePath(dir, frames),
+          avi,
+          std::to_string(fourcc),
+          std::to_string(g_threads)};
 }
 
 // ffmpeg reading the run's frames, quietly, at the rate both sides write.
 std::vector<std::string> FfmpegReadingFrames(const std::string& dir) {
-  return {"ffmpeg",        "-nostdin", "-y", "-loglevel",          "error", "-framerate", "25",
-          "-start_number", "1",        "-i", dir + "/shot%04d.tga"};
+  std::vector<std::string> cmd = {"ffmpeg", "-nostdin", "-y", "-loglevel", "error"};
+  if (g_threads > 0) {
+    const std::string n = std::to_string(g_threads);
+    cmd.insert(cmd.end(), {"-filter_threads", n, "-filter_complex_threads", n, "-threads", n});
+  }
+  cmd.insert(cmd.end(),
+             {"-framerate", "25", "-start_number", "1", "-i", dir + "/shot%04d.tga"});
+  return cmd;
 }
 
-// The encoder of the compressor, with its default quality where it has a quantiser.
+// The encoder of the compressor, with its default quality where it has a quantiser, FFV1 as the
+// version that threads (ours writes that version), and the threads asked for.
 void AddEncoder(std::vector<std::string>& cmd, const CompressorInfo& info) {
   cmd.insert(cmd.end(), {"-c:v", *info.encoder ? info.encoder : "rawvideo"});
+  if (std::strcmp(info.encoder, "ffv1") == 0) cmd.insert(cmd.end(), {"-level", "3"});
+  if (g_threads > 0) cmd.insert(cmd.end(), {"-threads", std::to_string(g_threads)});
   if (info.knob == QualityKnob::kQScale) {
     cmd.insert(cmd.end(), {"-q:v", std::to_string(CodecQualityValue(info, kDefaultQuality))});
   }
@@ -219,14 +241,16 @@ int Compare(const std::string& self, int frames, int repeat, const std::vector<s
   std::fflush(stdout);
   WriteFrames(d, frames, size);
 
-  std::printf("\n%-28s %9s %9s %7s %9s %7s %8s %8s %8s %8s %9s %9s\n", "codec (medians)", "ours s",
-              "ffmpeg s", "ratio", "ff 1cmd s", "ratio1", "ours cpu", "ff cpu", "ours fps",
-              "ff fps", "ours MB", "ffmpeg MB");
+  std::printf("encoder threads: %s\n",
+              g_threads > 0 ? std::to_string(g_threads).c_str() : "one per core (both sides)");
+  std::printf("\n%-28s %9s %9s %7s %9s %7s %8s %8s %8s %8s %8s %9s %9s\n", "codec (medians)",
+              "ours s", "ffmpeg s", "ratio", "ff 1cmd s", "ratio1", "ours cpu", "ff cpu",
+              "ff1 cpu", "ours fps", "ff fps", "ours MB", "ff1 MB");
   for (const CompressorInfo& info : AvailableCompressors()) {
     const std::string code = FourCCText(info.fourcc);
     if (std::find(codecs.begin(), codecs.end(), code) == codecs.end()) continue;
-    std::vector<double> ours, theirs, oneCommand, oursCpu, theirsCpu;
-    std::vector<long> oursKb, theirsKb;
+    std::vector<double> ours, theirs, oneCommand, oursCpu, theirsCpu, oneCommandCpu;
+    std::vector<long> oursKb, oneCommandKb;
     for (int round = 0; round < repeat; ++round) {
       const std::string avi = d + "/ours.avi";
       std::filesystem::remove(avi);
@@ -256,19 +280,22 @@ int Compare(const std::string& self, int frames, int repeat, const std::vector<s
       theirs.push_back(colour.seconds + matte.seconds);
       oneCommand.push_back(both.seconds);
       theirsCpu.push_back(colour.cpuSeconds + matte.cpuSeconds);
-      theirsKb.push_back(std::max(colour.peakKb, matte.peakKb));
+      oneCommandCpu.push_back(both.cpuSeconds);
+      oneCommandKb.push_back(both.peakKb);
     }
     const double o = Median(ours), t = Median(theirs), t1 = Median(oneCommand);
-    std::printf("%-28s %9.2f %9.2f %6.2fx %9.2f %6.2fx %8.2f %8.2f %8.1f %8.1f %9.1f %9.1f\n",
-                info.name, o, t, o / t, t1, o / t1, Median(oursCpu), Median(theirsCpu),
-                2.0 * frames / o, 2.0 * frames / t, Median(oursKb) / 1024.0,
-                Median(theirsKb) / 1024.0);
+    std::printf(
+        "%-28s %9.2f %9.2f %6.2fx %9.2f %6.2fx %8.2f %8.2f %8.2f %8.1f %8.1f %9.1f %9.1f\n",
+        info.name, o, t, o / t, t1, o / t1, Median(oursCpu), Median(theirsCpu),
+        Median(oneCommandCpu), 2.0 * frames / o, 2.0 * frames / t, Median(oursKb) / 1024.0,
+        Median(oneCommandKb) / 1024.0);
     std::fflush(stdout);
   }
   std::printf(
       "\nratio = our wall time for both files / ffmpeg's two runs (ffmpeg s); ratio1 = the same\n"
       "over the one ffmpeg command that writes both files from one read of the frames\n"
-      "(ff 1cmd s); cpu, fps and MB are the two runs'. cpu is the processor\n"
+      "(ff 1cmd s); ff cpu and ff fps are the two runs', ff1 cpu and ff1 MB the one command's.\n"
+      "cpu is the processor\n"
       "seconds of all threads, which another program busy on the machine hardly moves, unlike\n"
       "the wall time; fps counts the frames of both files; MB is peak resident memory.\n");
   return 0;
@@ -306,8 +333,9 @@ int Memory(const std::string& self, int repeat, const std::vector<std::string>& 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 6 && std::strcmp(argv[1], "--child") == 0) {
-    return ConvertOnce(argv[2], argv[3], argv[4], static_cast<FourCC>(std::stoul(argv[5])));
+  if (argc == 7 && std::strcmp(argv[1], "--child") == 0) {
+    return ConvertOnce(argv[2], argv[3], argv[4], static_cast<FourCC>(std::stoul(argv[5])),
+                       std::atoi(argv[6]));
   }
   const std::string self = "/proc/self/exe";
   char path[4096];
@@ -326,6 +354,8 @@ int main(int argc, char** argv) {
       memory = true;
     } else if (arg == "--frames" && i + 1 < argc) {
       frames = std::max(1, std::atoi(argv[++i]));
+    } else if (arg == "--threads" && i + 1 < argc) {
+      g_threads = std::max(0, std::atoi(argv[++i]));
     } else if (arg == "--repeat" && i + 1 < argc) {
       repeat = std::max(1, std::atoi(argv[++i]));
     } else if (arg == "--size" && i + 1 < argc) {
@@ -344,10 +374,10 @@ int main(int argc, char** argv) {
     } else {
       std::fprintf(stderr,
                    "usage: convert_bench [--frames N] [--repeat R] [--codec raw|FFV1|MJPG|...]..."
-                   " [--size WxH] | --memory [--size WxH]\n");
+                   " [--size WxH] [--threads N] | --memory [--size WxH] [--threads N]\n");
       return 2;
     }
   }
-  if (codecs.empty()) codecs = {"DIB ", "FFV1", "MJPG"};
+  if (codecs.empty()) codecs = {"DIB ", "FFV1", "ULRA", "MJPG"};
   return memory ? Memory(exe, repeat, codecs, size) : Compare(exe, frames, repeat, codecs, size);
 }

@@ -34,6 +34,10 @@ struct VideoFormat {
   std::uint32_t quality = kDefaultQuality;  ///< 0..10000, or kDefaultQuality
 };
 
+/// The threads each compressor encodes with in the writers started from now on: 0 (the
+/// default) for one per processor core, 1 for none besides the caller's.
+void SetEncoderThreads(int threads);
+
 class AviWriter {
  public:
   AviWriter();
@@ -55,7 +59,10 @@ class AviWriter {
   /// Writes one frame of width x height x 4 bytes (bytes must be at least that) at sample,
   /// which is no earlier than the samples already written; samples skipped become empty
   /// frames. keyFrame makes the compressor code the frame on its own. Fails when the disk
-  /// cannot take it ("No space left on device"); the frames before it stay whole.
+  /// cannot take it ("No space left on device"); the frames before it stay whole. A compressor
+  /// that works on several frames at once hands a frame's bytes over a few writes later, so a
+  /// failure may belong to an earlier frame: after it the file takes no more frames, and
+  /// FramesInFile says how many it holds.
   MediaResult Write(const unsigned char* frame, std::size_t bytes, long long sample,
                     bool keyFrame);
 

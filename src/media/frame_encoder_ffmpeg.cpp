@@ -1,11 +1,14 @@
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <utility>
+#include <vector>
 
 #include "media/frame_encoder.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libavutil/cpu.h>
 #include <libavutil/error.h>
 #include <libavutil/frame.h>
 #include <libavutil/log.h>
@@ -140,6 +143,69 @@ bool FillGreyYuv420(const std::uint8_t* top, std::ptrdiff_t step, int width, int
   return true;
 }
 
+// The encoder's threads: as many as asked, or one per core.
+int ThreadCount(int asked) { return asked > 0 ? asked : std::max(1, av_cpu_count()); }
+
+// The smallest slice count FFV1 takes (it lays slices out in a grid of rows and columns) that
+// gives each thread at least two slices, so that a slice slower than the rest waits less.
+int Ffv1Slices(int threads) {
+  static const int kCounts[] = {4, 6, 9, 12, 16, 20, 24, 30, 36, 42, 49, 56, 64};
+  for (const int count : kCounts) {
+    if (count >= 2 * threads) return count;
+  }
+  return 64;
+}
+
+// The codec's settings for the stream, short of opening it.
+void Configure(const EncoderSettings& settings, AVPixelFormat format, int threads,
+               AVCodecContext* context) {
+  const CompressorInfo* compressor = settings.compressor;
+  context->width = settings.width;
+  context->height = settings.height;
+  context->pix_fmt = format;
+  context->time_base =
+      AVRational{static_cast<int>(settings.scale), static_cast<int>(settings.rate)};
+  context->framerate =
+      AVRational{static_cast<int>(settings.rate), static_cast<int>(settings.scale)};
+  // Every frame is a key frame, so nothing is gained by predicting across frames.
+  context->gop_size = 1;
+  context->max_b_frames = 0;
+  // The threads the codec can use: whole frames at once where it can (Ut Video, MagicYUV,
+  // HuffYUV, PNG, Motion JPEG: each frame is coded on its own, so frames in flight change
+  // nothing in the file), else the slices of one frame (FFV1, MPEG-4). x264 keeps its sliced
+  // threads: its frame threads would hold a look-ahead of frames.
+  context->thread_count = threads;
+  context->thread_type = std::strcmp(compressor->encoder, "libx264") == 0
+                             ? FF_THREAD_SLICE
+                             : FF_THREAD_FRAME | FF_THREAD_SLICE;
+  // Microsoft Video 1 codes a frame on its own only every keyint_min frames (or when nothing
+  // could be skipped); 0 makes every frame a key frame.
+  if (std::strcmp(compressor->encoder, "msvideo1") == 0) context->keyint_min = 0;
+  // FFmpeg's Cinepak encoder searches its codebooks for seconds per large frame; one strip
+  // and no extra passes halve that at little cost.
+  if (std::strcmp(compressor->encoder, "cinepak") == 0) {
+    av_opt_set_int(context->priv_data, "max_strips", 1, 0);
+    av_opt_set_int(context->priv_data, "max_extra_cb_iterations", 0, 0);
+  }
+  // The AVI tag is the catalogue's code, whichever the muxer would pick by itself.
+  context->codec_tag = compressor->fourcc;
+  if (std::strcmp(compressor->encoder, "mjpeg") == 0) context->color_range = AVCOL_RANGE_JPEG;
+
+  const int quality = CodecQualityValue(*compressor, settings.quality);
+  switch (compressor->knob) {
+    case QualityKnob::kQScale:
+      context->flags |= AV_CODEC_FLAG_QSCALE;
+      context->global_quality = FF_QP2LAMBDA * quality;
+      break;
+    case QualityKnob::kCrf:
+      av_opt_set_double(context->priv_data, "crf", quality, 0);
+      av_opt_set_int(context->priv_data, "forced-idr", 1, 0);
+      break;
+    case QualityKnob::kNone:
+      break;
+  }
+}
+
 }  // namespace
 
 FrameEncoder::~FrameEncoder() = default;
@@ -170,59 +236,36 @@ std::unique_ptr<FrameEncoder> FrameEncoder::Open(const EncoderSettings& settings
   const AVPixelFormat format = av_get_pix_fmt(formatName.c_str());
   encoder->m_format = format;
 
-  encoder->m_codec.reset(avcodec_alloc_context3(codec));
-  AVCodecContext* context = encoder->m_codec.get();
-  if (!context) {
-    *why = "out of memory";
-    return nullptr;
+  // FFV1 threads only over the slices of a frame, which version 3 of its bitstream has; a
+  // frame too small for that many slices gets fewer, down to one.
+  const bool ffv1 = std::strcmp(compressor->encoder, "ffv1") == 0;
+  const int threads = ThreadCount(settings.threads);
+  std::vector<int> sliceCounts{0};
+  if (ffv1) sliceCounts = {Ffv1Slices(threads), 4, 1};
+  int ret = 0;
+  for (const int slices : sliceCounts) {
+    encoder->m_codec.reset(avcodec_alloc_context3(codec));
+    AVCodecContext* context = encoder->m_codec.get();
+    if (!context) {
+      *why = "out of memory";
+      return nullptr;
+    }
+    Configure(settings, format, threads, context);
+    if (ffv1) {
+      context->level = 3;
+      context->slices = slices;
+    }
+    ret = avcodec_open2(context, codec, nullptr);
+    if (ret >= 0) break;
   }
-  context->width = settings.width;
-  context->height = settings.height;
-  context->pix_fmt = format;
-  context->time_base =
-      AVRational{static_cast<int>(settings.scale), static_cast<int>(settings.rate)};
-  context->framerate =
-      AVRational{static_cast<int>(settings.rate), static_cast<int>(settings.scale)};
-  // Every frame is a key frame, so nothing is gained by predicting across frames.
-  context->gop_size = 1;
-  context->max_b_frames = 0;
-  // As many threads as the codec can use on one frame. Frame threads are left out: they hold
-  // frames of their own in flight, and with them the peak memory grew with every frame
-  // written (Motion JPEG, measured); slices keep one frame in the codec at a time.
-  context->thread_count = 0;
-  context->thread_type = FF_THREAD_SLICE;
-  // Microsoft Video 1 codes a frame on its own only every keyint_min frames (or when nothing
-  // could be skipped); 0 makes every frame a key frame.
-  if (std::strcmp(compressor->encoder, "msvideo1") == 0) context->keyint_min = 0;
-  // FFmpeg's Cinepak encoder searches its codebooks for seconds per large frame; one strip
-  // and no extra passes halve that at little cost.
-  if (std::strcmp(compressor->encoder, "cinepak") == 0) {
-    av_opt_set_int(context->priv_data, "max_strips", 1, 0);
-    av_opt_set_int(context->priv_data, "max_extra_cb_iterations", 0, 0);
-  }
-  // The AVI tag is the catalogue's code, whichever the muxer would pick by itself.
-  context->codec_tag = compressor->fourcc;
-  if (std::strcmp(compressor->encoder, "mjpeg") == 0) context->color_range = AVCOL_RANGE_JPEG;
-
-  const int quality = CodecQualityValue(*compressor, settings.quality);
-  switch (compressor->knob) {
-    case QualityKnob::kQScale:
-      context->flags |= AV_CODEC_FLAG_QSCALE;
-      context->global_quality = FF_QP2LAMBDA * quality;
-      break;
-    case QualityKnob::kCrf:
-      av_opt_set_double(context->priv_data, "crf", quality, 0);
-      av_opt_set_int(context->priv_data, "forced-idr", 1, 0);
-      break;
-    case QualityKnob::kNone:
-      break;
-  }
-
-  int ret = avcodec_open2(context, codec, nullptr);
   if (ret < 0) {
     *why = ErrorText(ret);
     return nullptr;
   }
+  AVCodecContext* context = encoder->m_codec.get();
+  // A frame-threaded codec holds each frame until its thread is done with it, at most one
+  // per thread and two queued; FFV1 holds the last frame until the next comes.
+  encoder->m_maxPictures = static_cast<std::size_t>(threads) + 3;
 
   encoder->m_packet.reset(av_packet_alloc());
   if (!encoder->m_packet) {
@@ -253,7 +296,7 @@ std::unique_ptr<FrameEncoder> FrameEncoder::Open(const EncoderSettings& settings
         av_opt_set_int(sws, "dsth", settings.height, 0) < 0 ||
         av_opt_set_int(sws, "dst_format", format, 0) < 0 ||
         av_opt_set_int(sws, "sws_flags", SWS_BILINEAR | SWS_ACCURATE_RND, 0) < 0 ||
-        av_opt_set_int(sws, "threads", 0, 0) < 0 || sws_init_context(sws, nullptr, nullptr) < 0) {
+        av_opt_set_int(sws, "threads", settings.threads, 0) < 0 || sws_init_context(sws, nullptr, nullptr) < 0) {
       *why = "no conversion to " + formatName;
       return nullptr;
     }
@@ -353,23 +396,8 @@ int FrameEncoder::FillPicture(const std::uint8_t* frame) {
 
 int FrameEncoder::Encode(const std::uint8_t* frame, long long pts, bool keyFrame,
                          const PacketSink& sink) {
-  // The codec may still hold the picture it was given last (FFV1 keeps it until the next one
-  // comes): a second picture then takes turns with it, rather than a fresh frame-sized buffer
-  // and a copy of the old picture into it for every frame.
-  int ret = 0;
-  if (!av_frame_is_writable(m_picture.get())) {
-    if (!m_spare) {
-      ret = NewPicture(m_picture->format, m_picture->width, m_picture->height,
-                       m_picture->color_range, &m_spare);
-      if (ret < 0) return ret;
-    }
-    if (av_frame_is_writable(m_spare.get())) {
-      std::swap(m_picture, m_spare);
-    } else {
-      ret = av_frame_make_writable(m_picture.get());
-      if (ret < 0) return ret;
-    }
-  }
+  int ret = TakeWritablePicture();
+  if (ret < 0) return ret;
   ret = FillPicture(frame);
   if (ret < 0) return ret;
   AVFrame* picture = m_picture.get();
@@ -382,6 +410,29 @@ int FrameEncoder::Encode(const std::uint8_t* frame, long long pts, bool keyFrame
   ret = avcodec_send_frame(m_codec.get(), picture);
   if (ret < 0) return ret;
   return Drain(sink);
+}
+
+int FrameEncoder::TakeWritablePicture() {
+  if (av_frame_is_writable(m_picture.get())) return 0;
+  // The codec holds the picture it was given last: one it has let go of takes its turn, or a
+  // new one while the codec may hold more, rather than a fresh frame-sized buffer and a copy
+  // of the old picture into it for every frame.
+  for (FramePtr& held : m_held) {
+    if (av_frame_is_writable(held.get())) {
+      std::swap(m_picture, held);
+      return 0;
+    }
+  }
+  if (m_held.size() + 1 < m_maxPictures) {
+    FramePtr fresh;
+    const int ret = NewPicture(m_picture->format, m_picture->width, m_picture->height,
+                               m_picture->color_range, &fresh);
+    if (ret < 0) return ret;
+    m_held.push_back(std::move(m_picture));
+    m_picture = std::move(fresh);
+    return 0;
+  }
+  return av_frame_make_writable(m_picture.get());
 }
 
 int FrameEncoder::Flush(const PacketSink& sink) {

@@ -135,6 +135,11 @@ HRESULT AVIStreamFinish(PAVISTREAM pavi) {
   return finished ? AVIERR_OK : Fail(AVIERR_FILEWRITE, finished.reason());
 }
 
+LONG AVIStreamLength(PAVISTREAM pavi) {
+  if (!pavi || !pavi->file->writer) return 0;
+  return static_cast<LONG>(pavi->file->writer->FramesInFile());
+}
+
 HRESULT AVIFileGetStream(PAVIFILE pfile, PAVISTREAM* ppavi, DWORD fccType, LONG lParam) {
   if (!ppavi) return Fail(AVIERR_BADPARAM, "no stream to fill");
   *ppavi = nullptr;

@@ -101,6 +101,10 @@ HRESULT AVIStreamWrite(PAVISTREAM pavi, LONG lStart, LONG lSamples, void* lpBuff
 /// file is still whole with the frames that reached it.
 HRESULT AVIStreamFinish(PAVISTREAM pavi);
 
+/// The frames in the stream's file so far; after AVIStreamFinish, the frames the finished file
+/// holds (a compressor may hand a frame over some writes after it was given).
+LONG AVIStreamLength(PAVISTREAM pavi);
+
 /// The video stream of a file opened for reading (lParam 0), which carries the file's frame
 /// size to AVISaveOptions. AVIERR_NODATA otherwise.
 HRESULT AVIFileGetStream(PAVIFILE pfile, PAVISTREAM* ppavi, DWORD fccType, LONG lParam);
