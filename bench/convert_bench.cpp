@@ -184,8 +184,7 @@ std::vector<std::string> FfmpegReadingFrames(const std::string& dir) {
     const std::string n = std::to_string(g_threads);
     cmd.insert(cmd.end(), {"-filter_threads", n, "-filter_complex_threads", n, "-threads", n});
   }
-  cmd.insert(cmd.end(),
-             {"-framerate", "25", "-start_number", "1", "-i", dir + "/shot%04d.tga"});
+  cmd.insert(cmd.end(), {"-framerate", "25", "-start_number", "1", "-i", dir + "/shot%04d.tga"});
   return cmd;
 }
 
@@ -244,8 +243,8 @@ int Compare(const std::string& self, int frames, int repeat, const std::vector<s
   std::printf("encoder threads: %s\n",
               g_threads > 0 ? std::to_string(g_threads).c_str() : "one per core (both sides)");
   std::printf("\n%-28s %9s %9s %7s %9s %7s %8s %8s %8s %8s %8s %9s %9s\n", "codec (medians)",
-              "ours s", "ffmpeg s", "ratio", "ff 1cmd s", "ratio1", "ours cpu", "ff cpu",
-              "ff1 cpu", "ours fps", "ff fps", "ours MB", "ff1 MB");
+              "ours s", "ffmpeg s", "ratio", "ff 1cmd s", "ratio1", "ours cpu", "ff cpu", "ff1 cpu",
+              "ours fps", "ff fps", "ours MB", "ff1 MB");
   for (const CompressorInfo& info : AvailableCompressors()) {
     const std::string code = FourCCText(info.fourcc);
     if (std::find(codecs.begin(), codecs.end(), code) == codecs.end()) continue;
@@ -284,11 +283,10 @@ int Compare(const std::string& self, int frames, int repeat, const std::vector<s
       oneCommandKb.push_back(both.peakKb);
     }
     const double o = Median(ours), t = Median(theirs), t1 = Median(oneCommand);
-    std::printf(
-        "%-28s %9.2f %9.2f %6.2fx %9.2f %6.2fx %8.2f %8.2f %8.2f %8.1f %8.1f %9.1f %9.1f\n",
-        info.name, o, t, o / t, t1, o / t1, Median(oursCpu), Median(theirsCpu),
-        Median(oneCommandCpu), 2.0 * frames / o, 2.0 * frames / t, Median(oursKb) / 1024.0,
-        Median(oneCommandKb) / 1024.0);
+    std::printf("%-28s %9.2f %9.2f %6.2fx %9.2f %6.2fx %8.2f %8.2f %8.2f %8.1f %8.1f %9.1f %9.1f\n",
+                info.name, o, t, o / t, t1, o / t1, Median(oursCpu), Median(theirsCpu),
+                Median(oneCommandCpu), 2.0 * frames / o, 2.0 * frames / t, Median(oursKb) / 1024.0,
+                Median(oneCommandKb) / 1024.0);
     std::fflush(stdout);
   }
   std::printf(

@@ -223,7 +223,6 @@ PassOutcome CConverterDlg::WriteAviPass(ConversionJob& job, int nPass) {
                 : stopped                   ? PassEnd::kStopped
                                             : PassEnd::kFinished;
   releaseAll();
-  Observer().OnPassEnded(
-      {pass, written.file.str(), written.end, framesInFile, written.reason});
+  Observer().OnPassEnded({pass, written.file.str(), written.end, framesInFile, written.reason});
   return stopped ? PassOutcome::kStopped : PassOutcome::kFinished;
 }

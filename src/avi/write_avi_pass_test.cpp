@@ -520,8 +520,7 @@ TEST_F(PassTest, AFilledDiskLeavesTheWholeFramesWrittenBeforeIt) {
     if (compressor != kUtVideo) {
       EXPECT_EQ(inFile, writes);
     }
-    ExpectWholeAvi(avi, std::vector<TgaPicture>(pictures.begin(), pictures.begin() + inFile),
-                   true);
+    ExpectWholeAvi(avi, std::vector<TgaPicture>(pictures.begin(), pictures.begin() + inFile), true);
     std::filesystem::remove(avi);
   }
 }

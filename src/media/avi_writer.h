@@ -63,8 +63,7 @@ class AviWriter {
   /// that works on several frames at once hands a frame's bytes over a few writes later, so a
   /// failure may belong to an earlier frame: after it the file takes no more frames, and
   /// FramesInFile says how many it holds.
-  MediaResult Write(const unsigned char* frame, std::size_t bytes, long long sample,
-                    bool keyFrame);
+  MediaResult Write(const unsigned char* frame, std::size_t bytes, long long sample, bool keyFrame);
 
   /// After the last write or the first failed one: the frames the compressor still holds, the
   /// index and the headers' counts, the file cut to its end and closed. Once; later calls give

@@ -415,7 +415,7 @@ TEST_F(AviWriterTest, AFullDiskLeavesAWholeFileOfTheFramesWrittenBeforeIt) {
     const char* what;
     FourCC fourcc;
     std::uint64_t limit;
-    int threads;  // 0: one per core
+    int threads;   // 0: one per core
     int inFlight;  // frames the compressor may hold when a write fails
   } rows[] = {
       {"Full Frames, about 5 frames", kFullFramesFourCC, 6'500'000, 0, 0},

@@ -296,7 +296,8 @@ std::unique_ptr<FrameEncoder> FrameEncoder::Open(const EncoderSettings& settings
         av_opt_set_int(sws, "dsth", settings.height, 0) < 0 ||
         av_opt_set_int(sws, "dst_format", format, 0) < 0 ||
         av_opt_set_int(sws, "sws_flags", SWS_BILINEAR | SWS_ACCURATE_RND, 0) < 0 ||
-        av_opt_set_int(sws, "threads", settings.threads, 0) < 0 || sws_init_context(sws, nullptr, nullptr) < 0) {
+        av_opt_set_int(sws, "threads", settings.threads, 0) < 0 ||
+        sws_init_context(sws, nullptr, nullptr) < 0) {
       *why = "no conversion to " + formatName;
       return nullptr;
     }
