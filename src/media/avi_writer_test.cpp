@@ -415,20 +415,18 @@ TEST_F(AviWriterTest, AFullDiskLeavesAWholeFileOfTheFramesWrittenBeforeIt) {
     const char* what;
     FourCC fourcc;
     std::uint64_t limit;
-    int threads;   // 0: one per core
-    int inFlight;  // frames the compressor may hold when a write fails
+    int inFlight;  // frames the compressor may hold when a write fails: one per thread
   } rows[] = {
-      {"Full Frames, about 5 frames", kFullFramesFourCC, 6'500'000, 0, 0},
-      {"Full Frames, about 20 frames", kFullFramesFourCC, 25'000'000, 0, 0},
-      {"FFV1 in slices, about 5 frames", kFFV1, 7'000'000, 4, 0},
-      {"FFV1, about 20 frames", kFFV1, 27'000'000, 0, 0},
-      {"Ut Video, frames in flight, about 5 frames", kUtVideo, 7'000'000, 4, 4},
-      {"Ut Video, frames in flight, about 20 frames", kUtVideo, 27'000'000, 3, 3},
+      {"Full Frames, about 5 frames", kFullFramesFourCC, 6'500'000, 0},
+      {"Full Frames, about 20 frames", kFullFramesFourCC, 25'000'000, 0},
+      {"FFV1 in slices, about 5 frames", kFFV1, 7'000'000, 0},
+      {"FFV1, about 20 frames", kFFV1, 27'000'000, 0},
+      {"Ut Video, frames in flight, about 20 frames", kUtVideo, 27'000'000, 4},
   };
   for (const auto& row : rows) {
     if (!FindCompressor(row.fourcc)) continue;
     SCOPED_TRACE(row.what);
-    SetEncoderThreads(row.threads);
+    SetEncoderThreads(4);
     const std::string path = dir.File("full.avi");
     const WrittenWithin done = WriteAllWithin(row.limit, path, row.fourcc, pictures);
     SetEncoderThreads(0);
