@@ -112,6 +112,7 @@ PassOutcome CConverterDlg::WriteAviPass(ConversionJob& job, int nPass) {
     releaseAll();
     return PassOutcome::kFailed;
   }
+  if (nPass == 1) AVIStreamSetMatte(pCompressed);
   if (AVIStreamSetFormat(pCompressed, 0, &job.bitmapHeader, sizeof(BITMAPINFOHEADER)) != 0) {
     // Most often a compressor that cannot take this frame size; the user must hear of it.
     notStarted(AviLastFailure());

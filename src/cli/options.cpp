@@ -115,6 +115,7 @@ std::string CompressorListText() {
     line += compressor.lossless ? "lossless  " : "lossy     ";
     line += compressor.keepsAlpha ? "keeps alpha  " : "no alpha     ";
     line += QualityRange(compressor);
+    if (CompressorWritesGreyMatte(compressor)) line += "grey matte";
     while (!line.empty() && line.back() == ' ') line.pop_back();
     list << line << '\n';
   }
@@ -158,7 +159,7 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv) {
                "frames repeated and the exit status");
   app.add_flag("--list-compressors", options.listCompressors,
                "one line per compressor: FourCC, name, lossless?,\n"
-               "keeps alpha?, quality range");
+               "keeps alpha?, quality range, grey matte?");
 
   try {
     app.parse(argc, argv);

@@ -32,6 +32,9 @@ struct VideoFormat {
   /// Null or Full Frames: frames stored as given.
   const CompressorInfo* compressor = nullptr;
   std::uint32_t quality = kDefaultQuality;  ///< 0..10000, or kDefaultQuality
+  /// The frames are a matte, its grey in every byte of a pixel: a compressor codes it as one
+  /// grey plane where it can (CompressorWritesGreyMatte), else opaque; Full Frames as given.
+  bool matte = false;
 };
 
 /// The threads each compressor encodes with in the writers started from now on: 0 (the

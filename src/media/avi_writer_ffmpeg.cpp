@@ -429,6 +429,7 @@ MediaResult AviWriter::Start(const VideoFormat& format) {
     settings.scale = format.scale;
     settings.quality = format.quality;
     settings.threads = g_encoderThreads.load();
+    settings.matte = format.matte;
     std::string why;
     std::unique_ptr<FrameEncoder> encoder = FrameEncoder::Open(settings, &why);
     if (!encoder) {

@@ -29,6 +29,9 @@ struct EncoderSettings {
   std::uint32_t scale = 1;
   std::uint32_t quality = kDefaultQuality;
   int threads = 0;  ///< the encoder's threads; 0: one per core
+  /// The frames are a matte (its grey in every byte of a pixel): coded grey where the
+  /// compressor writes the matte grey, else opaque in the compressor's own format.
+  bool matte = false;
 };
 
 class FrameEncoder {
@@ -64,6 +67,7 @@ class FrameEncoder {
   EncoderSettings m_settings;
   int m_format = -1;               // AVPixelFormat
   bool m_fullRangeYuv420 = false;  // converted by hand (Motion JPEG), not by libswscale
+  bool m_opaque = false;           // the alpha of every pixel is coded as 255
   CodecContextPtr m_codec;
   FramePtr m_picture;
   // Pictures the codec still holds (a frame-threaded codec holds one per frame in flight, FFV1

@@ -220,7 +220,8 @@ std::unique_ptr<FrameEncoder> FrameEncoder::Open(const EncoderSettings& settings
     return nullptr;
   }
   const std::string formatName =
-      CompressorPixelFormat(*compressor, settings.width, settings.height);
+      settings.matte ? CompressorMattePixelFormat(*compressor, settings.width, settings.height)
+                     : CompressorPixelFormat(*compressor, settings.width, settings.height);
   if (formatName.empty()) {
     *why = "the compressor cannot take frames of this size";
     return nullptr;
@@ -235,6 +236,7 @@ std::unique_ptr<FrameEncoder> FrameEncoder::Open(const EncoderSettings& settings
   encoder->m_settings = settings;
   const AVPixelFormat format = av_get_pix_fmt(formatName.c_str());
   encoder->m_format = format;
+  encoder->m_opaque = settings.matte;
 
   // FFV1 threads only over the slices of a frame, which version 3 of its bitstream has; a
   // frame too small for that many slices gets fewer, down to one.
@@ -282,6 +284,7 @@ std::unique_ptr<FrameEncoder> FrameEncoder::Open(const EncoderSettings& settings
 
   encoder->m_fullRangeYuv420 = format == AV_PIX_FMT_YUV420P && range == AVCOL_RANGE_JPEG;
   const bool byHand = format == AV_PIX_FMT_BGRA || format == AV_PIX_FMT_RGBA ||
+                      format == AV_PIX_FMT_GRAY8 ||
                       format == AV_PIX_FMT_GBRAP || format == AV_PIX_FMT_RGB24 ||
                       encoder->m_fullRangeYuv420;
   if (!byHand) {
@@ -333,10 +336,23 @@ int FrameEncoder::FillPicture(const std::uint8_t* frame) {
   const std::ptrdiff_t step = m_settings.bottomUp ? -stride : stride;
   AVFrame* picture = m_picture.get();
 
+  // A matte's grey is in every byte of its pixels; its alpha is coded opaque.
+  const std::uint8_t opaque = m_opaque ? 0xFF : 0x00;
   switch (m_format) {
+    case AV_PIX_FMT_GRAY8:
+      for (int y = 0; y < height; ++y) {
+        const std::uint8_t* in = top + y * step;
+        std::uint8_t* out = picture->data[0] + y * picture->linesize[0];
+        for (int x = 0; x < width; ++x) out[x] = in[4 * x];
+      }
+      return 0;
     case AV_PIX_FMT_BGRA:
       for (int y = 0; y < height; ++y) {
-        std::memcpy(picture->data[0] + y * picture->linesize[0], top + y * step, stride);
+        std::uint8_t* out = picture->data[0] + y * picture->linesize[0];
+        std::memcpy(out, top + y * step, stride);
+        if (opaque != 0) {
+          for (int x = 0; x < width; ++x) out[4 * x + 3] = opaque;
+        }
       }
       return 0;
     case AV_PIX_FMT_RGBA:
@@ -349,7 +365,7 @@ int FrameEncoder::FillPicture(const std::uint8_t* frame) {
           out[0] = in[2];
           out[1] = in[1];
           out[2] = in[0];
-          if (size == 4) out[3] = in[3];
+          if (size == 4) out[3] = in[3] | opaque;
         }
       }
       return 0;
@@ -366,7 +382,7 @@ int FrameEncoder::FillPicture(const std::uint8_t* frame) {
           b[x] = in[0];
           g[x] = in[1];
           r[x] = in[2];
-          a[x] = in[3];
+          a[x] = in[3] | opaque;
         }
       }
       return 0;

@@ -16,7 +16,8 @@ struct AviStream {
   AviFile* file = nullptr;
   const CompressorInfo* compressor = nullptr;  // null: frames stored as given
   DWORD quality = kDefaultQuality;
-  int width = 0;  // once known: the format set, or the file read
+  bool matte = false;  // the frames are a matte
+  int width = 0;       // once known: the format set, or the file read
   int height = 0;
 };
 
@@ -106,11 +107,16 @@ HRESULT AVIStreamSetFormat(PAVISTREAM pavi, LONG /*lPos*/, void* lpFormat, LONG 
   video.scale = pavi->file->scale;
   video.compressor = pavi->compressor;
   video.quality = pavi->quality;
+  video.matte = pavi->matte;
   const MediaResult started = pavi->file->writer->Start(video);
   if (!started) return Fail(AVIERR_BADFORMAT, started.reason());
   pavi->width = video.width;
   pavi->height = video.height;
   return AVIERR_OK;
+}
+
+void AVIStreamSetMatte(PAVISTREAM pavi) {
+  if (pavi) pavi->matte = true;
 }
 
 HRESULT AVIStreamWrite(PAVISTREAM pavi, LONG lStart, LONG /*lSamples*/, void* lpBuffer,

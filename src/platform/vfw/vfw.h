@@ -92,6 +92,10 @@ HRESULT AVIMakeCompressedStream(PAVISTREAM* ppsCompressed, PAVISTREAM psSource,
 /// AVIERR_BADFORMAT when the writer refuses it (a size the compressor cannot take).
 HRESULT AVIStreamSetFormat(PAVISTREAM pavi, LONG lPos, void* lpFormat, LONG cbFormat);
 
+/// Marks the frames about to be written as a matte (before AVIStreamSetFormat): the
+/// compressor codes them grey or opaque (VideoFormat::matte).
+void AVIStreamSetMatte(PAVISTREAM pavi);
+
 /// Writes one frame at sample lStart; AVIIF_KEYFRAME codes it on its own. AVIERR_FILEWRITE
 /// when the file cannot take it; the frames before it stay whole.
 HRESULT AVIStreamWrite(PAVISTREAM pavi, LONG lStart, LONG lSamples, void* lpBuffer, LONG cbBuffer,
