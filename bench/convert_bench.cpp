@@ -202,10 +202,11 @@ void AddEncoder(std::vector<std::string>& cmd, const CompressorInfo& info) {
 std::vector<std::string> FfmpegCommand(const std::string& dir, int frames, const std::string& avi,
                                        const CompressorInfo& info, bool matte, Size size) {
   const std::string pixelFormat = CompressorPixelFormat(info, size.width, size.height);
+  const std::string matteFormat = CompressorMattePixelFormat(info, size.width, size.height);
   std::vector<std::string> cmd = FfmpegReadingFrames(dir);
   cmd.insert(cmd.end(), {"-frames:v", std::to_string(frames)});
   if (matte) {
-    cmd.insert(cmd.end(), {"-vf", "alphaextract,format=" + pixelFormat});
+    cmd.insert(cmd.end(), {"-vf", "alphaextract,format=" + matteFormat});
   } else {
     cmd.insert(cmd.end(), {"-pix_fmt", pixelFormat});
   }
@@ -222,8 +223,9 @@ std::vector<std::string> FfmpegOneCommand(const std::string& dir, int frames,
   const std::string pixelFormat = CompressorPixelFormat(info, size.width, size.height);
   std::vector<std::string> cmd = FfmpegReadingFrames(dir);
   cmd.insert(cmd.end(),
-             {"-filter_complex", "[0:v]split[c][m];[c]format=" + pixelFormat +
-                                     "[colour];[m]alphaextract,format=" + pixelFormat + "[matte]"});
+             {"-filter_complex",
+              "[0:v]split[c][m];[c]format=" + pixelFormat + "[colour];[m]alphaextract,format=" +
+                  CompressorMattePixelFormat(info, size.width, size.height) + "[matte]"});
   for (const auto& [label, file] : {std::pair{"[colour]", avi}, std::pair{"[matte]", matteAvi}}) {
     cmd.insert(cmd.end(), {"-map", label, "-frames:v", std::to_string(frames)});
     AddEncoder(cmd, info);
