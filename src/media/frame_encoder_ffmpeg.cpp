@@ -284,9 +284,8 @@ std::unique_ptr<FrameEncoder> FrameEncoder::Open(const EncoderSettings& settings
 
   encoder->m_fullRangeYuv420 = format == AV_PIX_FMT_YUV420P && range == AVCOL_RANGE_JPEG;
   const bool byHand = format == AV_PIX_FMT_BGRA || format == AV_PIX_FMT_RGBA ||
-                      format == AV_PIX_FMT_GRAY8 ||
-                      format == AV_PIX_FMT_GBRAP || format == AV_PIX_FMT_RGB24 ||
-                      encoder->m_fullRangeYuv420;
+                      format == AV_PIX_FMT_GRAY8 || format == AV_PIX_FMT_GBRAP ||
+                      format == AV_PIX_FMT_RGB24 || encoder->m_fullRangeYuv420;
   if (!byHand) {
     // Sliced over as many threads as there are processors: for MPEG-4 and x264 the conversion
     // costs about as much as the compression itself.
