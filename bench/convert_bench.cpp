@@ -1,7 +1,9 @@
 // The whole conversion against the ffmpeg command line, on the same frames in the same run.
 //
 //   convert_bench                      120 distinct 1920×1080 RGBA Targa frames, 3 rounds each,
-//                                      Full Frames, FFV1 and Motion JPEG
+//                                      Full Frames, FFV1, Ut Video and Motion JPEG
+//   convert_bench --threads 1          every encoder on one thread, on both sides (default: the
+//                                      encoders' threads one per core, ffmpeg's automatic)
 //   convert_bench --frames 240 --repeat 5 --codec ffv1 --codec raw
 //   convert_bench --memory             our peak memory converting 30 and then 300 frames,
 //                                      per codec, the highest of 3 rounds (--repeat)
@@ -38,6 +40,7 @@
 #include <vector>
 
 #include "dialog/converter_dlg.h"
+#include "media/avi_writer.h"
 #include "media/compressor_catalogue.h"
 #include "tests/support/avi_reader.h"
 #include "tests/support/exr_writer.h"
@@ -143,7 +146,8 @@ void WriteFrames(const std::string& dir, int count, Size size, bool exr = false)
 // One conversion in this (child) process: exit status 0 when it ended with "AVI File Created"
 // and nothing else was said.
 int ConvertOnce(const std::string& first, const std::string& last, const std::string& avi,
-                FourCC fourcc, const std::string& fill) {
+                FourCC fourcc, int threads, const std::string& fill) {
+  SetEncoderThreads(threads);
   CConverterDlg dlg;
   dlg.m_settings.look.fill = FillNamed(fill).value_or(Fill::kAsStored);
   ScriptedUser user;
@@ -185,6 +189,9 @@ long Median(std::vector<long> values) {
   return values[values.size() / 2];
 }
 
+// 0 threads: each side's own default (ours one per core, ffmpeg's automatic).
+int g_threads = 0;
+
 std::vector<std::string> OurCommand(const std::string& self, const std::string& dir, int frames,
                                     const std::string& avi, FourCC fourcc,
                                     const Round& round = kRounds[0]) {
@@ -194,19 +201,8 @@ std::vector<std::string> OurCommand(const std::string& self, const std::string& 
           FramePath(dir, frames, round.extension),
           avi,
           std::to_string(fourcc),
+          std::to_string(g_threads),
           round.fill};
-}
-
-// ffmpeg reading the run's frames, quietly, at the rate both sides write; OpenEXR frames
-// encoded with the sRGB curve as ours are.
-std::vector<std::string> FfmpegReadingFrames(const std::string& dir, const Round& round) {
-  std::vector<std::string> cmd = {
-      "ffmpeg", "-nostdin", "-y", "-loglevel", "error", "-framerate", "25", "-start_number", "1"};
-  if (std::strcmp(round.extension, "exr") == 0) {
-    cmd.insert(cmd.end(), {"-apply_trc", "iec61966_2_1"});
-  }
-  cmd.insert(cmd.end(), {"-i", dir + "/shot%04d." + round.extension});
-  return cmd;
 }
 
 // What the colour file's filter does before the pixel format: ffmpeg's premultiply for our
@@ -215,9 +211,28 @@ std::string ColourFilter(const Round& round) {
   return std::strcmp(round.fill, "premultiplied") == 0 ? "premultiply=inplace=1," : "";
 }
 
-// The encoder of the compressor, with its default quality where it has a quantiser.
+// ffmpeg reading the run's frames, quietly, at the rate both sides write; OpenEXR frames
+// encoded with the sRGB curve as ours are.
+std::vector<std::string> FfmpegReadingFrames(const std::string& dir, const Round& round) {
+  std::vector<std::string> cmd = {"ffmpeg", "-nostdin", "-y", "-loglevel", "error"};
+  if (g_threads > 0) {
+    const std::string n = std::to_string(g_threads);
+    cmd.insert(cmd.end(), {"-filter_threads", n, "-filter_complex_threads", n, "-threads", n});
+  }
+  cmd.insert(cmd.end(), {"-framerate", "25", "-start_number", "1"});
+  if (std::strcmp(round.extension, "exr") == 0) {
+    cmd.insert(cmd.end(), {"-apply_trc", "iec61966_2_1"});
+  }
+  cmd.insert(cmd.end(), {"-i", dir + "/shot%04d." + round.extension});
+  return cmd;
+}
+
+// The encoder of the compressor, with its default quality where it has a quantiser, FFV1 as the
+// version that threads (ours writes that version), and the threads asked for.
 void AddEncoder(std::vector<std::string>& cmd, const CompressorInfo& info) {
   cmd.insert(cmd.end(), {"-c:v", *info.encoder ? info.encoder : "rawvideo"});
+  if (std::strcmp(info.encoder, "ffv1") == 0) cmd.insert(cmd.end(), {"-level", "3"});
+  if (g_threads > 0) cmd.insert(cmd.end(), {"-threads", std::to_string(g_threads)});
   if (info.knob == QualityKnob::kQScale) {
     cmd.insert(cmd.end(), {"-q:v", std::to_string(CodecQualityValue(info, kDefaultQuality))});
   }
@@ -227,10 +242,11 @@ std::vector<std::string> FfmpegCommand(const std::string& dir, int frames, const
                                        const CompressorInfo& info, bool matte, Size size,
                                        const Round& round) {
   const std::string pixelFormat = CompressorPixelFormat(info, size.width, size.height);
+  const std::string matteFormat = CompressorMattePixelFormat(info, size.width, size.height);
   std::vector<std::string> cmd = FfmpegReadingFrames(dir, round);
   cmd.insert(cmd.end(), {"-frames:v", std::to_string(frames)});
   if (matte) {
-    cmd.insert(cmd.end(), {"-vf", "alphaextract,format=" + pixelFormat});
+    cmd.insert(cmd.end(), {"-vf", "alphaextract,format=" + matteFormat});
   } else if (!ColourFilter(round).empty()) {
     cmd.insert(cmd.end(), {"-vf", ColourFilter(round) + "format=" + pixelFormat});
   } else {
@@ -249,9 +265,11 @@ std::vector<std::string> FfmpegOneCommand(const std::string& dir, int frames,
                                           const Round& round) {
   const std::string pixelFormat = CompressorPixelFormat(info, size.width, size.height);
   std::vector<std::string> cmd = FfmpegReadingFrames(dir, round);
-  cmd.insert(cmd.end(), {"-filter_complex",
-                         "[0:v]split[c][m];[c]" + ColourFilter(round) + "format=" + pixelFormat +
-                             "[colour];[m]alphaextract,format=" + pixelFormat + "[matte]"});
+  cmd.insert(cmd.end(),
+             {"-filter_complex",
+              "[0:v]split[c][m];[c]" + ColourFilter(round) + "format=" + pixelFormat +
+                  "[colour];[m]alphaextract,format=" +
+                  CompressorMattePixelFormat(info, size.width, size.height) + "[matte]"});
   for (const auto& [label, file] : {std::pair{"[colour]", avi}, std::pair{"[matte]", matteAvi}}) {
     cmd.insert(cmd.end(), {"-map", label, "-frames:v", std::to_string(frames)});
     AddEncoder(cmd, info);
@@ -270,16 +288,18 @@ int Compare(const std::string& self, int frames, int repeat, const std::vector<s
   std::fflush(stdout);
   WriteFrames(d, frames, size, exr);
 
-  std::printf("\n%-28s %9s %9s %7s %9s %7s %8s %8s %8s %8s %9s %9s\n", "codec (medians)", "ours s",
-              "ffmpeg s", "ratio", "ff 1cmd s", "ratio1", "ours cpu", "ff cpu", "ours fps",
-              "ff fps", "ours MB", "ffmpeg MB");
+  std::printf("encoder threads: %s\n",
+              g_threads > 0 ? std::to_string(g_threads).c_str() : "one per core (both sides)");
+  std::printf("\n%-28s %9s %9s %7s %9s %7s %8s %8s %8s %8s %8s %9s %9s\n", "codec (medians)",
+              "ours s", "ffmpeg s", "ratio", "ff 1cmd s", "ratio1", "ours cpu", "ff cpu", "ff1 cpu",
+              "ours fps", "ff fps", "ours MB", "ff1 MB");
   for (const Round& kind : kRounds) {
     if (std::find(rounds.begin(), rounds.end(), kind.name) == rounds.end()) continue;
     for (const CompressorInfo& info : AvailableCompressors()) {
       const std::string code = FourCCText(info.fourcc);
       if (std::find(codecs.begin(), codecs.end(), code) == codecs.end()) continue;
-      std::vector<double> ours, theirs, oneCommand, oursCpu, theirsCpu;
-      std::vector<long> oursKb, theirsKb;
+      std::vector<double> ours, theirs, oneCommand, oursCpu, theirsCpu, oneCommandCpu;
+      std::vector<long> oursKb, oneCommandKb;
       for (int round = 0; round < repeat; ++round) {
         const std::string avi = d + "/ours.avi";
         std::filesystem::remove(avi);
@@ -294,16 +314,14 @@ int Compare(const std::string& self, int frames, int repeat, const std::vector<s
         oursCpu.push_back(m.cpuSeconds);
         oursKb.push_back(m.peakKb);
 
-        const Measured colour =
-            Run(FfmpegCommand(d, frames, d + "/ff.avi", info, false, size, kind));
-        const Measured matte =
-            Run(FfmpegCommand(d, frames, d + "/ff.matte.avi", info, true, size, kind));
+        const Measured colour = Run(FfmpegCommand(d, frames, d + "/ff.avi", info, false, size, kind));
+        const Measured matte = Run(FfmpegCommand(d, frames, d + "/ff.matte.avi", info, true, size, kind));
         if (!colour.ok || !matte.ok) {
           std::fprintf(stderr, "%s: the ffmpeg command line failed\n", code.c_str());
           return 1;
         }
-        const Measured both = Run(
-            FfmpegOneCommand(d, frames, d + "/ff1.avi", d + "/ff1.matte.avi", info, size, kind));
+        const Measured both =
+            Run(FfmpegOneCommand(d, frames, d + "/ff1.avi", d + "/ff1.matte.avi", info, size, kind));
         if (!both.ok) {
           std::fprintf(stderr, "%s: the one ffmpeg command failed\n", code.c_str());
           return 1;
@@ -311,23 +329,25 @@ int Compare(const std::string& self, int frames, int repeat, const std::vector<s
         theirs.push_back(colour.seconds + matte.seconds);
         oneCommand.push_back(both.seconds);
         theirsCpu.push_back(colour.cpuSeconds + matte.cpuSeconds);
-        theirsKb.push_back(std::max(colour.peakKb, matte.peakKb));
+        oneCommandCpu.push_back(both.cpuSeconds);
+        oneCommandKb.push_back(both.peakKb);
       }
       const double o = Median(ours), t = Median(theirs), t1 = Median(oneCommand);
       const std::string label = std::strcmp(kind.name, "plain") == 0
                                     ? std::string(info.name)
                                     : std::string(info.name).substr(0, 20) + " " + kind.name;
-      std::printf("%-28s %9.2f %9.2f %6.2fx %9.2f %6.2fx %8.2f %8.2f %8.1f %8.1f %9.1f %9.1f\n",
+      std::printf("%-28s %9.2f %9.2f %6.2fx %9.2f %6.2fx %8.2f %8.2f %8.2f %8.1f %8.1f %9.1f %9.1f\n",
                   label.c_str(), o, t, o / t, t1, o / t1, Median(oursCpu), Median(theirsCpu),
-                  2.0 * frames / o, 2.0 * frames / t, Median(oursKb) / 1024.0,
-                  Median(theirsKb) / 1024.0);
+                  Median(oneCommandCpu), 2.0 * frames / o, 2.0 * frames / t, Median(oursKb) / 1024.0,
+                  Median(oneCommandKb) / 1024.0);
       std::fflush(stdout);
     }
   }
   std::printf(
       "\nratio = our wall time for both files / ffmpeg's two runs (ffmpeg s); ratio1 = the same\n"
       "over the one ffmpeg command that writes both files from one read of the frames\n"
-      "(ff 1cmd s); cpu, fps and MB are the two runs'. cpu is the processor\n"
+      "(ff 1cmd s); ff cpu and ff fps are the two runs', ff1 cpu and ff1 MB the one command's.\n"
+      "cpu is the processor\n"
       "seconds of all threads, which another program busy on the machine hardly moves, unlike\n"
       "the wall time; fps counts the frames of both files; MB is peak resident memory.\n");
   return 0;
@@ -365,9 +385,9 @@ int Memory(const std::string& self, int repeat, const std::vector<std::string>& 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 7 && std::strcmp(argv[1], "--child") == 0) {
+  if (argc == 8 && std::strcmp(argv[1], "--child") == 0) {
     return ConvertOnce(argv[2], argv[3], argv[4], static_cast<FourCC>(std::stoul(argv[5])),
-                       argv[6]);
+                       std::atoi(argv[6]), argv[7]);
   }
   const std::string self = "/proc/self/exe";
   char path[4096];
@@ -387,6 +407,8 @@ int main(int argc, char** argv) {
       memory = true;
     } else if (arg == "--frames" && i + 1 < argc) {
       frames = std::max(1, std::atoi(argv[++i]));
+    } else if (arg == "--threads" && i + 1 < argc) {
+      g_threads = std::max(0, std::atoi(argv[++i]));
     } else if (arg == "--repeat" && i + 1 < argc) {
       repeat = std::max(1, std::atoi(argv[++i]));
     } else if (arg == "--size" && i + 1 < argc) {
@@ -407,11 +429,12 @@ int main(int argc, char** argv) {
     } else {
       std::fprintf(stderr,
                    "usage: convert_bench [--frames N] [--repeat R] [--codec raw|FFV1|MJPG|...]..."
-                   " [--round plain|fill|exr]... [--size WxH] | --memory [--size WxH]\n");
+                   " [--round plain|fill|exr]... [--size WxH] [--threads N] |"
+                   " --memory [--size WxH] [--threads N]\n");
       return 2;
     }
   }
-  if (codecs.empty()) codecs = {"DIB ", "FFV1", "MJPG"};
+  if (codecs.empty()) codecs = {"DIB ", "FFV1", "ULRA", "MJPG"};
   if (rounds.empty()) rounds = {"plain", "fill", "exr"};
   return memory ? Memory(exe, repeat, codecs, size)
                 : Compare(exe, frames, repeat, codecs, size, rounds);

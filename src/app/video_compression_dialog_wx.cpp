@@ -26,6 +26,9 @@ std::string TrimmedCode(FourCC fourcc) {
 
 std::string Describe(const CompressorInfo& compressor) {
   if (compressor.lossless) {
+    if (CompressorWritesGreyMatte(compressor)) {
+      return "Lossless; keeps the alpha channel; writes the matte as grey";
+    }
     return compressor.keepsAlpha ? "Lossless; keeps the alpha channel" : "Lossless";
   }
   return "Lossy; no alpha channel";

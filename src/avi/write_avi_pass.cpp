@@ -36,10 +36,12 @@ std::optional<RepeatCause> CauseOf(const FrameRead& read, int width, int height)
   }
 }
 
-// The frames a finished file holds: those written, unless finishing it failed (a frame the
-// compressor held found no room), when the file itself is asked.
-long long FramesInFile(const WrittenFile& written, bool finishFailed) {
-  if (!finishFailed) return written.frames;
+// The frames a finished file holds: as its writer counted them (a compressor that works on
+// several frames at once may have handed fewer to the file than it was given when a write
+// failed), unless finishing it failed (a frame the compressor held found no room), when the
+// file itself is asked.
+long long FramesInFile(const WrittenFile& written, PAVISTREAM stream, bool finishFailed) {
+  if (!finishFailed) return AVIStreamLength(stream);
   AviReader reader;
   return reader.Open(written.file.str()) ? reader.Facts().frames : 0;
 }
@@ -110,6 +112,7 @@ PassOutcome CConverterDlg::WriteAviPass(ConversionJob& job, int nPass) {
     releaseAll();
     return PassOutcome::kFailed;
   }
+  if (nPass == 1) AVIStreamSetMatte(pCompressed);
   if (AVIStreamSetFormat(pCompressed, 0, &job.bitmapHeader, sizeof(BITMAPINFOHEADER)) != 0) {
     // Most often a compressor that cannot take this frame size; the user must hear of it.
     notStarted(AviLastFailure());
@@ -215,13 +218,13 @@ PassOutcome CConverterDlg::WriteAviPass(ConversionJob& job, int nPass) {
     stopped = true;
     written.told = true;
   }
+  const long long framesInFile = FramesInFile(written, pCompressed, finishFailed);
   written.told = written.told || writeFailed;
   written.finished = !stopped;
   written.end = writeFailed || finishFailed ? PassEnd::kWriteFailed
                 : stopped                   ? PassEnd::kStopped
                                             : PassEnd::kFinished;
   releaseAll();
-  Observer().OnPassEnded(
-      {pass, written.file.str(), written.end, FramesInFile(written, finishFailed), written.reason});
+  Observer().OnPassEnded({pass, written.file.str(), written.end, framesInFile, written.reason});
   return stopped ? PassOutcome::kStopped : PassOutcome::kFinished;
 }

@@ -119,6 +119,7 @@ std::string CompressorListText() {
     line += compressor.lossless ? "lossless  " : "lossy     ";
     line += compressor.keepsAlpha ? "keeps alpha  " : "no alpha     ";
     line += QualityRange(compressor);
+    if (CompressorWritesGreyMatte(compressor)) line += "grey matte";
     while (!line.empty() && line.back() == ' ') line.pop_back();
     list << line << '\n';
   }
@@ -192,7 +193,7 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv) {
                "\"inferred\" what was taken for --last and --output");
   app.add_flag("--list-compressors", options.listCompressors,
                "one line per compressor: FourCC, name, lossless?,\n"
-               "keeps alpha?, quality range");
+               "keeps alpha?, quality range, grey matte?");
 
   try {
     app.parse(argc, argv);

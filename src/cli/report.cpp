@@ -110,6 +110,7 @@ nlohmann::ordered_json CompressorListJson() {
          {"name", compressor.name},
          {"lossless", compressor.lossless},
          {"keeps_alpha", compressor.keepsAlpha},
+         {"grey_matte", CompressorWritesGreyMatte(compressor)},
          {"quality", compressor.knob == QualityKnob::kNone
                          ? nlohmann::ordered_json()
                          : nlohmann::ordered_json{{"default", compressor.defaultQuality / 100}}}});

@@ -69,13 +69,18 @@ std::string CheckOne(const WrittenFile& written, bool keepsAlpha, bool* compared
 FilesChecked CheckWrittenFiles(CDialog& dlg, const ConversionJob& job) {
   const CompressorInfo* compressor = FindCompressor(job.options.fccHandler);
   const bool keepsAlpha = compressor && compressor->keepsAlpha;
+  // A compressor codes the matte grey or opaque: its alpha is not the alpha written. Full
+  // Frames stores the matte's bytes as they are.
+  const bool matteKeepsAlpha = keepsAlpha && compressor->encoder[0] == '\0';
   FilesChecked result;
   for (const WrittenFile& written : job.written) {
     if (written.file.IsEmpty() || written.told) continue;
+    const bool isMatte = &written == &job.written[1];
     FileCheck check;
     check.file = written.file.str();
     check.written = written.frames;
-    check.problem = CheckOne(written, keepsAlpha, &check.pixelsCompared);
+    check.problem =
+        CheckOne(written, isMatte ? matteKeepsAlpha : keepsAlpha, &check.pixelsCompared);
     check.ok = check.problem.empty();
     if (check.ok) check.frames = written.frames;
     if (!check.ok) dlg.MessageBox(check.problem.c_str(), kConverterCaption, MB_OK);

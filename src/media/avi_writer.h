@@ -32,7 +32,14 @@ struct VideoFormat {
   /// Null or Full Frames: frames stored as given.
   const CompressorInfo* compressor = nullptr;
   std::uint32_t quality = kDefaultQuality;  ///< 0..10000, or kDefaultQuality
+  /// The frames are a matte, its grey in every byte of a pixel: a compressor codes it as one
+  /// grey plane where it can (CompressorWritesGreyMatte), else opaque; Full Frames as given.
+  bool matte = false;
 };
+
+/// The threads each compressor encodes with in the writers started from now on: 0 (the
+/// default) for one per processor core, 1 for none besides the caller's.
+void SetEncoderThreads(int threads);
 
 class AviWriter {
  public:
@@ -55,9 +62,11 @@ class AviWriter {
   /// Writes one frame of width x height x 4 bytes (bytes must be at least that) at sample,
   /// which is no earlier than the samples already written; samples skipped become empty
   /// frames. keyFrame makes the compressor code the frame on its own. Fails when the disk
-  /// cannot take it ("No space left on device"); the frames before it stay whole.
-  MediaResult Write(const unsigned char* frame, std::size_t bytes, long long sample,
-                    bool keyFrame);
+  /// cannot take it ("No space left on device"); the frames before it stay whole. A compressor
+  /// that works on several frames at once hands a frame's bytes over a few writes later, so a
+  /// failure may belong to an earlier frame: after it the file takes no more frames, and
+  /// FramesInFile says how many it holds.
+  MediaResult Write(const unsigned char* frame, std::size_t bytes, long long sample, bool keyFrame);
 
   /// After the last write or the first failed one: the frames the compressor still holds, the
   /// index and the headers' counts, the file cut to its end and closed. Once; later calls give

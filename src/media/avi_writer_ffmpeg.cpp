@@ -18,6 +18,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -62,6 +63,8 @@ std::string ErrorText(int error) {
   av_strerror(error, text, sizeof text);
   return text;
 }
+
+std::atomic<int> g_encoderThreads{0};
 
 std::map<WriterStep, int>& Faults() {
   static std::map<WriterStep, int> faults;
@@ -130,6 +133,9 @@ struct WriterFile {
   long long reservedEnd = 0;
   long long entries = 0;     // index entries the muxer holds: samples up to the last written
   long long nextSample = 0;  // the first sample a write may take
+  // The error of the first packet the file could not take: the file takes none after it, so
+  // that it holds the frames before that one and no gap.
+  int packetFailure = 0;
 
   MediaResult WriteFailure(const std::string& what, int error) const {
     return MediaResult::Failed("cannot write " + what + " to " + path + ": " + ErrorText(error));
@@ -275,8 +281,7 @@ MediaResult WriteHeader(State& file, const AVCodecParameters* parameters, bool r
 // Hands one packet, timed in the stream's own rate (one tick a sample), to the muxer once the
 // file has room for it and for the file's end after it; a packet without that room is refused
 // whole. 0 or an FFmpeg error.
-int WritePacket(State& file, AVPacket* packet) {
-  if (!file.muxer) return AVERROR(EINVAL);
+int WritePacketOnce(State& file, AVPacket* packet) {
   long long sample = file.entries;
   if (packet->pts != AV_NOPTS_VALUE) sample = std::max<long long>(sample, packet->pts);
   if (packet->dts != AV_NOPTS_VALUE) sample = std::max<long long>(sample, packet->dts);
@@ -295,6 +300,15 @@ int WritePacket(State& file, AVPacket* packet) {
   return file.io->error < 0 ? file.io->error : 0;
 }
 
+// The same, for every packet up to the first the file could not take; none after it.
+int WritePacket(State& file, AVPacket* packet) {
+  if (!file.muxer) return AVERROR(EINVAL);
+  if (file.packetFailure < 0) return file.packetFailure;
+  const int written = WritePacketOnce(file, packet);
+  if (written < 0) file.packetFailure = written;
+  return written;
+}
+
 // The frames the compressor still holds, then the index and the headers' counts into the room
 // kept for them; the file cut to its end and closed. Once: later calls give the first result.
 const MediaResult& FinishFile(State& file) {
@@ -308,11 +322,13 @@ const MediaResult& FinishFile(State& file) {
   // The file is finished even when the held frames find no room: the frames before them stay
   // a whole file.
   int ret = 0;
-  if (file.encoder) {
+  // After a packet the file could not take (told by its write) the held frames come after it:
+  // they are dropped with the encoder.
+  if (file.encoder && file.packetFailure == 0) {
     ret = file.encoder->Flush([&file](AVPacket* packet) { return WritePacket(file, packet); });
     if (ret < 0) file.finishResult = file.WriteFailure("the last frames", ret);
-    file.encoder.reset();
   }
+  file.encoder.reset();
   ret = av_write_trailer(file.muxer.get());
   if (ret >= 0 && file.io->error < 0) ret = file.io->error;
   if (ret < 0 && file.finishResult) file.finishResult = file.WriteFailure("the index", ret);
@@ -412,6 +428,8 @@ MediaResult AviWriter::Start(const VideoFormat& format) {
     settings.rate = format.rate;
     settings.scale = format.scale;
     settings.quality = format.quality;
+    settings.threads = g_encoderThreads.load();
+    settings.matte = format.matte;
     std::string why;
     std::unique_ptr<FrameEncoder> encoder = FrameEncoder::Open(settings, &why);
     if (!encoder) {
@@ -478,6 +496,8 @@ const std::string& AviWriter::Path() const { return m_state->path; }
 bool AviWriter::Started() const { return m_state->started; }
 
 long long AviWriter::FramesInFile() const { return m_state->entries; }
+
+void SetEncoderThreads(int threads) { g_encoderThreads = threads < 0 ? 0 : threads; }
 
 void FailWriterStep(WriterStep step, int nth) { Faults()[step] = nth < 1 ? 1 : nth; }
 

@@ -26,6 +26,7 @@ using testing_support::TgaPicture;
 
 constexpr FourCC kFFV1 = MakeFourCC('F', 'F', 'V', '1');
 constexpr FourCC kMotionJpeg = MakeFourCC('M', 'J', 'P', 'G');
+constexpr FourCC kUtVideo = MakeFourCC('U', 'L', 'R', 'A');
 
 std::string ReadAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -50,9 +51,10 @@ struct Written {
   MediaResult write;  // the first failed write's result
   int frames = 0;     // the writes that succeeded
   MediaResult finish;
+  long long inFile = 0;  // the frames the finished file holds, as the writer counts them
   std::string Report() const {
     return std::to_string(frames) + "|" + start.reason() + "|" + write.reason() + "|" +
-           finish.reason();
+           finish.reason() + "|" + std::to_string(inFile);
   }
 };
 
@@ -70,6 +72,7 @@ Written WriteAll(const std::string& path, FourCC fourcc, const std::vector<TgaPi
     ++result.frames;
   }
   result.finish = writer.Finish();
+  result.inFile = writer.FramesInFile();
   return result;
 }
 
@@ -78,6 +81,7 @@ Written WriteAll(const std::string& path, FourCC fourcc, const std::vector<TgaPi
 struct WrittenWithin {
   int frames = -1;
   std::string start, write, finish;
+  int inFile = -1;
 };
 
 WrittenWithin WriteAllWithin(std::uint64_t limit, const std::string& path, FourCC fourcc,
@@ -94,12 +98,13 @@ WrittenWithin WriteAllWithin(std::uint64_t limit, const std::string& path, FourC
       parts.back() += c;
     }
   }
-  EXPECT_EQ(parts.size(), 4u) << run.report;
-  if (parts.size() != 4) return result;
+  EXPECT_EQ(parts.size(), 5u) << run.report;
+  if (parts.size() != 5) return result;
   result.frames = std::stoi(parts[0]);
   result.start = parts[1];
   result.write = parts[2];
   result.finish = parts[3];
+  result.inFile = std::stoi(parts[4]);
   return result;
 }
 
@@ -401,34 +406,42 @@ TEST_F(AviWriterTest, InjectedFaultsFailTheNamedStepOnce) {
 // ---- disks that fill up ---------------------------------------------------------------------
 
 // Writes past the process's file size limit fail just as on a full disk, without privileges.
-// Each file is left whole with exactly the frames whose writes succeeded.
+// Each file is left whole with exactly the frames the writer counts in it: those whose writes
+// succeeded, fewer when frames were still in flight in the compressor's threads.
 TEST_F(AviWriterTest, AFullDiskLeavesAWholeFileOfTheFramesWrittenBeforeIt) {
-  // 640 x 480 noise: 1.2 MB a frame, stored or FFV1 alike.
+  // 640 x 480 noise: 1.2 MB a frame, stored, FFV1 or Ut Video alike.
   const std::vector<TgaPicture> pictures = NoisePictures(30, 640, 480);
   const struct {
     const char* what;
     FourCC fourcc;
     std::uint64_t limit;
+    int inFlight;  // frames the compressor may hold when a write fails: one per thread
   } rows[] = {
-      {"Full Frames, about 5 frames", kFullFramesFourCC, 6'500'000},
-      {"Full Frames, about 20 frames", kFullFramesFourCC, 25'000'000},
-      {"FFV1, about 5 frames", kFFV1, 7'000'000},
-      {"FFV1, about 20 frames", kFFV1, 27'000'000},
+      {"Full Frames, about 5 frames", kFullFramesFourCC, 6'500'000, 0},
+      {"Full Frames, about 20 frames", kFullFramesFourCC, 25'000'000, 0},
+      {"FFV1 in slices, about 5 frames", kFFV1, 7'000'000, 0},
+      {"FFV1, about 20 frames", kFFV1, 27'000'000, 0},
+      {"Ut Video, frames in flight, about 20 frames", kUtVideo, 27'000'000, 4},
   };
   for (const auto& row : rows) {
+    if (!FindCompressor(row.fourcc)) continue;
     SCOPED_TRACE(row.what);
+    SetEncoderThreads(4);
     const std::string path = dir.File("full.avi");
     const WrittenWithin done = WriteAllWithin(row.limit, path, row.fourcc, pictures);
+    SetEncoderThreads(0);
     EXPECT_EQ(done.start, "");
     EXPECT_EQ(done.write, "cannot write frame " + std::to_string(done.frames) + " to " + path +
                               ": File too large");
     EXPECT_EQ(done.finish, "");
-    ASSERT_GT(done.frames, 0);
+    ASSERT_GT(done.inFile, 0);
     ASSERT_LT(done.frames, 30);
-    testing_support::ExpectWholeAvi(path, FirstOf(pictures, done.frames), true);
+    EXPECT_LE(done.inFile, done.frames);
+    EXPECT_GE(done.inFile, done.frames - row.inFlight);
+    testing_support::ExpectWholeAvi(path, FirstOf(pictures, done.inFile), true);
     // The room kept for the file's end is small: one frame more would not have fitted.
     const std::uintmax_t size = std::filesystem::file_size(path);
-    EXPECT_GT(size + 2 * size / done.frames, row.limit);
+    EXPECT_GT(size + 2 * size / done.inFile, row.limit);
   }
 }
 

@@ -56,6 +56,15 @@ const CompressorInfo* FindCompressor(FourCC fourcc);
 /// Cinepak need both sides a multiple of 4, so 34 x 18 gives "".
 std::string CompressorPixelFormat(const CompressorInfo& compressor, int width, int height);
 
+/// Whether the compressor codes the matte as a grey picture of one plane (FFV1, MagicYUV and
+/// PNG, where the installed encoder takes one). The other compressors code the matte in the
+/// colour file's format with every pixel opaque; Full Frames stores the matte frames as given.
+bool CompressorWritesGreyMatte(const CompressorInfo& compressor);
+
+/// The pixel format the matte of a width x height frame is coded in: "gray" where the
+/// compressor writes the matte grey, else as CompressorPixelFormat.
+std::string CompressorMattePixelFormat(const CompressorInfo& compressor, int width, int height);
+
 /// Why the compressor cannot take a width x height frame, in words for the compressor dialog
 /// ("needs width and height divisible by 4"), or an empty string when it can.
 std::string CompressorRefusal(const CompressorInfo& compressor, int width, int height);

@@ -20,6 +20,9 @@ struct PixelChoice {
 struct CatalogueRow {
   CompressorInfo info;
   std::vector<PixelChoice> formats;
+  // The one-plane grey format the matte is coded in where the encoder takes it, or none: the
+  // matte is then coded in the colour's format, opaque.
+  AVPixelFormat grey;
 };
 
 // Lossless codecs get the frame's own bytes in a layout they store exactly, alpha included.
@@ -29,31 +32,42 @@ struct CatalogueRow {
 const std::vector<CatalogueRow>& Rows() {
   static const std::vector<CatalogueRow> rows = {
       {{"Full Frames (Uncompressed)", kFullFramesFourCC, "", true, true, QualityKnob::kNone, 0},
-       {{AV_PIX_FMT_BGRA, 1}}},
+       {{AV_PIX_FMT_BGRA, 1}},
+       AV_PIX_FMT_NONE},
       {{"FFV1", MakeFourCC('F', 'F', 'V', '1'), "ffv1", true, true, QualityKnob::kNone, 0},
-       {{AV_PIX_FMT_BGRA, 1}}},
+       {{AV_PIX_FMT_BGRA, 1}},
+       AV_PIX_FMT_GRAY8},
       {{"Ut Video", MakeFourCC('U', 'L', 'R', 'A'), "utvideo", true, true, QualityKnob::kNone, 0},
-       {{AV_PIX_FMT_GBRAP, 1}}},
+       {{AV_PIX_FMT_GBRAP, 1}},
+       AV_PIX_FMT_NONE},
       {{"HuffYUV", MakeFourCC('H', 'F', 'Y', 'U'), "huffyuv", true, true, QualityKnob::kNone, 0},
-       {{AV_PIX_FMT_BGRA, 1}}},
+       {{AV_PIX_FMT_BGRA, 1}},
+       AV_PIX_FMT_NONE},
       {{"MagicYUV", MakeFourCC('M', '8', 'R', 'A'), "magicyuv", true, true, QualityKnob::kNone, 0},
-       {{AV_PIX_FMT_GBRAP, 1}}},
+       {{AV_PIX_FMT_GBRAP, 1}},
+       AV_PIX_FMT_GRAY8},
       {{"PNG", MakeFourCC('M', 'P', 'N', 'G'), "png", true, true, QualityKnob::kNone, 0},
-       {{AV_PIX_FMT_RGBA, 1}}},
+       {{AV_PIX_FMT_RGBA, 1}},
+       AV_PIX_FMT_GRAY8},
       {{"Motion JPEG", MakeFourCC('M', 'J', 'P', 'G'), "mjpeg", false, false, QualityKnob::kQScale,
         9500},
-       {{AV_PIX_FMT_YUV420P, 1}}},
+       {{AV_PIX_FMT_YUV420P, 1}},
+       AV_PIX_FMT_NONE},
       {{"MPEG-4 Part 2", MakeFourCC('F', 'M', 'P', '4'), "mpeg4", false, false,
         QualityKnob::kQScale, 9500},
-       {{AV_PIX_FMT_YUV420P, 1}}},
+       {{AV_PIX_FMT_YUV420P, 1}},
+       AV_PIX_FMT_NONE},
       {{"H.264 (x264)", MakeFourCC('H', '2', '6', '4'), "libx264", false, false, QualityKnob::kCrf,
         6500},
-       {{AV_PIX_FMT_YUV420P, 2}, {AV_PIX_FMT_YUV444P, 1}}},
+       {{AV_PIX_FMT_YUV420P, 2}, {AV_PIX_FMT_YUV444P, 1}},
+       AV_PIX_FMT_NONE},
       {{"Microsoft Video 1", MakeFourCC('M', 'S', 'V', 'C'), "msvideo1", false, false,
         QualityKnob::kNone, 0},
-       {{AV_PIX_FMT_RGB555LE, 4}}},
+       {{AV_PIX_FMT_RGB555LE, 4}},
+       AV_PIX_FMT_NONE},
       {{"Cinepak", MakeFourCC('c', 'v', 'i', 'd'), "cinepak", false, false, QualityKnob::kNone, 0},
-       {{AV_PIX_FMT_RGB24, 4}}},
+       {{AV_PIX_FMT_RGB24, 4}},
+       AV_PIX_FMT_NONE},
   };
   return rows;
 }
@@ -122,6 +136,19 @@ std::string CompressorPixelFormat(const CompressorInfo& compressor, int width, i
     }
   }
   return "";
+}
+
+bool CompressorWritesGreyMatte(const CompressorInfo& compressor) {
+  const CatalogueRow* row = RowOf(compressor);
+  if (!row || row->grey == AV_PIX_FMT_NONE) return false;
+  const AVCodec* codec = avcodec_find_encoder_by_name(row->info.encoder);
+  return codec && EncoderTakes(codec, row->grey);
+}
+
+std::string CompressorMattePixelFormat(const CompressorInfo& compressor, int width, int height) {
+  std::string format = CompressorPixelFormat(compressor, width, height);
+  if (format.empty() || !CompressorWritesGreyMatte(compressor)) return format;
+  return av_get_pix_fmt_name(RowOf(compressor)->grey);
 }
 
 std::string CompressorRefusal(const CompressorInfo& compressor, int width, int height) {

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "media/compressor_catalogue.h"
 #include "media/ffmpeg_owners.h"
@@ -27,6 +28,10 @@ struct EncoderSettings {
   std::uint32_t rate = 25;  ///< frames per scale seconds
   std::uint32_t scale = 1;
   std::uint32_t quality = kDefaultQuality;
+  int threads = 0;  ///< the encoder's threads; 0: one per core
+  /// The frames are a matte (its grey in every byte of a pixel): coded grey where the
+  /// compressor writes the matte grey, else opaque in the compressor's own format.
+  bool matte = false;
 };
 
 class FrameEncoder {
@@ -57,13 +62,18 @@ class FrameEncoder {
  private:
   int Drain(const PacketSink& sink);
   int FillPicture(const std::uint8_t* frame);  // 0 or an FFmpeg error
+  int TakeWritablePicture();                   // 0 or an FFmpeg error
 
   EncoderSettings m_settings;
   int m_format = -1;               // AVPixelFormat
   bool m_fullRangeYuv420 = false;  // converted by hand (Motion JPEG), not by libswscale
+  bool m_opaque = false;           // the alpha of every pixel is coded as 255
   CodecContextPtr m_codec;
   FramePtr m_picture;
-  FramePtr m_spare;  // made when the codec holds on to m_picture
+  // Pictures the codec still holds (a frame-threaded codec holds one per frame in flight, FFV1
+  // the last one), taken again once it lets them go.
+  std::vector<FramePtr> m_held;
+  std::size_t m_maxPictures = 2;
   PacketPtr m_packet;
   SwsContextPtr m_convert;
   FramePtr m_source;  // the caller's frame as the conversion's source

@@ -1,11 +1,14 @@
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <utility>
+#include <vector>
 
 #include "media/frame_encoder.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libavutil/cpu.h>
 #include <libavutil/error.h>
 #include <libavutil/frame.h>
 #include <libavutil/log.h>
@@ -140,42 +143,23 @@ bool FillGreyYuv420(const std::uint8_t* top, std::ptrdiff_t step, int width, int
   return true;
 }
 
-}  // namespace
+// The encoder's threads: as many as asked, or one per core.
+int ThreadCount(int asked) { return asked > 0 ? asked : std::max(1, av_cpu_count()); }
 
-FrameEncoder::~FrameEncoder() = default;
+// The smallest slice count FFV1 takes (it lays slices out in a grid of rows and columns) that
+// gives each thread at least two slices, so that a slice slower than the rest waits less.
+int Ffv1Slices(int threads) {
+  static const int kCounts[] = {4, 6, 9, 12, 16, 20, 24, 30, 36, 42, 49, 56, 64};
+  for (const int count : kCounts) {
+    if (count >= 2 * threads) return count;
+  }
+  return 64;
+}
 
-std::unique_ptr<FrameEncoder> FrameEncoder::Open(const EncoderSettings& settings,
-                                                 std::string* why) {
-  QuietLibraries();
+// The codec's settings for the stream, short of opening it.
+void Configure(const EncoderSettings& settings, AVPixelFormat format, int threads,
+               AVCodecContext* context) {
   const CompressorInfo* compressor = settings.compressor;
-  const AVCodec* codec = compressor ? avcodec_find_encoder_by_name(compressor->encoder) : nullptr;
-  if (!codec) {
-    *why = "no such encoder";
-    return nullptr;
-  }
-  const std::string formatName =
-      CompressorPixelFormat(*compressor, settings.width, settings.height);
-  if (formatName.empty()) {
-    *why = "the compressor cannot take frames of this size";
-    return nullptr;
-  }
-  if (settings.rate == 0 || settings.scale == 0 || settings.rate > INT32_MAX ||
-      settings.scale > INT32_MAX) {
-    *why = "no frame rate";
-    return nullptr;
-  }
-
-  auto encoder = std::make_unique<FrameEncoder>(PrivateTag{});
-  encoder->m_settings = settings;
-  const AVPixelFormat format = av_get_pix_fmt(formatName.c_str());
-  encoder->m_format = format;
-
-  encoder->m_codec.reset(avcodec_alloc_context3(codec));
-  AVCodecContext* context = encoder->m_codec.get();
-  if (!context) {
-    *why = "out of memory";
-    return nullptr;
-  }
   context->width = settings.width;
   context->height = settings.height;
   context->pix_fmt = format;
@@ -186,11 +170,14 @@ std::unique_ptr<FrameEncoder> FrameEncoder::Open(const EncoderSettings& settings
   // Every frame is a key frame, so nothing is gained by predicting across frames.
   context->gop_size = 1;
   context->max_b_frames = 0;
-  // As many threads as the codec can use on one frame. Frame threads are left out: they hold
-  // frames of their own in flight, and with them the peak memory grew with every frame
-  // written (Motion JPEG, measured); slices keep one frame in the codec at a time.
-  context->thread_count = 0;
-  context->thread_type = FF_THREAD_SLICE;
+  // The threads the codec can use: whole frames at once where it can (Ut Video, MagicYUV,
+  // HuffYUV, PNG, Motion JPEG: each frame is coded on its own, so frames in flight change
+  // nothing in the file), else the slices of one frame (FFV1, MPEG-4). x264 keeps its sliced
+  // threads: its frame threads would hold a look-ahead of frames.
+  context->thread_count = threads;
+  context->thread_type = std::strcmp(compressor->encoder, "libx264") == 0
+                             ? FF_THREAD_SLICE
+                             : FF_THREAD_FRAME | FF_THREAD_SLICE;
   // Microsoft Video 1 codes a frame on its own only every keyint_min frames (or when nothing
   // could be skipped); 0 makes every frame a key frame.
   if (std::strcmp(compressor->encoder, "msvideo1") == 0) context->keyint_min = 0;
@@ -217,12 +204,70 @@ std::unique_ptr<FrameEncoder> FrameEncoder::Open(const EncoderSettings& settings
     case QualityKnob::kNone:
       break;
   }
+}
 
-  int ret = avcodec_open2(context, codec, nullptr);
+}  // namespace
+
+FrameEncoder::~FrameEncoder() = default;
+
+std::unique_ptr<FrameEncoder> FrameEncoder::Open(const EncoderSettings& settings,
+                                                 std::string* why) {
+  QuietLibraries();
+  const CompressorInfo* compressor = settings.compressor;
+  const AVCodec* codec = compressor ? avcodec_find_encoder_by_name(compressor->encoder) : nullptr;
+  if (!codec) {
+    *why = "no such encoder";
+    return nullptr;
+  }
+  const std::string formatName =
+      settings.matte ? CompressorMattePixelFormat(*compressor, settings.width, settings.height)
+                     : CompressorPixelFormat(*compressor, settings.width, settings.height);
+  if (formatName.empty()) {
+    *why = "the compressor cannot take frames of this size";
+    return nullptr;
+  }
+  if (settings.rate == 0 || settings.scale == 0 || settings.rate > INT32_MAX ||
+      settings.scale > INT32_MAX) {
+    *why = "no frame rate";
+    return nullptr;
+  }
+
+  auto encoder = std::make_unique<FrameEncoder>(PrivateTag{});
+  encoder->m_settings = settings;
+  const AVPixelFormat format = av_get_pix_fmt(formatName.c_str());
+  encoder->m_format = format;
+  encoder->m_opaque = settings.matte;
+
+  // FFV1 threads only over the slices of a frame, which version 3 of its bitstream has; a
+  // frame too small for that many slices gets fewer, down to one.
+  const bool ffv1 = std::strcmp(compressor->encoder, "ffv1") == 0;
+  const int threads = ThreadCount(settings.threads);
+  std::vector<int> sliceCounts{0};
+  if (ffv1) sliceCounts = {Ffv1Slices(threads), 4, 1};
+  int ret = 0;
+  for (const int slices : sliceCounts) {
+    encoder->m_codec.reset(avcodec_alloc_context3(codec));
+    AVCodecContext* context = encoder->m_codec.get();
+    if (!context) {
+      *why = "out of memory";
+      return nullptr;
+    }
+    Configure(settings, format, threads, context);
+    if (ffv1) {
+      context->level = 3;
+      context->slices = slices;
+    }
+    ret = avcodec_open2(context, codec, nullptr);
+    if (ret >= 0) break;
+  }
   if (ret < 0) {
     *why = ErrorText(ret);
     return nullptr;
   }
+  AVCodecContext* context = encoder->m_codec.get();
+  // A frame-threaded codec holds each frame until its thread is done with it, at most one
+  // per thread and two queued; FFV1 holds the last frame until the next comes.
+  encoder->m_maxPictures = static_cast<std::size_t>(threads) + 3;
 
   encoder->m_packet.reset(av_packet_alloc());
   if (!encoder->m_packet) {
@@ -239,8 +284,8 @@ std::unique_ptr<FrameEncoder> FrameEncoder::Open(const EncoderSettings& settings
 
   encoder->m_fullRangeYuv420 = format == AV_PIX_FMT_YUV420P && range == AVCOL_RANGE_JPEG;
   const bool byHand = format == AV_PIX_FMT_BGRA || format == AV_PIX_FMT_RGBA ||
-                      format == AV_PIX_FMT_GBRAP || format == AV_PIX_FMT_RGB24 ||
-                      encoder->m_fullRangeYuv420;
+                      format == AV_PIX_FMT_GRAY8 || format == AV_PIX_FMT_GBRAP ||
+                      format == AV_PIX_FMT_RGB24 || encoder->m_fullRangeYuv420;
   if (!byHand) {
     // Sliced over as many threads as there are processors: for MPEG-4 and x264 the conversion
     // costs about as much as the compression itself.
@@ -253,7 +298,8 @@ std::unique_ptr<FrameEncoder> FrameEncoder::Open(const EncoderSettings& settings
         av_opt_set_int(sws, "dsth", settings.height, 0) < 0 ||
         av_opt_set_int(sws, "dst_format", format, 0) < 0 ||
         av_opt_set_int(sws, "sws_flags", SWS_BILINEAR | SWS_ACCURATE_RND, 0) < 0 ||
-        av_opt_set_int(sws, "threads", 0, 0) < 0 || sws_init_context(sws, nullptr, nullptr) < 0) {
+        av_opt_set_int(sws, "threads", settings.threads, 0) < 0 ||
+        sws_init_context(sws, nullptr, nullptr) < 0) {
       *why = "no conversion to " + formatName;
       return nullptr;
     }
@@ -289,10 +335,23 @@ int FrameEncoder::FillPicture(const std::uint8_t* frame) {
   const std::ptrdiff_t step = m_settings.bottomUp ? -stride : stride;
   AVFrame* picture = m_picture.get();
 
+  // A matte's grey is in every byte of its pixels; its alpha is coded opaque.
+  const std::uint8_t opaque = m_opaque ? 0xFF : 0x00;
   switch (m_format) {
+    case AV_PIX_FMT_GRAY8:
+      for (int y = 0; y < height; ++y) {
+        const std::uint8_t* in = top + y * step;
+        std::uint8_t* out = picture->data[0] + y * picture->linesize[0];
+        for (int x = 0; x < width; ++x) out[x] = in[4 * x];
+      }
+      return 0;
     case AV_PIX_FMT_BGRA:
       for (int y = 0; y < height; ++y) {
-        std::memcpy(picture->data[0] + y * picture->linesize[0], top + y * step, stride);
+        std::uint8_t* out = picture->data[0] + y * picture->linesize[0];
+        std::memcpy(out, top + y * step, stride);
+        if (opaque != 0) {
+          for (int x = 0; x < width; ++x) out[4 * x + 3] = opaque;
+        }
       }
       return 0;
     case AV_PIX_FMT_RGBA:
@@ -305,7 +364,7 @@ int FrameEncoder::FillPicture(const std::uint8_t* frame) {
           out[0] = in[2];
           out[1] = in[1];
           out[2] = in[0];
-          if (size == 4) out[3] = in[3];
+          if (size == 4) out[3] = in[3] | opaque;
         }
       }
       return 0;
@@ -322,7 +381,7 @@ int FrameEncoder::FillPicture(const std::uint8_t* frame) {
           b[x] = in[0];
           g[x] = in[1];
           r[x] = in[2];
-          a[x] = in[3];
+          a[x] = in[3] | opaque;
         }
       }
       return 0;
@@ -353,23 +412,8 @@ int FrameEncoder::FillPicture(const std::uint8_t* frame) {
 
 int FrameEncoder::Encode(const std::uint8_t* frame, long long pts, bool keyFrame,
                          const PacketSink& sink) {
-  // The codec may still hold the picture it was given last (FFV1 keeps it until the next one
-  // comes): a second picture then takes turns with it, rather than a fresh frame-sized buffer
-  // and a copy of the old picture into it for every frame.
-  int ret = 0;
-  if (!av_frame_is_writable(m_picture.get())) {
-    if (!m_spare) {
-      ret = NewPicture(m_picture->format, m_picture->width, m_picture->height,
-                       m_picture->color_range, &m_spare);
-      if (ret < 0) return ret;
-    }
-    if (av_frame_is_writable(m_spare.get())) {
-      std::swap(m_picture, m_spare);
-    } else {
-      ret = av_frame_make_writable(m_picture.get());
-      if (ret < 0) return ret;
-    }
-  }
+  int ret = TakeWritablePicture();
+  if (ret < 0) return ret;
   ret = FillPicture(frame);
   if (ret < 0) return ret;
   AVFrame* picture = m_picture.get();
@@ -382,6 +426,29 @@ int FrameEncoder::Encode(const std::uint8_t* frame, long long pts, bool keyFrame
   ret = avcodec_send_frame(m_codec.get(), picture);
   if (ret < 0) return ret;
   return Drain(sink);
+}
+
+int FrameEncoder::TakeWritablePicture() {
+  if (av_frame_is_writable(m_picture.get())) return 0;
+  // The codec holds the picture it was given last: one it has let go of takes its turn, or a
+  // new one while the codec may hold more, rather than a fresh frame-sized buffer and a copy
+  // of the old picture into it for every frame.
+  for (FramePtr& held : m_held) {
+    if (av_frame_is_writable(held.get())) {
+      std::swap(m_picture, held);
+      return 0;
+    }
+  }
+  if (m_held.size() + 1 < m_maxPictures) {
+    FramePtr fresh;
+    const int ret = NewPicture(m_picture->format, m_picture->width, m_picture->height,
+                               m_picture->color_range, &fresh);
+    if (ret < 0) return ret;
+    m_held.push_back(std::move(m_picture));
+    m_picture = std::move(fresh);
+    return 0;
+  }
+  return av_frame_make_writable(m_picture.get());
 }
 
 int FrameEncoder::Flush(const PacketSink& sink) {

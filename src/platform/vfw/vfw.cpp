@@ -16,7 +16,8 @@ struct AviStream {
   AviFile* file = nullptr;
   const CompressorInfo* compressor = nullptr;  // null: frames stored as given
   DWORD quality = kDefaultQuality;
-  int width = 0;  // once known: the format set, or the file read
+  bool matte = false;  // the frames are a matte
+  int width = 0;       // once known: the format set, or the file read
   int height = 0;
 };
 
@@ -106,11 +107,16 @@ HRESULT AVIStreamSetFormat(PAVISTREAM pavi, LONG /*lPos*/, void* lpFormat, LONG 
   video.scale = pavi->file->scale;
   video.compressor = pavi->compressor;
   video.quality = pavi->quality;
+  video.matte = pavi->matte;
   const MediaResult started = pavi->file->writer->Start(video);
   if (!started) return Fail(AVIERR_BADFORMAT, started.reason());
   pavi->width = video.width;
   pavi->height = video.height;
   return AVIERR_OK;
+}
+
+void AVIStreamSetMatte(PAVISTREAM pavi) {
+  if (pavi) pavi->matte = true;
 }
 
 HRESULT AVIStreamWrite(PAVISTREAM pavi, LONG lStart, LONG /*lSamples*/, void* lpBuffer,
@@ -133,6 +139,11 @@ HRESULT AVIStreamFinish(PAVISTREAM pavi) {
   if (!pavi || !pavi->file->writer) return Fail(AVIERR_BADPARAM, "not a stream being written");
   const MediaResult finished = pavi->file->writer->Finish();
   return finished ? AVIERR_OK : Fail(AVIERR_FILEWRITE, finished.reason());
+}
+
+LONG AVIStreamLength(PAVISTREAM pavi) {
+  if (!pavi || !pavi->file->writer) return 0;
+  return static_cast<LONG>(pavi->file->writer->FramesInFile());
 }
 
 HRESULT AVIFileGetStream(PAVIFILE pfile, PAVISTREAM* ppavi, DWORD fccType, LONG lParam) {

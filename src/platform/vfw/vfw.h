@@ -92,6 +92,10 @@ HRESULT AVIMakeCompressedStream(PAVISTREAM* ppsCompressed, PAVISTREAM psSource,
 /// AVIERR_BADFORMAT when the writer refuses it (a size the compressor cannot take).
 HRESULT AVIStreamSetFormat(PAVISTREAM pavi, LONG lPos, void* lpFormat, LONG cbFormat);
 
+/// Marks the frames about to be written as a matte (before AVIStreamSetFormat): the
+/// compressor codes them grey or opaque (VideoFormat::matte).
+void AVIStreamSetMatte(PAVISTREAM pavi);
+
 /// Writes one frame at sample lStart; AVIIF_KEYFRAME codes it on its own. AVIERR_FILEWRITE
 /// when the file cannot take it; the frames before it stay whole.
 HRESULT AVIStreamWrite(PAVISTREAM pavi, LONG lStart, LONG lSamples, void* lpBuffer, LONG cbBuffer,
@@ -100,6 +104,10 @@ HRESULT AVIStreamWrite(PAVISTREAM pavi, LONG lStart, LONG lSamples, void* lpBuff
 /// Finishes the stream's file (AviWriter::Finish). AVIERR_FILEWRITE when that failed; the
 /// file is still whole with the frames that reached it.
 HRESULT AVIStreamFinish(PAVISTREAM pavi);
+
+/// The frames in the stream's file so far; after AVIStreamFinish, the frames the finished file
+/// holds (a compressor may hand a frame over some writes after it was given).
+LONG AVIStreamLength(PAVISTREAM pavi);
 
 /// The video stream of a file opened for reading (lParam 0), which carries the file's frame
 /// size to AVISaveOptions. AVIERR_NODATA otherwise.
