@@ -266,10 +266,10 @@ std::vector<std::string> FfmpegOneCommand(const std::string& dir, int frames,
   const std::string pixelFormat = CompressorPixelFormat(info, size.width, size.height);
   std::vector<std::string> cmd = FfmpegReadingFrames(dir, round);
   cmd.insert(cmd.end(),
-             {"-filter_complex",
-              "[0:v]split[c][m];[c]" + ColourFilter(round) + "format=" + pixelFormat +
-                  "[colour];[m]alphaextract,format=" +
-                  CompressorMattePixelFormat(info, size.width, size.height) + "[matte]"});
+             {"-filter_complex", "[0:v]split[c][m];[c]" + ColourFilter(round) +
+                                     "format=" + pixelFormat + "[colour];[m]alphaextract,format=" +
+                                     CompressorMattePixelFormat(info, size.width, size.height) +
+                                     "[matte]"});
   for (const auto& [label, file] : {std::pair{"[colour]", avi}, std::pair{"[matte]", matteAvi}}) {
     cmd.insert(cmd.end(), {"-map", label, "-frames:v", std::to_string(frames)});
     AddEncoder(cmd, info);
@@ -314,14 +314,16 @@ int Compare(const std::string& self, int frames, int repeat, const std::vector<s
         oursCpu.push_back(m.cpuSeconds);
         oursKb.push_back(m.peakKb);
 
-        const Measured colour = Run(FfmpegCommand(d, frames, d + "/ff.avi", info, false, size, kind));
-        const Measured matte = Run(FfmpegCommand(d, frames, d + "/ff.matte.avi", info, true, size, kind));
+        const Measured colour =
+            Run(FfmpegCommand(d, frames, d + "/ff.avi", info, false, size, kind));
+        const Measured matte =
+            Run(FfmpegCommand(d, frames, d + "/ff.matte.avi", info, true, size, kind));
         if (!colour.ok || !matte.ok) {
           std::fprintf(stderr, "%s: the ffmpeg command line failed\n", code.c_str());
           return 1;
         }
-        const Measured both =
-            Run(FfmpegOneCommand(d, frames, d + "/ff1.avi", d + "/ff1.matte.avi", info, size, kind));
+        const Measured both = Run(
+            FfmpegOneCommand(d, frames, d + "/ff1.avi", d + "/ff1.matte.avi", info, size, kind));
         if (!both.ok) {
           std::fprintf(stderr, "%s: the one ffmpeg command failed\n", code.c_str());
           return 1;
@@ -336,10 +338,11 @@ int Compare(const std::string& self, int frames, int repeat, const std::vector<s
       const std::string label = std::strcmp(kind.name, "plain") == 0
                                     ? std::string(info.name)
                                     : std::string(info.name).substr(0, 20) + " " + kind.name;
-      std::printf("%-28s %9.2f %9.2f %6.2fx %9.2f %6.2fx %8.2f %8.2f %8.2f %8.1f %8.1f %9.1f %9.1f\n",
-                  label.c_str(), o, t, o / t, t1, o / t1, Median(oursCpu), Median(theirsCpu),
-                  Median(oneCommandCpu), 2.0 * frames / o, 2.0 * frames / t, Median(oursKb) / 1024.0,
-                  Median(oneCommandKb) / 1024.0);
+      std::printf(
+          "%-28s %9.2f %9.2f %6.2fx %9.2f %6.2fx %8.2f %8.2f %8.2f %8.1f %8.1f %9.1f %9.1f\n",
+          label.c_str(), o, t, o / t, t1, o / t1, Median(oursCpu), Median(theirsCpu),
+          Median(oneCommandCpu), 2.0 * frames / o, 2.0 * frames / t, Median(oursKb) / 1024.0,
+          Median(oneCommandKb) / 1024.0);
       std::fflush(stdout);
     }
   }
