@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <utility>
 
-#include "frames/magick_frame.h"
 #include "frames/frame_rate.h"
+#include "frames/magick_frame.h"
 #include "job/conversion.h"
 
 namespace {
