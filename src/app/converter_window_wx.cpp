@@ -1,15 +1,12 @@
 #include "app/converter_window_wx.h"
 
 #include <wx/button.h>
-#include <wx/choice.h>
 #include <wx/dnd.h>
 #include <wx/panel.h>
 #include <wx/textctrl.h>
 #include <wx/xrc/xmlres.h>
 
-#include <algorithm>
 #include <exception>
-#include <iterator>
 #include <string>
 #include <utility>
 
@@ -17,7 +14,6 @@
 #include "dialog/job_events.h"
 #include "dialog/resource.h"
 #include "job/check_files.h"
-#include "platform/mfc/settings.h"
 
 // The sunken frame around the status line: a panel that never takes the focus, so that the tab
 // order stays the template's and Enter cannot land on it.
@@ -42,30 +38,11 @@ class SequenceLine final : public wxTextCtrl {
 };
 wxIMPLEMENT_DYNAMIC_CLASS(SequenceLine, wxTextCtrl);
 
-// The Rate and Fill choices: passed by the Tab key as the sequence line is, so that the tab
-// order of the controls above them stays as it was; the mouse sets them.
-class SettingChoice final : public wxChoice {
- public:
-  bool AcceptsFocusFromKeyboard() const override { return false; }
-
- private:
-  wxDECLARE_DYNAMIC_CLASS(SettingChoice);
-};
-wxIMPLEMENT_DYNAMIC_CLASS(SettingChoice, wxChoice);
-
 namespace {
 
 // The template's client area, in dialog units of the window's own font.
 constexpr int kTemplateWidth = 194;
-constexpr int kTemplateHeight = 218;
-
-// The Rate choice's entries after "From the frames"; a remembered rate not among them is added.
-constexpr const char* kListedRates[] = {"24000/1001", "24", "25",         "30000/1001", "30",
-                                        "48",         "50", "60000/1001", "60"};
-constexpr const char* kFillLabels[] = {"As stored", "Straight", "Premultiplied",
-                                       "Straight from premultiplied"};
-constexpr Fill kFills[] = {Fill::kAsStored, Fill::kStraight, Fill::kPremultiplied,
-                           Fill::kStraightFromPremultiplied};
+constexpr int kTemplateHeight = 213;
 
 // How long typing in a frame field must pause before the run is looked over.
 constexpr int kTypingPauseMs = 400;
@@ -140,8 +117,6 @@ void RegisterControlIds() {
       {"IDC_BROWSE_LAST", IDC_BROWSE_LAST},
       {"IDC_FIRST_FILE", IDC_FIRST_FILE},
       {"IDC_SEQUENCE", IDC_SEQUENCE},
-      {"IDC_RATE", IDC_RATE},
-      {"IDC_FILL", IDC_FILL},
   };
   // The first lookup of a name fixes its identifier for every later load.
   for (const auto& control : kControls) wxXmlResource::GetXRCID(control.name, control.id);
@@ -181,7 +156,6 @@ ConverterWindow::ConverterWindow(CConverterDlg& dlg, wxXmlResource& resources)
   Bind(
       wxEVT_TIMER, [this](wxTimerEvent&) { RequestScan(false); }, m_typingPause.GetId());
   SetDropTarget(new FileDrop(*this));  // owned by the window
-  SetUpSettingChoices();
   for (const int id : {IDC_FIRST_FILE, IDC_LAST_FILE, IDC_AVI_FILE}) {
     wxWindow* field = FindWindow(id);
     if (!field) continue;
@@ -232,46 +206,6 @@ void ConverterWindow::OnFilesDropped(const wxArrayString& paths) {
     frame = frame || !path.Lower().EndsWith(".avi");
   }
   RequestScan(frame);
-}
-
-void ConverterWindow::SetUpSettingChoices() {
-  auto* rate = wxDynamicCast(FindWindow(IDC_RATE), wxChoice);
-  auto* fill = wxDynamicCast(FindWindow(IDC_FILL), wxChoice);
-  if (!rate || !fill) return;
-  // The rates offered, and the one the user chose last time when it is still a rate.
-  m_rates.assign(1, std::nullopt);
-  for (const char* listed : kListedRates) m_rates.push_back(ParseRate(listed));
-  const std::optional<FrameRate> remembered = ParseRate(LoadSetting("Rate"));
-  if (remembered && std::find(m_rates.begin(), m_rates.end(), remembered) == m_rates.end()) {
-    m_rates.push_back(remembered);
-  }
-  for (const std::optional<FrameRate>& listed : m_rates) {
-    rate->Append(listed ? RateDecimal(*listed) : std::string("From the frames"));
-  }
-  const auto chosen = std::find(m_rates.begin(), m_rates.end(), remembered);
-  rate->SetSelection(static_cast<int>(chosen == m_rates.end() ? 0 : chosen - m_rates.begin()));
-  m_dlg.m_settings.rate = remembered;
-
-  const std::optional<Fill> rememberedFill = FillNamed(LoadSetting("Fill"));
-  for (std::size_t i = 0; i < std::size(kFills); ++i) {
-    fill->Append(kFillLabels[i]);
-    if (rememberedFill == kFills[i]) fill->SetSelection(static_cast<int>(i));
-  }
-  if (fill->GetSelection() == wxNOT_FOUND) fill->SetSelection(0);
-  m_dlg.m_settings.look.fill = kFills[fill->GetSelection()];
-
-  rate->Bind(wxEVT_CHOICE, [this, rate](wxCommandEvent&) {
-    const std::optional<FrameRate>& picked =
-        m_rates[static_cast<std::size_t>(rate->GetSelection())];
-    m_dlg.m_settings.rate = picked;
-    SaveSetting("Rate", picked ? RateText(*picked) : std::string());
-    RequestScan(false);
-  });
-  fill->Bind(wxEVT_CHOICE, [this, fill](wxCommandEvent&) {
-    const Fill picked = kFills[fill->GetSelection()];
-    m_dlg.m_settings.look.fill = picked;
-    SaveSetting("Fill", FillName(picked));
-  });
 }
 
 void ConverterWindow::RequestScan(bool suggest) {
@@ -331,7 +265,7 @@ void ConverterWindow::OnJobEnded() {
 
 void ConverterWindow::EnableControls(bool enable) {
   for (const int id : {IDC_CONVERT, IDC_BROWSE_FIRST, IDC_BROWSE_AVI, IDC_FIRST_FILE, IDC_AVI_FILE,
-                       IDC_BROWSE_LAST, IDC_LAST_FILE, IDC_RATE, IDC_FILL}) {
+                       IDC_BROWSE_LAST, IDC_LAST_FILE}) {
     if (wxWindow* control = FindWindow(id)) control->Enable(enable);
   }
   // With every control disabled GTK gives the keyboard to no widget of the window, and Escape

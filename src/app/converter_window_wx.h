@@ -22,7 +22,6 @@
 #include <string>
 #include <thread>
 #include <utility>
-#include <vector>
 
 #include "app/sequence_line.h"
 
@@ -56,8 +55,6 @@ class ConverterWindow final : public wxDialog {
   void RequestScan(bool suggest);
   void OnScanAnswer(const ScanAnswer& answer);
   void SetSequenceLine(const std::string& line);
-  /// Fills the Rate and Fill choices, on the user's last choices, and follows them.
-  void SetUpSettingChoices();
   /// The fields and the rate as they stand, without suggestions.
   ScanRequest Asked();
 
@@ -79,8 +76,7 @@ class ConverterWindow final : public wxDialog {
   std::thread m_job;
   // Restarted by every keystroke in a frame field; when it runs out the fields are scanned.
   wxTimer m_typingPause;
-  std::string m_scanned;                          // the fields and rate last asked about
-  std::vector<std::optional<FrameRate>> m_rates;  // the Rate choice's entries
+  std::string m_scanned;  // the fields and rate last asked about
   std::unique_ptr<RunScanner> m_scanner;
   // Follows the jobs for the sequence line: the check of the files, or why the job failed.
   std::unique_ptr<JobObserver> m_follower;
