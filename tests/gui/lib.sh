@@ -118,11 +118,15 @@ screenshot() {
     echo "note: no screenshot taken" >&2
 }
 
-# wait_exit: waits up to 10 s for the program to end and sets EXIT_STATUS to its exit status.
+# wait_exit: waits up to 30 s for the program to end and sets EXIT_STATUS to its exit status
+# (the sanitizer build's leak check at exit is slow on a busy machine).
 wait_exit() {
   local tries=0
   while app_running; do
-    [ $tries -lt 100 ] || fail "the program did not end"
+    if [ $tries -ge 300 ]; then
+      xdotool search --onlyvisible --name . getwindowname %@ >&2 2>/dev/null || true
+      fail "the program did not end (the windows still shown are listed above)"
+    fi
     sleep 0.1
     tries=$((tries + 1))
   done
