@@ -42,7 +42,7 @@ namespace {
 
 // The template's client area, in dialog units of the window's own font.
 constexpr int kTemplateWidth = 194;
-constexpr int kTemplateHeight = 213;
+constexpr int kTemplateHeight = 290;
 
 // How long typing in a frame field must pause before the run is looked over.
 constexpr int kTypingPauseMs = 400;
