@@ -131,7 +131,8 @@ ConverterWindow::ConverterWindow(CConverterDlg& dlg, wxXmlResource& resources)
 
   m_dlg.SetBackend(&m_backend);
   m_follower = std::make_unique<SequenceLineFollower>(*this);
-  m_dlg.SetObserver(m_follower.get());
+  m_followers.Add(*m_follower);
+  m_dlg.SetObserver(&m_followers);
   m_previousFileDialogs = SetFileDialogBackend(&m_fileDialogs);
 
   Bind(wxEVT_INIT_DIALOG, &ConverterWindow::OnInit, this);

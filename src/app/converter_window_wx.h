@@ -24,12 +24,12 @@
 #include <utility>
 
 #include "app/sequence_line.h"
+#include "dialog/job_events.h"
 
 #include "platform/mfc/dialog_wx.h"
 #include "platform/user/key_state_wx.h"
 
 class CConverterDlg;
-class JobObserver;
 class wxXmlResource;
 
 class ConverterWindow final : public wxDialog {
@@ -80,6 +80,8 @@ class ConverterWindow final : public wxDialog {
   std::unique_ptr<RunScanner> m_scanner;
   // Follows the jobs for the sequence line: the check of the files, or why the job failed.
   std::unique_ptr<JobObserver> m_follower;
+  // Every follower of the window's jobs; the dialog reports to this one.
+  JobFollowers m_followers;
 };
 
 /// Gives each control name of the template its IDC_ number as its window identifier. Call

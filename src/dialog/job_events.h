@@ -113,3 +113,31 @@ class JobObserver {
   virtual void OnFilesChecked(const FilesChecked& /*event*/) {}
   virtual void OnJobEnded(const JobEnded& /*event*/) {}
 };
+
+/// Hands every event to each of its followers in the order they were added: one job, several
+/// faces (the window's sequence line, its progress, the desktop). The followers outlive it.
+class JobFollowers final : public JobObserver {
+ public:
+  void Add(JobObserver& follower) { m_followers.push_back(&follower); }
+  void OnPassBegan(const PassBegan& event) override {
+    for (JobObserver* f : m_followers) f->OnPassBegan(event);
+  }
+  void OnFrameWriting(const FrameWriting& event) override {
+    for (JobObserver* f : m_followers) f->OnFrameWriting(event);
+  }
+  void OnFrameRepeated(const FrameRepeated& event) override {
+    for (JobObserver* f : m_followers) f->OnFrameRepeated(event);
+  }
+  void OnPassEnded(const PassEnded& event) override {
+    for (JobObserver* f : m_followers) f->OnPassEnded(event);
+  }
+  void OnFilesChecked(const FilesChecked& event) override {
+    for (JobObserver* f : m_followers) f->OnFilesChecked(event);
+  }
+  void OnJobEnded(const JobEnded& event) override {
+    for (JobObserver* f : m_followers) f->OnJobEnded(event);
+  }
+
+ private:
+  std::vector<JobObserver*> m_followers;
+};
