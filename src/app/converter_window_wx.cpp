@@ -1,19 +1,25 @@
 #include "app/converter_window_wx.h"
 
+#include <wx/filename.h>
+
 #include <wx/button.h>
 #include <wx/dnd.h>
 #include <wx/panel.h>
 #include <wx/textctrl.h>
 #include <wx/xrc/xmlres.h>
 
+#include <algorithm>
 #include <exception>
+#include <iterator>
 #include <string>
 #include <utility>
 
+#include "app/setting_menu_wx.h"
 #include "dialog/converter_dlg.h"
 #include "dialog/job_events.h"
 #include "dialog/resource.h"
 #include "job/check_files.h"
+#include "platform/mfc/settings.h"
 
 // The sunken frame around the status line: a panel that never takes the focus, so that the tab
 // order stays the template's and Enter cannot land on it.
@@ -43,6 +49,14 @@ namespace {
 // The template's client area, in dialog units of the window's own font.
 constexpr int kTemplateWidth = 194;
 constexpr int kTemplateHeight = 290;
+
+// The Rate setting's values after "From the frames"; a remembered rate not among them is added.
+constexpr const char* kListedRates[] = {"24000/1001", "24", "25",         "30000/1001", "30",
+                                        "48",         "50", "60000/1001", "60"};
+constexpr const char* kFillLabels[] = {"As stored", "Straight", "Premultiplied",
+                                       "Straight from premultiplied"};
+constexpr Fill kFills[] = {Fill::kAsStored, Fill::kStraight, Fill::kPremultiplied,
+                           Fill::kStraightFromPremultiplied};
 
 // How long typing in a frame field must pause before the run is looked over.
 constexpr int kTypingPauseMs = 400;
@@ -117,6 +131,8 @@ void RegisterControlIds() {
       {"IDC_BROWSE_LAST", IDC_BROWSE_LAST},
       {"IDC_FIRST_FILE", IDC_FIRST_FILE},
       {"IDC_SEQUENCE", IDC_SEQUENCE},
+      {"IDC_RATE", IDC_RATE},
+      {"IDC_FILL", IDC_FILL},
   };
   // The first lookup of a name fixes its identifier for every later load.
   for (const auto& control : kControls) wxXmlResource::GetXRCID(control.name, control.id);
@@ -128,6 +144,7 @@ ConverterWindow::ConverterWindow(CConverterDlg& dlg, wxXmlResource& resources)
   m_loaded = resources.LoadDialog(this, nullptr, "IDD_CONVERTER_DIALOG");
   if (!m_loaded) return;
   SetClientSize(ConvertDialogToPixels(wxSize(kTemplateWidth, kTemplateHeight)));
+  RecordLayout();
 
   m_dlg.SetBackend(&m_backend);
   m_follower = std::make_unique<SequenceLineFollower>(*this);
@@ -157,13 +174,20 @@ ConverterWindow::ConverterWindow(CConverterDlg& dlg, wxXmlResource& resources)
   Bind(
       wxEVT_TIMER, [this](wxTimerEvent&) { RequestScan(false); }, m_typingPause.GetId());
   SetDropTarget(new FileDrop(*this));  // owned by the window
+  SetUpSettingMenus();
   for (const int id : {IDC_FIRST_FILE, IDC_LAST_FILE, IDC_AVI_FILE}) {
     wxWindow* field = FindWindow(id);
     if (!field) continue;
     Bind(
-        wxEVT_TEXT, [this](wxCommandEvent&) { m_typingPause.StartOnce(kTypingPauseMs); }, id);
-    field->Bind(wxEVT_KILL_FOCUS, [this](wxFocusEvent& event) {
+        wxEVT_TEXT,
+        [this, id](wxCommandEvent&) {
+          if (id == IDC_FIRST_FILE) ClearOffers();
+          m_typingPause.StartOnce(kTypingPauseMs);
+        },
+        id);
+    field->Bind(wxEVT_KILL_FOCUS, [this, id](wxFocusEvent& event) {
       event.Skip();
+      if (id == IDC_FIRST_FILE && OfferSuggestions()) return;
       RequestScan(false);
     });
   }
@@ -209,6 +233,137 @@ void ConverterWindow::OnFilesDropped(const wxArrayString& paths) {
   RequestScan(frame);
 }
 
+void ConverterWindow::SetUpSettingMenus() {
+  auto* rate = wxDynamicCast(FindWindow(IDC_RATE), SettingMenu);
+  auto* fill = wxDynamicCast(FindWindow(IDC_FILL), SettingMenu);
+  if (!rate || !fill) return;
+  // The rates offered, and the one the user chose last time when it is still a rate.
+  m_rates.assign(1, std::nullopt);
+  for (const char* listed : kListedRates) m_rates.push_back(ParseRate(listed));
+  const std::optional<FrameRate> remembered = ParseRate(LoadSetting("Rate"));
+  if (remembered && std::find(m_rates.begin(), m_rates.end(), remembered) == m_rates.end()) {
+    m_rates.push_back(remembered);
+  }
+  std::vector<wxString> rateLabels;
+  for (const std::optional<FrameRate>& listed : m_rates) {
+    rateLabels.push_back(listed ? wxString(RateDecimal(*listed) + " fps")
+                                : wxString("From the frames"));
+  }
+  const auto chosen = std::find(m_rates.begin(), m_rates.end(), remembered);
+  m_dlg.m_settings.rate = remembered;
+  rate->SetUp("Rate", std::move(rateLabels),
+              static_cast<int>(chosen == m_rates.end() ? 0 : chosen - m_rates.begin()),
+              [this](int picked) {
+                const std::optional<FrameRate>& value = m_rates[static_cast<std::size_t>(picked)];
+                m_dlg.m_settings.rate = value;
+                SaveSetting("Rate", value ? RateText(*value) : std::string());
+                RequestScan(false);
+              });
+
+  const std::optional<Fill> rememberedFill = FillNamed(LoadSetting("Fill"));
+  int fillChosen = 0;
+  for (std::size_t i = 0; i < std::size(kFills); ++i) {
+    if (rememberedFill == kFills[i]) fillChosen = static_cast<int>(i);
+  }
+  m_dlg.m_settings.look.fill = kFills[fillChosen];
+  fill->SetUp("Fill", std::vector<wxString>(std::begin(kFillLabels), std::end(kFillLabels)),
+              fillChosen, [this](int picked) {
+                m_dlg.m_settings.look.fill = kFills[picked];
+                SaveSetting("Fill", FillName(kFills[picked]));
+              });
+}
+
+void ConverterWindow::RecordLayout() {
+  m_startClient = GetClientSize();
+  for (wxWindow* child : GetChildren()) m_startRects.emplace_back(child, child->GetRect());
+  // The template's size is the smallest; wider, the path boxes take the width, and taller, the
+  // picture of the frames takes the height.
+  SetMinClientSize(m_startClient);
+  Bind(wxEVT_SIZE, [this](wxSizeEvent& event) {
+    event.Skip();
+    Relayout();
+  });
+}
+
+void ConverterWindow::Relayout() {
+  const wxSize client = GetClientSize();
+  const int dx = std::max(0, client.x - m_startClient.x);
+  const int dy = std::max(0, client.y - m_startClient.y);
+  // Which way each control goes follows from where the template puts it: the browse buttons
+  // and Convert sit at the right and move; what reaches from the left towards them stretches;
+  // the row of the picture grows, and what lies under it moves down.
+  const int rightColumn = ConvertDialogToPixels(wxPoint(120, 0)).x;
+  const int reachesRight = ConvertDialogToPixels(wxPoint(115, 0)).x;
+  const int growTop = ConvertDialogToPixels(wxPoint(0, 186)).y;
+  const int growBottom = ConvertDialogToPixels(wxPoint(0, 242)).y;
+  for (const auto& [child, start] : m_startRects) {
+    wxRect rect = start;
+    if (start.x >= rightColumn) {
+      rect.x += dx;
+    } else if (start.GetRight() >= reachesRight) {
+      rect.width += dx;
+    }
+    if (start.y >= growBottom) {
+      rect.y += dy;
+    } else if (start.y >= growTop) {
+      rect.height += dy;
+    }
+    if (rect != child->GetRect()) child->SetSize(rect);
+  }
+}
+
+bool ConverterWindow::OfferSuggestions() {
+  const std::string first = TextOf(this, IDC_FIRST_FILE);
+  if (first.empty() || first == m_offeredFor || !wxFileName::FileExists(wxString::FromUTF8(first)))
+    return false;
+  if (!m_scanner || m_job.joinable()) return false;
+  m_offeredFor = first;
+  m_typingPause.Stop();
+  ScanRequest request = Asked();
+  request.suggest = true;
+  request.offerOnly = true;
+  m_scanned = KeyOf(request);
+  m_scanner->Request(std::move(request));
+  return true;
+}
+
+void ConverterWindow::ShowOffers(const std::string& last, const std::string& avi) {
+  m_offers.clear();
+  for (const auto& [id, offer] : {std::pair<int, const std::string&>{IDC_LAST_FILE, last},
+                                  std::pair<int, const std::string&>{IDC_AVI_FILE, avi}}) {
+    auto* field = wxDynamicCast(FindWindow(id), wxTextCtrl);
+    if (!field || offer.empty() || !field->IsEmpty()) continue;
+    // The name alone: a hint cannot scroll, and the folder is the first file's.
+    const wxString name = wxFileName(wxString::FromUTF8(offer)).GetFullName();
+    field->SetHint(wxString::FromUTF8("\u2192 ") + name);
+    m_offers[id] = offer;
+  }
+}
+
+void ConverterWindow::ClearOffers() {
+  for (auto& [id, offer] : m_offers) {
+    if (auto* field = wxDynamicCast(FindWindow(id), wxTextCtrl)) field->SetHint(wxString());
+  }
+  m_offers.clear();
+  m_offeredFor.clear();
+}
+
+bool ConverterWindow::TakeOffer(int key) {
+  if (key != WXK_RIGHT && key != WXK_END && key != WXK_NUMPAD_RIGHT && key != WXK_NUMPAD_END)
+    return false;
+  wxWindow* focus = FindFocus();
+  if (!focus) return false;
+  const auto offer = m_offers.find(focus->GetId());
+  auto* field = wxDynamicCast(focus, wxTextCtrl);
+  if (offer == m_offers.end() || !field || !field->IsEmpty()) return false;
+  field->ChangeValue(wxString::FromUTF8(offer->second));
+  field->SetInsertionPointEnd();
+  field->SetHint(wxString());
+  m_offers.erase(offer);
+  RequestScan(false);
+  return true;
+}
+
 void ConverterWindow::RequestScan(bool suggest) {
   if (!m_scanner || m_job.joinable()) return;
   m_typingPause.Stop();
@@ -227,7 +382,12 @@ ScanRequest ConverterWindow::Asked() {
 void ConverterWindow::OnScanAnswer(const ScanAnswer& answer) {
   // Stale, or a job has the window: the line then keeps what the job puts there.
   if (!m_scanner || m_job.joinable() || !m_scanner->IsLatest(answer.id)) return;
-  if (answer.request.suggest) {
+  if (answer.request.suggest && answer.request.offerOnly) {
+    // A typed first file: the suggestions are offered in the empty boxes, not written in, so
+    // that what Convert does with the boxes as typed stays the same.
+    ShowOffers(answer.suggestedLast, answer.suggestedAvi);
+  } else if (answer.request.suggest) {
+    ClearOffers();
     m_dlg.FillEmptyFields(answer.suggestedLast, answer.suggestedAvi);
     m_scanned = KeyOf(Asked());
   }
@@ -266,7 +426,7 @@ void ConverterWindow::OnJobEnded() {
 
 void ConverterWindow::EnableControls(bool enable) {
   for (const int id : {IDC_CONVERT, IDC_BROWSE_FIRST, IDC_BROWSE_AVI, IDC_FIRST_FILE, IDC_AVI_FILE,
-                       IDC_BROWSE_LAST, IDC_LAST_FILE}) {
+                       IDC_BROWSE_LAST, IDC_LAST_FILE, IDC_RATE, IDC_FILL}) {
     if (wxWindow* control = FindWindow(id)) control->Enable(enable);
   }
   // With every control disabled GTK gives the keyboard to no widget of the window, and Escape
@@ -287,6 +447,7 @@ void ConverterWindow::OnCharHook(wxKeyEvent& event) {
     if (key == WXK_ESCAPE) m_keys.PressEscape();
     return;
   }
+  if (TakeOffer(key)) return;
   const bool enter = key == WXK_RETURN || key == WXK_NUMPAD_ENTER;
   // Enter on a push button presses that button (the toolkit does it); anywhere else it ends the
   // dialog as OK, with the fields read back first.

@@ -17,11 +17,13 @@
 #include <wx/dialog.h>
 #include <wx/timer.h>
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include "app/sequence_line.h"
 #include "dialog/job_events.h"
@@ -57,6 +59,18 @@ class ConverterWindow final : public wxDialog {
   void SetSequenceLine(const std::string& line);
   /// The fields and the rate as they stand, without suggestions.
   ScanRequest Asked();
+  void SetUpSettingMenus();
+  // The window may be made larger than the template: RecordLayout keeps where the template put
+  // each control, Relayout moves and stretches them for the window's size.
+  void RecordLayout();
+  void Relayout();
+  // A first file typed (not browsed or dropped) that exists: when its box loses the focus, the
+  // run's last file and AVI name are offered in the empty boxes, shown greyed; Right or End in
+  // such a box takes the offer. Returns false when there is nothing to ask.
+  bool OfferSuggestions();
+  void ShowOffers(const std::string& last, const std::string& avi);
+  void ClearOffers();
+  bool TakeOffer(int key);
 
  public:
   /// Files dropped on the window or one of its fields.
@@ -80,6 +94,12 @@ class ConverterWindow final : public wxDialog {
   std::unique_ptr<RunScanner> m_scanner;
   // Follows the jobs for the sequence line: the check of the files, or why the job failed.
   std::unique_ptr<JobObserver> m_follower;
+  // The Rate setting's values, in menu order; nothing stands for "from the frames".
+  std::vector<std::optional<FrameRate>> m_rates;
+  wxSize m_startClient;
+  std::vector<std::pair<wxWindow*, wxRect>> m_startRects;
+  std::string m_offeredFor;             // the typed first file the offers were asked for
+  std::map<int, std::string> m_offers;  // box id -> the path offered in it
   // Every follower of the window's jobs; the dialog reports to this one.
   JobFollowers m_followers;
 };

@@ -119,7 +119,10 @@ void RunScanner::Run() {
     const ScanRequest& request = answer.request;
     std::string last = request.lastFile;
     if (request.suggest && !request.firstFile.empty()) {
-      if (last.empty()) last = answer.suggestedLast = LastFileOfRun(request.firstFile);
+      if (last.empty()) {
+        answer.suggestedLast = LastFileOfRun(request.firstFile);
+        if (!request.offerOnly) last = answer.suggestedLast;
+      }
       answer.suggestedAvi = SuggestedAviFile(request.firstFile);
     }
     if (!request.firstFile.empty() && !last.empty()) {

@@ -35,6 +35,9 @@ struct ScanRequest {
   bool suggest = false;
   std::string aviFile;            ///< the AVI field as it reads
   std::optional<FrameRate> rate;  ///< the Rate choice; nothing: from the frames
+  /// With suggest: the first file was typed, so the suggestions are only offered; the run is
+  /// looked over as the fields read, not as the suggestions would make it.
+  bool offerOnly = false;
 };
 
 struct ScanAnswer {

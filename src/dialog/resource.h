@@ -15,3 +15,6 @@ constexpr int IDC_FIRST_FILE = 1119;
 /// The sequence line under the AVI box: what Convert would do with the run, then what the
 /// check of the written files found.
 constexpr int IDC_SEQUENCE = 1043;
+/// The rate and fill settings under the AVI box.
+constexpr int IDC_RATE = 1044;
+constexpr int IDC_FILL = 1045;

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The sequence line, read off the window: typed first and last files give the run's frame
 # count, its gap, the first frame's size and the rate; a reversed range gives Convert's own
-# message. A browsed first file fills the empty last and AVI fields with the run's last file and
+# message. A typed first file offers the last file; a browsed first file fills the empty last and AVI fields with the run's last file and
 # its name; after Convert the line says both files were read back whole.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
@@ -30,6 +30,38 @@ wait_sequence_line "$main" "2 frames · 48 × 32 · 29.97 fps"
 screenshot "$main" "$ARTIFACTS/sequence-line.png"
 
 app_running || fail "the program ended"
+keys_to "$main" Escape
+wait_exit
+
+# A typed first file offers the run's last file in the empty box, greyed; Right takes it. The AVI
+# box is left empty: what Convert does with the boxes as typed does not change.
+start_app
+main=$(wait_window "TGA TO AVI Converter")
+keys_to "$main" Tab Tab Tab
+type_to "$main" "$WORK/run/shot0001.tga"
+keys_to "$main" Tab Tab Tab
+keys_to "$main" Right Tab
+wait_sequence_line "$main" "5 frames · 64 × 48 · 29.97 fps"
+# Made wider, the window moves Convert to its right edge: a click there presses it, and the
+# empty AVI box is refused as before.
+xdotool windowsize --sync "$main" 900 "$(xdotool getwindowgeometry --shell "$main" | sed -n 's/^HEIGHT=//p')"
+eval "$(xdotool getwindowgeometry --shell "$main")"
+# The toolkit places the controls a moment after the window's new size: click until it took.
+for tries in $(seq 20); do
+  xdotool mousemove --window "$main" $((WIDTH - 40)) $((HEIGHT * 257 / 290)) click 1
+  box=$(xdotool search --onlyvisible --name "^TGA to AVI Converter\$" | grep -vx "$main" || true)
+  for _ in 1 2 3 4 5; do
+    [ -n "$box" ] && break
+    sleep 0.2
+    box=$(xdotool search --onlyvisible --name "^TGA to AVI Converter\$" | grep -vx "$main" || true)
+  done
+  [ -n "$box" ] && break
+done
+[ -n "$box" ] || fail "Convert was not found at the right of the wider window"
+box=$(wait_window "TGA to AVI Converter" "$main")
+keys_to "$box" Return
+wait_gone "$box"
+[ ! -e "$WORK/run/shot.avi" ] || fail "the AVI name offered was used without being taken"
 keys_to "$main" Escape
 wait_exit
 

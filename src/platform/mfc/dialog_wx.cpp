@@ -77,8 +77,12 @@ void ShowControlText(wxTopLevelWindow* window, int id, const std::string& text) 
   if (!control) return;
   const wxString value = ToWx(text);
   if (auto* entry = dynamic_cast<wxTextEntry*>(control)) {
-    // Rewriting an unchanged field would move its caret for nothing.
-    if (entry->GetValue() != value) entry->ChangeValue(value);
+    // Rewriting an unchanged field would move its caret for nothing. A path written in is
+    // shown from its end: the frame number and the extension are what the user looks for.
+    if (entry->GetValue() != value) {
+      entry->ChangeValue(value);
+      entry->SetInsertionPointEnd();
+    }
   } else if (auto* label = wxDynamicCast(control, wxControl)) {
     // As text, not as a label with '&' mnemonics.
     if (label->GetLabelText() != value) label->SetLabelText(value);
