@@ -10,6 +10,7 @@
 #include <string>
 #include <utility>
 
+#include "app/preview_panel_wx.h"
 #include "dialog/converter_dlg.h"
 #include "dialog/job_events.h"
 #include "dialog/resource.h"
@@ -117,6 +118,7 @@ void RegisterControlIds() {
       {"IDC_BROWSE_LAST", IDC_BROWSE_LAST},
       {"IDC_FIRST_FILE", IDC_FIRST_FILE},
       {"IDC_SEQUENCE", IDC_SEQUENCE},
+      {"IDC_PREVIEW", IDC_PREVIEW},
   };
   // The first lookup of a name fixes its identifier for every later load.
   for (const auto& control : kControls) wxXmlResource::GetXRCID(control.name, control.id);
@@ -170,11 +172,24 @@ ConverterWindow::ConverterWindow(CConverterDlg& dlg, wxXmlResource& resources)
   for (const int id : {IDC_FIRST_FILE, IDC_LAST_FILE, IDC_AVI_FILE, IDC_SEQUENCE}) {
     if (wxWindow* field = FindWindow(id)) field->SetDropTarget(new FileDrop(*this));
   }
+
+  // The picture of the frames: answers are carried to this thread, and a picture of another
+  // size is asked for again. The reader goes before the window does.
+  m_previewer = std::make_unique<PreviewReader>([this](const PreviewAnswer& answer) {
+    CallAfter([this, answer] { OnPreviewAnswer(answer); });
+  });
+  if (wxWindow* preview = FindWindow(IDC_PREVIEW)) {
+    preview->Bind(wxEVT_SIZE, [this](wxSizeEvent& event) {
+      event.Skip();
+      RequestPreview();
+    });
+  }
 }
 
 ConverterWindow::~ConverterWindow() {
   // A scan under way is given up and its thread joined before anything it answers to goes.
   m_scanner.reset();
+  m_previewer.reset();
   m_typingPause.Stop();
   if (!m_loaded) return;
   SetFileDialogBackend(m_previousFileDialogs);
@@ -217,6 +232,7 @@ void ConverterWindow::RequestScan(bool suggest) {
   if (!suggest && KeyOf(request) == m_scanned) return;
   m_scanned = KeyOf(request);
   m_scanner->Request(std::move(request));
+  RequestPreview();
 }
 
 ScanRequest ConverterWindow::Asked() {
@@ -244,6 +260,7 @@ void ConverterWindow::OnConvertClicked(wxCommandEvent& /*event*/) {
   // One job at a time: the button is disabled while one runs.
   if (m_job.joinable()) return;
   EnableControls(false);
+  CancelPreview();
   m_keys.ForgetEscape();
   // The job calls the dialog's services from its thread; each is carried out on this one
   // (window_thread_wx.h), which runs its event loop meanwhile.
@@ -262,6 +279,7 @@ void ConverterWindow::OnConvertClicked(wxCommandEvent& /*event*/) {
 void ConverterWindow::OnJobEnded() {
   m_job.join();
   EnableControls(true);
+  RequestPreview();
 }
 
 void ConverterWindow::EnableControls(bool enable) {
@@ -311,4 +329,38 @@ void ConverterWindow::OnClose(wxCloseEvent& event) {
     return;
   }
   event.Skip();
+}
+
+// The picture of the frames.
+
+void ConverterWindow::RequestPreview() {
+  if (!m_previewer || m_job.joinable()) return;
+  auto* panel = wxDynamicCast(FindWindow(IDC_PREVIEW), PreviewPanel);
+  if (!panel) return;
+  PreviewRequest request{TextOf(this, IDC_FIRST_FILE), m_dlg.m_settings.look, panel->HalfPixels(),
+                         panel->CellPixels()};
+  // The same file, look and size: the same pictures.
+  const std::string key = request.firstFile + '\n' + FillName(request.look.fill) + ' ' +
+                          TransferName(request.look.transfer) + ' ' +
+                          std::to_string(request.half.width) + 'x' +
+                          std::to_string(request.half.height) + ' ' + std::to_string(request.cell);
+  if (key == m_previewed) return;
+  m_previewed = key;
+  m_previewAwaited = m_previewer->Request(std::move(request));
+}
+
+void ConverterWindow::CancelPreview() {
+  if (!m_previewer || m_previewAwaited == 0) return;
+  // Given up unanswered: the same request is to be made again.
+  m_previewer->Cancel();
+  m_previewAwaited = 0;
+  m_previewed.clear();
+}
+
+void ConverterWindow::OnPreviewAnswer(const PreviewAnswer& answer) {
+  if (!m_previewer || !m_previewer->IsLatest(answer.id)) return;
+  m_previewAwaited = 0;
+  if (auto* panel = wxDynamicCast(FindWindow(IDC_PREVIEW), PreviewPanel)) {
+    panel->SetPictures(answer.pictures);
+  }
 }

@@ -15,3 +15,6 @@ constexpr int IDC_FIRST_FILE = 1119;
 /// The sequence line under the AVI box: what Convert would do with the run, then what the
 /// check of the written files found.
 constexpr int IDC_SEQUENCE = 1043;
+/// The picture of the frames under the sequence line: the first frame over a checkerboard and
+/// its matte.
+constexpr int IDC_PREVIEW = 1080;
