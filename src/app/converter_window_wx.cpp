@@ -14,6 +14,7 @@
 #include <string>
 #include <utility>
 
+#include "app/preview_panel_wx.h"
 #include "app/setting_menu_wx.h"
 #include "dialog/converter_dlg.h"
 #include "dialog/job_events.h"
@@ -133,6 +134,7 @@ void RegisterControlIds() {
       {"IDC_SEQUENCE", IDC_SEQUENCE},
       {"IDC_RATE", IDC_RATE},
       {"IDC_FILL", IDC_FILL},
+      {"IDC_PREVIEW", IDC_PREVIEW},
   };
   // The first lookup of a name fixes its identifier for every later load.
   for (const auto& control : kControls) wxXmlResource::GetXRCID(control.name, control.id);
@@ -194,11 +196,24 @@ ConverterWindow::ConverterWindow(CConverterDlg& dlg, wxXmlResource& resources)
   for (const int id : {IDC_FIRST_FILE, IDC_LAST_FILE, IDC_AVI_FILE, IDC_SEQUENCE}) {
     if (wxWindow* field = FindWindow(id)) field->SetDropTarget(new FileDrop(*this));
   }
+
+  // The picture of the frames: answers are carried to this thread, and a picture of another
+  // size is asked for again. The reader goes before the window does.
+  m_previewer = std::make_unique<PreviewReader>([this](const PreviewAnswer& answer) {
+    CallAfter([this, answer] { OnPreviewAnswer(answer); });
+  });
+  if (wxWindow* preview = FindWindow(IDC_PREVIEW)) {
+    preview->Bind(wxEVT_SIZE, [this](wxSizeEvent& event) {
+      event.Skip();
+      RequestPreview();
+    });
+  }
 }
 
 ConverterWindow::~ConverterWindow() {
   // A scan under way is given up and its thread joined before anything it answers to goes.
   m_scanner.reset();
+  m_previewer.reset();
   m_typingPause.Stop();
   if (!m_loaded) return;
   SetFileDialogBackend(m_previousFileDialogs);
@@ -270,6 +285,7 @@ void ConverterWindow::SetUpSettingMenus() {
               fillChosen, [this](int picked) {
                 m_dlg.m_settings.look.fill = kFills[picked];
                 SaveSetting("Fill", FillName(kFills[picked]));
+                RequestPreview();
               });
 }
 
@@ -324,6 +340,7 @@ bool ConverterWindow::OfferSuggestions() {
   request.offerOnly = true;
   m_scanned = KeyOf(request);
   m_scanner->Request(std::move(request));
+  RequestPreview();
   return true;
 }
 
@@ -372,6 +389,7 @@ void ConverterWindow::RequestScan(bool suggest) {
   if (!suggest && KeyOf(request) == m_scanned) return;
   m_scanned = KeyOf(request);
   m_scanner->Request(std::move(request));
+  RequestPreview();
 }
 
 ScanRequest ConverterWindow::Asked() {
@@ -404,6 +422,7 @@ void ConverterWindow::OnConvertClicked(wxCommandEvent& /*event*/) {
   // One job at a time: the button is disabled while one runs.
   if (m_job.joinable()) return;
   EnableControls(false);
+  CancelPreview();
   m_keys.ForgetEscape();
   // The job calls the dialog's services from its thread; each is carried out on this one
   // (window_thread_wx.h), which runs its event loop meanwhile.
@@ -422,6 +441,7 @@ void ConverterWindow::OnConvertClicked(wxCommandEvent& /*event*/) {
 void ConverterWindow::OnJobEnded() {
   m_job.join();
   EnableControls(true);
+  RequestPreview();
 }
 
 void ConverterWindow::EnableControls(bool enable) {
@@ -472,4 +492,38 @@ void ConverterWindow::OnClose(wxCloseEvent& event) {
     return;
   }
   event.Skip();
+}
+
+// The picture of the frames.
+
+void ConverterWindow::RequestPreview() {
+  if (!m_previewer || m_job.joinable()) return;
+  auto* panel = wxDynamicCast(FindWindow(IDC_PREVIEW), PreviewPanel);
+  if (!panel) return;
+  PreviewRequest request{TextOf(this, IDC_FIRST_FILE), m_dlg.m_settings.look, panel->HalfPixels(),
+                         panel->CellPixels()};
+  // The same file, look and size: the same pictures.
+  const std::string key = request.firstFile + '\n' + FillName(request.look.fill) + ' ' +
+                          TransferName(request.look.transfer) + ' ' +
+                          std::to_string(request.half.width) + 'x' +
+                          std::to_string(request.half.height) + ' ' + std::to_string(request.cell);
+  if (key == m_previewed) return;
+  m_previewed = key;
+  m_previewAwaited = m_previewer->Request(std::move(request));
+}
+
+void ConverterWindow::CancelPreview() {
+  if (!m_previewer || m_previewAwaited == 0) return;
+  // Given up unanswered: the same request is to be made again.
+  m_previewer->Cancel();
+  m_previewAwaited = 0;
+  m_previewed.clear();
+}
+
+void ConverterWindow::OnPreviewAnswer(const PreviewAnswer& answer) {
+  if (!m_previewer || !m_previewer->IsLatest(answer.id)) return;
+  m_previewAwaited = 0;
+  if (auto* panel = wxDynamicCast(FindWindow(IDC_PREVIEW), PreviewPanel)) {
+    panel->SetPictures(answer.pictures);
+  }
 }

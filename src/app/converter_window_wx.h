@@ -13,6 +13,11 @@
 // as a browse does, an AVI file the AVI field; the run's suggestions fill only empty fields.
 // After a job the line says what the check of the written files found, and why the job failed
 // where it did.
+//
+// Under the sequence line the picture of the frames shows the run's first frame as the colour
+// pass will write it (the dialog's look applied) over a checkerboard, and its matte beside it.
+// It is read and made small on a thread of its own (frame_preview.h) whenever the run is asked
+// about, never while a job runs; only the newest request's pictures are shown.
 
 #include <wx/dialog.h>
 #include <wx/timer.h>
@@ -25,6 +30,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/frame_preview.h"
 #include "app/sequence_line.h"
 #include "dialog/job_events.h"
 
@@ -78,6 +84,17 @@ class ConverterWindow final : public wxDialog {
   /// Shows line in the sequence line.
   void ShowSequenceLine(const std::string& line) { SetSequenceLine(line); }
 
+  // The picture of the frames.
+  /// Asks for the first frame's pictures again, with the first field, the dialog's settings and
+  /// the picture's size as they are now; nothing when they are what was asked last, or while a
+  /// job runs.
+  void RequestPreview();
+
+ private:
+  /// Gives up the pictures asked for, so that the next RequestPreview asks again.
+  void CancelPreview();
+  void OnPreviewAnswer(const PreviewAnswer& answer);
+
  private:
   CConverterDlg& m_dlg;
   bool m_loaded = false;
@@ -102,6 +119,11 @@ class ConverterWindow final : public wxDialog {
   std::map<int, std::string> m_offers;  // box id -> the path offered in it
   // Every follower of the window's jobs; the dialog reports to this one.
   JobFollowers m_followers;
+
+  // The picture of the frames: its reader thread, and what was last asked of it.
+  std::unique_ptr<PreviewReader> m_previewer;
+  std::string m_previewed;
+  unsigned long long m_previewAwaited = 0;  // the request not yet answered, or 0
 };
 
 /// Gives each control name of the template its IDC_ number as its window identifier. Call

@@ -18,3 +18,6 @@ constexpr int IDC_SEQUENCE = 1043;
 /// The rate and fill settings under the AVI box.
 constexpr int IDC_RATE = 1044;
 constexpr int IDC_FILL = 1045;
+/// The picture of the frames under the sequence line: the first frame over a checkerboard and
+/// its matte.
+constexpr int IDC_PREVIEW = 1080;
