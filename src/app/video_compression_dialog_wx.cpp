@@ -64,7 +64,7 @@ class VideoCompressionDialog final : public wxDialog {
                0, wxLEFT | wxRIGHT | wxTOP, 10);
     }
     top->Add(new wxStaticText(this, wxID_ANY, "&Compressor:"), 0, wxLEFT | wxRIGHT | wxTOP, 10);
-    m_choices = new wxListBox(this, wxID_ANY, wxDefaultPosition, wxSize(480, 250));
+    m_choices = new wxListBox(this, wxID_ANY, wxDefaultPosition, wxSize(480, 290));
     // Rows are the compressors in m_list's order, with a heading that is no compressor before
     // the first one kept for old players.
     for (std::size_t i = 0; i < m_list.size(); ++i) {
@@ -94,7 +94,7 @@ class VideoCompressionDialog final : public wxDialog {
     for (std::size_t i = 0; i < m_list.size(); ++i) {
       if (m_list[i].fourcc == request.fourcc && m_refusals[i].empty()) chosen = i;
     }
-    m_shownRow = RowOf(chosen);
+    m_shownRow = m_cursorRow = RowOf(chosen);
     m_choices->SetSelection(m_shownRow);
     ShowCompressor(request.fourcc == m_list[chosen].fourcc ? request.quality : kDefaultQuality);
     m_choices->Bind(wxEVT_LISTBOX, [this](wxCommandEvent&) { OnSelected(); });
@@ -138,7 +138,10 @@ class VideoCompressionDialog final : public wxDialog {
   // The selected compressor's index in m_list; the list's selection is never the heading.
   std::size_t Selected() const { return IndexOf(m_shownRow); }
 
-  // Up and Down step over the heading, so that the keyboard never stops on it.
+  // Up and Down step over the heading, so that the keyboard never stops on it. The list moves
+  // its own keyboard cursor (the row with the focus frame) on its own steps only, so every step
+  // is left to it while that cursor is on the row shown; after a step over the heading, or a
+  // click on the heading, the steps are ours.
   void OnKey(wxKeyEvent& event) {
     int step = 0;
     switch (event.GetKeyCode()) {
@@ -155,6 +158,10 @@ class VideoCompressionDialog final : public wxDialog {
         return;
     }
     int row = m_shownRow + step;
+    if (row != m_heading && m_cursorRow == m_shownRow) {
+      event.Skip();  // the list's own step, which moves its keyboard cursor as well
+      return;
+    }
     if (row == m_heading) row += step;
     if (row < 0 || row >= static_cast<int>(m_choices->GetCount())) return;
     m_choices->SetSelection(row);
@@ -167,6 +174,7 @@ class VideoCompressionDialog final : public wxDialog {
   void OnSelected() {
     int row = m_choices->GetSelection();
     if (row == wxNOT_FOUND) row = m_shownRow;
+    m_cursorRow = row;  // the list moved its cursor to the row it selected
     if (row == m_heading) {
       if (!wxGetMouseState().LeftIsDown()) {
         row = m_shownRow < m_heading ? m_heading + 1 : m_heading - 1;
@@ -201,6 +209,9 @@ class VideoCompressionDialog final : public wxDialog {
   int m_height;
   int m_heading = wxNOT_FOUND;  // the heading's row, or none when no older format is here
   int m_shownRow = 0;           // the row whose compressor is shown and would be chosen
+  // The list's keyboard cursor as far as we know: on taking the focus the list puts it on the
+  // selected row.
+  int m_cursorRow = 0;
   wxListBox* m_choices;
   wxStaticText* m_description;
   wxStaticText* m_qualityLabel;

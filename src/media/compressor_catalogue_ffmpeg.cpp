@@ -232,19 +232,19 @@ double EstimatedFrameBytes(const CompressorInfo& compressor, int width, int heig
 
 std::string FrameSizeText(double bytes) {
   if (bytes <= 0) return "";
-  // Two figures, rounded before the unit is picked: 999 600 bytes reads "1.0 MB", not "1000 kB".
-  long kilobytes = std::max(1L, std::lround(bytes / 1000));
-  if (kilobytes >= 100) kilobytes = std::lround(kilobytes / 10.0) * 10;
+  // Each step rounds from the bytes themselves, never from an already rounded figure, and the
+  // unit is picked after rounding: 995 000 bytes read "1.0 MB", not "1000 kB".
+  const auto twoFigures = [](double value) {
+    return value < 99.5 ? std::lround(value) : std::lround(value / 10) * 10;
+  };
+  const long kilobytes = std::max(1L, twoFigures(bytes / 1e3));
   if (kilobytes < 1000) return "about " + std::to_string(kilobytes) + " kB a frame";
-  const double megabytes = bytes / 1e6;
-  const long tenths = std::lround(megabytes * 10);
+  const long tenths = std::lround(bytes / 1e5);
   if (tenths < 100) {
     return "about " + std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) +
            " MB a frame";
   }
-  const long whole = std::lround(megabytes);
-  return "about " + std::to_string(whole < 100 ? whole : std::lround(whole / 10.0) * 10) +
-         " MB a frame";
+  return "about " + std::to_string(twoFigures(bytes / 1e6)) + " MB a frame";
 }
 
 std::string CompressorSummary(const CompressorInfo& compressor, int width, int height) {
