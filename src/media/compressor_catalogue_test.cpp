@@ -137,6 +137,19 @@ TEST(CompressorCatalogueTest, SummaryEstimatesTheSizeOnlyWhereItIsKnown) {
   EXPECT_EQ(CompressorReaders(Entry(kH264), 0, 0), CompressorReaders(Entry(kH264), 34, 18));
 }
 
+TEST(CompressorCatalogueTest, EveryCompressorHasAnEstimateAndReadersInPlausibleOrder) {
+  // A row added without its figures would drop the size from its line without a word.
+  const double full = EstimatedFrameBytes(Entry(kFullFramesFourCC), 640, 360);
+  for (const CompressorInfo& compressor : AllCompressors()) {
+    SCOPED_TRACE(compressor.name);
+    const double bytes = EstimatedFrameBytes(compressor, 640, 360);
+    EXPECT_GT(bytes, 0);
+    EXPECT_LE(bytes, full);
+    EXPECT_EQ(compressor.lossless, bytes > full / 4) << "lossy codecs are far smaller";
+    EXPECT_FALSE(CompressorReaders(compressor, 640, 360).empty());
+  }
+}
+
 TEST(CompressorCatalogueTest, FourCCTextReadsInFileOrder) {
   EXPECT_EQ(FourCCText(MakeFourCC('v', 'i', 'd', 's')), "vids");
   EXPECT_EQ(FourCCText(kFullFramesFourCC), "DIB ");
