@@ -30,8 +30,9 @@ struct CatalogueRow {
 // Who reads what: the lossless codecs other than Full Frames are decoded by FFmpeg's libavcodec,
 // which VLC, mpv and GStreamer's gst-libav use; Ut Video also by its own codec. Motion JPEG,
 // MPEG-4 Part 2 and H.264 in its 4:2:0 form are read by nearly every player; x264's 4:4:4
-// (odd sides) is a profile that players built on the system's or the hardware's H.264 decoder
-// do not read. The two classic codecs came with Video for Windows and QuickTime.
+// (odd sides) is a profile that players relying on the system's or the hardware's H.264
+// decoder often cannot read. Microsoft Video 1 came with Video for Windows, Cinepak with it
+// and with QuickTime.
 constexpr const char* kFfmpegPlayers = "read by FFmpeg-based players (VLC, mpv, GStreamer's libav)";
 
 // Typical bytes a pixel (bytesPerPixel): the colour file this converter wrote at the default
@@ -94,7 +95,7 @@ const std::vector<CatalogueRow>& Rows() {
        {{AV_PIX_FMT_RGB555LE, 4}},
        AV_PIX_FMT_NONE},
       {{"Cinepak", MakeFourCC('c', 'v', 'i', 'd'), "cinepak", false, false, QualityKnob::kNone, 0,
-        "read by Video for Windows, QuickTime and FFmpeg-based players", 0.25, true},
+        "read by FFmpeg-based players and the old Windows and QuickTime players", 0.25, true},
        {{AV_PIX_FMT_RGB24, 4}},
        AV_PIX_FMT_NONE},
   };
