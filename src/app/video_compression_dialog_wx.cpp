@@ -8,6 +8,8 @@
 #include <wx/stattext.h>
 #include <wx/utils.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -24,14 +26,19 @@ std::string TrimmedCode(FourCC fourcc) {
   return code;
 }
 
-std::string Describe(const CompressorInfo& compressor) {
-  if (compressor.lossless) {
-    if (CompressorWritesGreyMatte(compressor)) {
-      return "Lossless; keeps the alpha channel; writes the matte as grey";
-    }
-    return compressor.keepsAlpha ? "Lossless; keeps the alpha channel" : "Lossless";
-  }
-  return "Lossy; no alpha channel";
+// The line under the list: what the selected compressor is for, as the catalogue says it.
+wxString Describe(const CompressorInfo& compressor, int width, int height) {
+  std::string line = CompressorSummary(compressor, width, height);
+  if (!line.empty()) line[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(line[0])));
+  return wxString::FromUTF8(line);
+}
+
+// The compressors in the order they are listed: the catalogue's, with those kept for old
+// players moved after the others (where a heading goes before them).
+std::vector<CompressorInfo> ListOrder(std::vector<CompressorInfo> compressors) {
+  std::stable_partition(compressors.begin(), compressors.end(),
+                        [](const CompressorInfo& compressor) { return !compressor.forOldPlayers; });
+  return compressors;
 }
 
 class VideoCompressionDialog final : public wxDialog {
@@ -40,7 +47,9 @@ class VideoCompressionDialog final : public wxDialog {
       // No owner window, as the platform's own dialog is shown.
       : wxDialog(nullptr, wxID_ANY, "Video Compression", wxDefaultPosition, wxDefaultSize,
                  wxDEFAULT_DIALOG_STYLE | wxDIALOG_NO_PARENT),
-        m_list(std::move(list)) {
+        m_list(ListOrder(std::move(list))),
+        m_width(request.width),
+        m_height(request.height) {
     // What each compressor would be handed: the frames' size, from the format of the stream
     // the dialog is shown for. One that cannot take it says why and cannot be chosen.
     for (const CompressorInfo& compressor : m_list) {
@@ -55,15 +64,23 @@ class VideoCompressionDialog final : public wxDialog {
                0, wxLEFT | wxRIGHT | wxTOP, 10);
     }
     top->Add(new wxStaticText(this, wxID_ANY, "&Compressor:"), 0, wxLEFT | wxRIGHT | wxTOP, 10);
-    m_choices = new wxListBox(this, wxID_ANY, wxDefaultPosition, wxSize(480, 250));
+    m_choices = new wxListBox(this, wxID_ANY, wxDefaultPosition, wxSize(480, 290));
+    // Rows are the compressors in m_list's order, with a heading that is no compressor before
+    // the first one kept for old players.
     for (std::size_t i = 0; i < m_list.size(); ++i) {
+      if (m_list[i].forOldPlayers && m_heading == wxNOT_FOUND) {
+        m_heading = static_cast<int>(i);
+        m_choices->Append(wxString::FromUTF8("\u2014 Older formats, for old players \u2014"));
+      }
       std::string entry = std::string(m_list[i].name) + "  [" + TrimmedCode(m_list[i].fourcc) + "]";
       if (!m_refusals[i].empty()) entry += " \u2014 " + m_refusals[i];
       m_choices->Append(wxString::FromUTF8(entry));
     }
     top->Add(m_choices, 1, wxEXPAND | wxALL, 10);
-    m_description = new wxStaticText(this, wxID_ANY, "");
-    top->Add(m_description, 0, wxLEFT | wxRIGHT, 10);
+    // Room for two lines, so that a long one wraps instead of widening the dialog.
+    m_description = new wxStaticText(this, wxID_ANY, "\n");
+    m_description->SetMinSize(m_description->GetBestSize());
+    top->Add(m_description, 0, wxEXPAND | wxLEFT | wxRIGHT, 10);
     m_qualityLabel = new wxStaticText(this, wxID_ANY, "Compression &Quality:");
     top->Add(m_qualityLabel, 0, wxLEFT | wxRIGHT | wxTOP, 10);
     m_quality = new wxSlider(this, wxID_ANY, 100, 0, 100, wxDefaultPosition, wxDefaultSize,
@@ -72,19 +89,18 @@ class VideoCompressionDialog final : public wxDialog {
     top->Add(CreateStdDialogButtonSizer(wxOK | wxCANCEL), 0, wxEXPAND | wxALL, 10);
     SetSizerAndFit(top);
 
-    int selection = 0;  // Full Frames, which takes every size
+    // The last choice is found by its code, wherever the list puts it.
+    std::size_t chosen = 0;  // Full Frames, which takes every size
     for (std::size_t i = 0; i < m_list.size(); ++i) {
-      if (m_list[i].fourcc == request.fourcc && m_refusals[i].empty()) {
-        selection = static_cast<int>(i);
-      }
+      if (m_list[i].fourcc == request.fourcc && m_refusals[i].empty()) chosen = i;
     }
-    m_choices->SetSelection(selection);
-    ShowCompressor(selection,
-                   request.fourcc == m_list[selection].fourcc ? request.quality : kDefaultQuality);
-    m_choices->Bind(wxEVT_LISTBOX,
-                    [this](wxCommandEvent&) { ShowCompressor(Selected(), kDefaultQuality); });
-    m_choices->Bind(wxEVT_LISTBOX_DCLICK, [this](wxCommandEvent&) {
-      if (Choosable()) EndModal(wxID_OK);
+    m_shownRow = m_cursorRow = RowOf(chosen);
+    m_choices->SetSelection(m_shownRow);
+    ShowCompressor(request.fourcc == m_list[chosen].fourcc ? request.quality : kDefaultQuality);
+    m_choices->Bind(wxEVT_LISTBOX, [this](wxCommandEvent&) { OnSelected(); });
+    m_choices->Bind(wxEVT_KEY_DOWN, [this](wxKeyEvent& event) { OnKey(event); });
+    m_choices->Bind(wxEVT_LISTBOX_DCLICK, [this](wxCommandEvent& event) {
+      if (event.GetInt() != m_heading && Choosable()) EndModal(wxID_OK);
     });
     // OK takes only an entry that can take the frames, by mouse, Return or Enter alike.
     Bind(
@@ -96,11 +112,6 @@ class VideoCompressionDialog final : public wxDialog {
         },
         wxID_OK);
     CentreOnScreen();
-  }
-
-  int Selected() const {
-    const int selection = m_choices->GetSelection();
-    return selection == wxNOT_FOUND ? 0 : selection;
   }
 
   bool Choosable() const { return m_refusals[Selected()].empty(); }
@@ -115,20 +126,92 @@ class VideoCompressionDialog final : public wxDialog {
   }
 
  private:
-  void ShowCompressor(int index, std::uint32_t quality) {
-    const CompressorInfo& compressor = m_list[index];
-    const std::string& refusal = m_refusals[index];
-    m_description->SetLabel(refusal.empty() ? Describe(compressor)
-                                            : "Cannot take these frames: " + refusal);
+  // The list's row of m_list[index], and back; the heading is the row of no compressor.
+  int RowOf(std::size_t index) const {
+    const int row = static_cast<int>(index);
+    return m_heading != wxNOT_FOUND && row >= m_heading ? row + 1 : row;
+  }
+  std::size_t IndexOf(int row) const {
+    return static_cast<std::size_t>(m_heading != wxNOT_FOUND && row > m_heading ? row - 1 : row);
+  }
+
+  // The selected compressor's index in m_list; the list's selection is never the heading.
+  std::size_t Selected() const { return IndexOf(m_shownRow); }
+
+  // Up and Down step over the heading, so that the keyboard never stops on it. The list moves
+  // its own keyboard cursor (the row with the focus frame) on its own steps only, so every step
+  // is left to it while that cursor is on the row shown; after a step over the heading, or a
+  // click on the heading, the steps are ours.
+  void OnKey(wxKeyEvent& event) {
+    int step = 0;
+    switch (event.GetKeyCode()) {
+      case WXK_UP:
+      case WXK_NUMPAD_UP:
+        step = -1;
+        break;
+      case WXK_DOWN:
+      case WXK_NUMPAD_DOWN:
+        step = 1;
+        break;
+      default:
+        event.Skip();
+        return;
+    }
+    int row = m_shownRow + step;
+    if (row != m_heading && m_cursorRow == m_shownRow) {
+      event.Skip();  // the list's own step, which moves its keyboard cursor as well
+      return;
+    }
+    if (row == m_heading) row += step;
+    if (row < 0 || row >= static_cast<int>(m_choices->GetCount())) return;
+    m_choices->SetSelection(row);
+    m_shownRow = row;
+    ShowCompressor(kDefaultQuality);
+  }
+
+  // The heading selected any other way (a click, Page Up or Down) is left at once: a click
+  // keeps the compressor shown, a key goes on past it the way it was moving.
+  void OnSelected() {
+    int row = m_choices->GetSelection();
+    if (row == wxNOT_FOUND) row = m_shownRow;
+    m_cursorRow = row;  // the list moved its cursor to the row it selected
+    if (row == m_heading) {
+      if (!wxGetMouseState().LeftIsDown()) {
+        row = m_shownRow < m_heading ? m_heading + 1 : m_heading - 1;
+      } else {
+        row = m_shownRow;
+      }
+      m_choices->SetSelection(row);
+    }
+    if (row == m_shownRow) return;
+    m_shownRow = row;
+    ShowCompressor(kDefaultQuality);
+  }
+
+  void ShowCompressor(std::uint32_t quality) {
+    const CompressorInfo& compressor = m_list[Selected()];
+    const std::string& refusal = m_refusals[Selected()];
+    m_description->SetLabel(refusal.empty()
+                                ? Describe(compressor, m_width, m_height)
+                                : wxString::FromUTF8("Cannot take these frames: " + refusal));
+    m_description->Wrap(m_choices->GetSize().GetWidth());
     const bool hasQuality = compressor.knob != QualityKnob::kNone;
     if (quality == kDefaultQuality || quality > 10000) quality = compressor.defaultQuality;
     m_quality->SetValue(hasQuality ? static_cast<int>(quality / 100) : 100);
     m_quality->Enable(hasQuality);
     m_qualityLabel->Enable(hasQuality);
+    Layout();
   }
 
   std::vector<CompressorInfo> m_list;
   std::vector<std::string> m_refusals;  // per entry of m_list: why it cannot be chosen, or ""
+  int m_width;
+  int m_height;
+  int m_heading = wxNOT_FOUND;  // the heading's row, or none when no older format is here
+  int m_shownRow = 0;           // the row whose compressor is shown and would be chosen
+  // The list's keyboard cursor as far as we know: on taking the focus the list puts it on the
+  // selected row.
+  int m_cursorRow = 0;
   wxListBox* m_choices;
   wxStaticText* m_description;
   wxStaticText* m_qualityLabel;

@@ -109,8 +109,18 @@ std::string CompressorListText() {
   for (const CompressorInfo& compressor : compressors) {
     nameWidth = std::max(nameWidth, std::string(compressor.name).size());
   }
-  std::ostringstream list;
+  // The quality range or "grey matte" (no compressor has both), padded so that who reads the
+  // files lines up after it.
+  std::vector<std::string> extras;
+  std::size_t extraWidth = 0;
   for (const CompressorInfo& compressor : compressors) {
+    extras.push_back(QualityRange(compressor));
+    if (CompressorWritesGreyMatte(compressor)) extras.back() += "grey matte";
+    extraWidth = std::max(extraWidth, extras.back().size());
+  }
+  std::ostringstream list;
+  for (std::size_t i = 0; i < compressors.size(); ++i) {
+    const CompressorInfo& compressor = compressors[i];
     std::string line = ShownFourCC(compressor.fourcc);
     line.resize(6, ' ');
     std::string name = compressor.name;
@@ -118,9 +128,9 @@ std::string CompressorListText() {
     line += name;
     line += compressor.lossless ? "lossless  " : "lossy     ";
     line += compressor.keepsAlpha ? "keeps alpha  " : "no alpha     ";
-    line += QualityRange(compressor);
-    if (CompressorWritesGreyMatte(compressor)) line += "grey matte";
-    while (!line.empty() && line.back() == ' ') line.pop_back();
+    line += extras[i];
+    line.resize(line.size() + extraWidth - extras[i].size() + 2, ' ');
+    line += CompressorReaders(compressor, 0, 0);
     list << line << '\n';
   }
   return list.str();
@@ -193,7 +203,7 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv) {
                "\"inferred\" what was taken for --last and --output");
   app.add_flag("--list-compressors", options.listCompressors,
                "one line per compressor: FourCC, name, lossless?,\n"
-               "keeps alpha?, quality range, grey matte?");
+               "keeps alpha?, quality range, grey matte?, who reads it");
 
   try {
     app.parse(argc, argv);

@@ -53,6 +53,7 @@ const CompressorInfo* MatchCompressor(const std::string& text);
 std::string ShownFourCC(FourCC fourcc);
 
 /// --list-compressors: one line per available compressor in the dialog's order, FourCC, name,
-/// lossless or lossy, keeps alpha or not, and the quality range where there is one:
-/// "FFV1  FFV1  lossless  keeps alpha".
+/// lossless or lossy, keeps alpha or not, the quality range where there is one, "grey matte"
+/// where the matte is coded grey, and who reads the files:
+/// "FFV1  FFV1  lossless  keeps alpha  grey matte  read by FFmpeg-based players (...)".
 std::string CompressorListText();

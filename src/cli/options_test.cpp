@@ -11,6 +11,7 @@
 
 namespace {
 
+using ::testing::EndsWith;
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
 
@@ -137,6 +138,7 @@ TEST(OptionsTest, ListsEveryAvailableCompressorInTheDialogsOrder) {
     EXPECT_THAT(line, HasSubstr(compressor.lossless ? "lossless" : "lossy"));
     EXPECT_THAT(line, HasSubstr(compressor.keepsAlpha ? "keeps alpha" : "no alpha"));
     EXPECT_EQ(line.find("quality") != std::string::npos, compressor.knob != QualityKnob::kNone);
+    EXPECT_THAT(line, EndsWith("  " + CompressorReaders(compressor, 0, 0)));
   }
   EXPECT_FALSE(std::getline(lines, line)) << line;
 }

@@ -113,7 +113,9 @@ nlohmann::ordered_json CompressorListJson() {
          {"grey_matte", CompressorWritesGreyMatte(compressor)},
          {"quality", compressor.knob == QualityKnob::kNone
                          ? nlohmann::ordered_json()
-                         : nlohmann::ordered_json{{"default", compressor.defaultQuality / 100}}}});
+                         : nlohmann::ordered_json{{"default", compressor.defaultQuality / 100}}},
+         {"summary", CompressorSummary(compressor, 0, 0)},
+         {"typical_bytes_per_pixel", compressor.bytesPerPixel}});
   }
   return list;
 }

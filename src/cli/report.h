@@ -70,5 +70,7 @@ nlohmann::ordered_json ReportJson(const ConversionReport& report);
 nlohmann::ordered_json ErrorJson(int status, const std::string& error);
 
 /// --list-compressors --json: an array of {"fourcc", "name", "lossless", "keeps_alpha",
-/// "quality": {"default": 95} or null}, in the dialog's order.
+/// "grey_matte", "quality": {"default": 95} or null, "summary": the compressor dialog's line
+/// without a size, "typical_bytes_per_pixel": what its size estimate starts from}, in the
+/// catalogue's order.
 nlohmann::ordered_json CompressorListJson();

@@ -36,6 +36,13 @@ struct CompressorInfo {
   bool keepsAlpha;      ///< the alpha byte of each pixel survives as well
   QualityKnob knob;
   std::uint32_t defaultQuality;  ///< what kDefaultQuality stands for (0..10000)
+  /// Who reads the files it writes, as far as we know for sure: "nearly every player".
+  const char* readBy;
+  /// The bytes a pixel of the colour file typically takes on film-like frames at the default
+  /// quality; exactly 4 for Full Frames.
+  double bytesPerPixel;
+  /// An older format, kept for old players: the compressor dialog lists these apart, last.
+  bool forOldPlayers;
 };
 
 /// Full Frames: frames stored as they are written, 32 bits a pixel, rows bottom-up.
@@ -72,6 +79,23 @@ std::string CompressorRefusal(const CompressorInfo& compressor, int width, int h
 /// The compressor's own setting for quality: the quantiser or rate factor; kDefaultQuality
 /// stands for the compressor's default, values above 10000 count as 10000. 0 for kNone.
 int CodecQualityValue(const CompressorInfo& compressor, std::uint32_t quality);
+
+/// Who reads the files the compressor writes for a width x height frame: its readBy, or less
+/// where that size takes a format fewer players read (x264's 4:4:4 for odd sides).
+std::string CompressorReaders(const CompressorInfo& compressor, int width, int height);
+
+/// The estimated bytes of one width x height frame of the colour file (the matte file comes on
+/// top), from the compressor's typical bytes a pixel; 0 when a side is 0 or less (not known).
+double EstimatedFrameBytes(const CompressorInfo& compressor, int width, int height);
+
+/// An estimate of a frame's bytes in words, to two figures: "about 850 kB a frame", "about
+/// 3.1 MB a frame", "about 12 MB a frame" (kB and MB of 1000 and 1000000 bytes); "" for 0.
+std::string FrameSizeText(double bytes);
+
+/// What the compressor is for, in one line for the compressor dialog and the command line's
+/// list: "lossless, keeps alpha, about 8.3 MB a frame, read nearly everywhere"; the size is
+/// left out when width or height is 0 (not known).
+std::string CompressorSummary(const CompressorInfo& compressor, int width, int height);
 
 /// The code as its four characters: "MJPG"; a zero code gives "".
 std::string FourCCText(FourCC fourcc);

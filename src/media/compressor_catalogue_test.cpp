@@ -89,6 +89,67 @@ TEST(CompressorCatalogueTest, QualityMapsOntoEachCodecsKnob) {
   }
 }
 
+TEST(CompressorCatalogueTest, FrameSizeReadsInTwoFiguresAndSwitchesUnitsAfterRounding) {
+  const struct {
+    double bytes;
+    const char* text;
+  } rows[] = {
+      {0, ""},
+      {-5, ""},
+      {300, "about 1 kB a frame"},
+      {12'400, "about 12 kB a frame"},
+      {123'456, "about 120 kB a frame"},
+      {994'999, "about 990 kB a frame"},
+      {995'000, "about 1.0 MB a frame"},
+      {999'600, "about 1.0 MB a frame"},
+      {3'110'400, "about 3.1 MB a frame"},
+      {9'960'000, "about 10 MB a frame"},
+      {33'177'600, "about 33 MB a frame"},
+      {132'710'400, "about 130 MB a frame"},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(FrameSizeText(row.bytes), row.text) << row.bytes << " bytes";
+  }
+}
+
+TEST(CompressorCatalogueTest, SummaryEstimatesTheSizeOnlyWhereItIsKnown) {
+  const CompressorInfo& full = Entry(kFullFramesFourCC);
+  const struct {
+    const CompressorInfo* compressor;
+    int width, height;
+    const char* text;
+  } rows[] = {
+      // Full Frames are exactly 4 bytes a pixel.
+      {&full, 1920, 1080, "lossless, keeps alpha, about 8.3 MB a frame, read nearly everywhere"},
+      {&full, 0, 1080, "lossless, keeps alpha, read nearly everywhere"},
+      {&full, 640, 0, "lossless, keeps alpha, read nearly everywhere"},
+      {&full, 160, 120, "lossless, keeps alpha, about 77 kB a frame, read nearly everywhere"},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(CompressorSummary(*row.compressor, row.width, row.height), row.text)
+        << row.width << "x" << row.height;
+  }
+  // A lossy codec is estimated far smaller than the same frames uncompressed.
+  EXPECT_LT(EstimatedFrameBytes(Entry(kMjpg), 1920, 1080) * 4,
+            EstimatedFrameBytes(full, 1920, 1080));
+  // x264 codes odd sides as 4:4:4, which fewer players read than its 4:2:0.
+  EXPECT_NE(CompressorReaders(Entry(kH264), 33, 18), CompressorReaders(Entry(kH264), 34, 18));
+  EXPECT_EQ(CompressorReaders(Entry(kH264), 0, 0), CompressorReaders(Entry(kH264), 34, 18));
+}
+
+TEST(CompressorCatalogueTest, EveryCompressorHasAnEstimateAndReadersInPlausibleOrder) {
+  // A row added without its figures would drop the size from its line without a word.
+  const double full = EstimatedFrameBytes(Entry(kFullFramesFourCC), 640, 360);
+  for (const CompressorInfo& compressor : AllCompressors()) {
+    SCOPED_TRACE(compressor.name);
+    const double bytes = EstimatedFrameBytes(compressor, 640, 360);
+    EXPECT_GT(bytes, 0);
+    EXPECT_LE(bytes, full);
+    EXPECT_EQ(compressor.lossless, bytes > full / 4) << "lossy codecs are far smaller";
+    EXPECT_FALSE(CompressorReaders(compressor, 640, 360).empty());
+  }
+}
+
 TEST(CompressorCatalogueTest, FourCCTextReadsInFileOrder) {
   EXPECT_EQ(FourCCText(MakeFourCC('v', 'i', 'd', 's')), "vids");
   EXPECT_EQ(FourCCText(kFullFramesFourCC), "DIB ");
