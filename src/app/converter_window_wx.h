@@ -11,8 +11,10 @@
 // or a drop, when a field loses the focus, or after a pause in typing; answers come back to this
 // thread, and only the newest counts. A frame file dropped on the window fills the first field
 // as a browse does, an AVI file the AVI field; the run's suggestions fill only empty fields.
-// After a job the line says what the check of the written files found, and why the job failed
-// where it did.
+// After a job the line says what the job left (run_summary.h): where a stop cut it short and
+// what each file holds, the frames repeated in place of others, the check of the written files,
+// and why the job failed where it did. The Open Folder button under Convert then opens the
+// folder of the written files.
 
 #include <wx/dialog.h>
 #include <wx/timer.h>
@@ -64,6 +66,15 @@ class ConverterWindow final : public wxDialog {
   /// Shows line in the sequence line.
   void ShowSequenceLine(const std::string& line) { SetSequenceLine(line); }
 
+  // The Open Folder button.
+  /// Shows the button for the folder holding writtenFile.
+  void ShowOpenFolder(const std::string& writtenFile);
+
+ private:
+  /// Opens the folder in the desktop's file manager, or says in a message box why it cannot.
+  void OnOpenFolderClicked();
+
+ public:
  private:
   CConverterDlg& m_dlg;
   bool m_loaded = false;
@@ -78,7 +89,7 @@ class ConverterWindow final : public wxDialog {
   wxTimer m_typingPause;
   std::string m_scanned;  // the fields and rate last asked about
   std::unique_ptr<RunScanner> m_scanner;
-  // Follows the jobs for the sequence line: the check of the files, or why the job failed.
+  // Follows the jobs for the sequence line and the Open Folder button: what each job left.
   std::unique_ptr<JobObserver> m_follower;
   // Every follower of the window's jobs; the dialog reports to this one.
   JobFollowers m_followers;

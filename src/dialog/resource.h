@@ -15,3 +15,5 @@ constexpr int IDC_FIRST_FILE = 1119;
 /// The sequence line under the AVI box: what Convert would do with the run, then what the
 /// check of the written files found.
 constexpr int IDC_SEQUENCE = 1043;
+/// The Open Folder button under Convert, shown once a job has written a file.
+constexpr int IDC_OPEN_FOLDER = 1070;
