@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # A conversion as a user makes it: the three paths typed into the window, Convert pressed, FFV1
 # chosen in the "Video Compression" dialog, "AVI File Created" dismissed, the tool closed with
-# Escape. Both files are then read back with FFmpeg: the colour file must hold the frames' exact
-# pixels with their alpha, the matte file the alpha as grey.
+# Escape. Open Folder then opens the files' folder in the desktop's default application for
+# folders (the test's own, which writes down what it was given). Both files are then read back
+# with FFmpeg: the colour file must hold the frames' exact pixels with their alpha, the matte
+# file the alpha as grey.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 gui_init "$@"
@@ -10,6 +12,16 @@ gui_init "$@"
 frames=12
 "$SOURCE_DIR/scripts/make-sample.sh" "$WORK/frames" $frames 160x90 >/dev/null
 mkdir "$WORK/out"
+
+# The desktop's file manager, as far as this test's program sees it.
+export XDG_DATA_HOME="$WORK/data"
+mkdir -p "$XDG_DATA_HOME/applications" "$XDG_CONFIG_HOME"
+printf '#!/bin/sh\nprintf %%s "$1" >"%s/opened.part" && mv "%s/opened.part" "%s/opened"\n' \
+  "$WORK" "$WORK" "$WORK" >"$WORK/file-manager"
+chmod +x "$WORK/file-manager"
+printf '[Desktop Entry]\nType=Application\nName=Test Files\nExec=%s %%f\nMimeType=inode/directory;\n' \
+  "$WORK/file-manager" >"$XDG_DATA_HOME/applications/test-files.desktop"
+printf '[Default Applications]\ninode/directory=test-files.desktop\n' >"$XDG_CONFIG_HOME/mimeapps.list"
 
 convert_until_chooser shot0012.tga
 # Tab reaches the list, which "Full Frames (Uncompressed)" heads; FFV1 is the next entry.
@@ -21,6 +33,21 @@ screenshot "$box" "$ARTIFACTS/convert-done.png"
 keys_to "$box" Return
 wait_gone "$box"
 app_running || fail "the tool closed with the completion message"
+
+# Open Folder, under Convert (128,268 of 194 x 290 units, 53 x 14).
+wait_sequence_line "$main" \
+  "Checked: shot.avi and shot.matte.avi, $frames frames each, lossless frames identical"
+screenshot "$main" "$ARTIFACTS/convert-summary.png"
+eval "$(xdotool getwindowgeometry --shell "$main")"
+xdotool mousemove --window "$main" $((WIDTH * 154 / 194)) $((HEIGHT * 275 / 290)) click 1
+tries=0
+until [ -f "$WORK/opened" ]; do
+  [ $tries -lt 100 ] || fail "Open Folder started no file manager within 10 s"
+  sleep 0.1
+  tries=$((tries + 1))
+done
+[ "$(cat "$WORK/opened")" = "$WORK/out" ] ||
+  fail "Open Folder opened \"$(cat "$WORK/opened")\", not $WORK/out"
 
 keys_to "$main" Escape
 wait_exit
