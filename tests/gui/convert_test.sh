@@ -16,8 +16,10 @@ mkdir "$WORK/out"
 # The desktop's file manager, as far as this test's program sees it.
 export XDG_DATA_HOME="$WORK/data"
 mkdir -p "$XDG_DATA_HOME/applications" "$XDG_CONFIG_HOME"
-printf '#!/bin/sh\nprintf %%s "$1" >"%s/opened.part" && mv "%s/opened.part" "%s/opened"\n' \
-  "$WORK" "$WORK" "$WORK" >"$WORK/file-manager"
+cat >"$WORK/file-manager" <<EOF
+#!/bin/sh
+printf %s "\$1" >"$WORK/opened.part" && mv "$WORK/opened.part" "$WORK/opened"
+EOF
 chmod +x "$WORK/file-manager"
 printf '[Desktop Entry]\nType=Application\nName=Test Files\nExec=%s %%f\nMimeType=inode/directory;\n' \
   "$WORK/file-manager" >"$XDG_DATA_HOME/applications/test-files.desktop"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The sequence line, read off the window: typed first and last files give the run's frame
 # count, its gap, the first frame's size and the rate; a reversed range gives Convert's own
-# message. A browsed first file fills the empty last and AVI fields with the run's last file and
+# message. The run with its gap converted: the line then names the frame repeated in the gap's
+# place. A browsed first file fills the empty last and AVI fields with the run's last file and
 # its name; after Convert the line says both files were read back whole.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
@@ -28,6 +29,21 @@ type_to "$main" "$WORK/gap/shot0002.tga"
 keys_to "$main" Tab
 wait_sequence_line "$main" "2 frames · 48 × 32 · 29.97 fps"
 screenshot "$main" "$ARTIFACTS/sequence-line.png"
+
+# The whole run, gap and all, in FFV1: each pass tells the missing frame in a box of its own.
+keys_to "$main" Tab Tab Tab Tab Tab Tab
+keys_to "$main" ctrl+a BackSpace
+type_to "$main" "$WORK/gap/shot0006.tga"
+keys_to "$main" Tab space
+chooser=$(wait_window "Video Compression")
+keys_to "$chooser" Tab Home Down Return
+for _ in colour matte created; do
+  box=$(wait_window "TGA to AVI Converter" "$main")
+  keys_to "$box" Return
+  wait_gone "$box"
+done
+wait_sequence_line "$main" "0004 missing — frame 0003 repeated, both files. Checked: gap.avi \
+and gap.matte.avi, 6 frames each, lossless frames identical"
 
 app_running || fail "the program ended"
 keys_to "$main" Escape
