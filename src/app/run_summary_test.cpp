@@ -2,151 +2,90 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
-#include <variant>
-#include <vector>
+#include <utility>
 
 namespace {
 
-using Event = std::variant<PassBegan, FrameRepeated, PassEnded, FilesChecked, JobEnded>;
+constexpr Pass C = Pass::kColour;
+constexpr Pass M = Pass::kMatte;
 
-// A run of frames 0001..0600 of 48 x 32 into shot.avi and shot.matte.avi.
-PassBegan Began(Pass pass, long long first = 1, long long last = 600, int digits = 4) {
-  PassBegan began;
-  began.pass = pass;
-  began.file = pass == Pass::kColour ? "/clips/shot.avi" : "/clips/shot.matte.avi";
-  began.first = first;
-  began.last = last;
-  began.size = {48, 32};
-  began.digits = digits;
-  return began;
-}
-
-PassEnded Ended(Pass pass, PassEnd end, long long frames, std::string reason = "") {
-  return {pass, Began(pass).file, end, frames, std::move(reason)};
-}
-
-FrameRepeated Repeated(Pass pass, long long frame, RepeatCause cause, std::string detail = "",
-                       FrameSize size = {}) {
-  return {pass, frame,   "/clips/shot" + std::to_string(frame) + ".tga", cause, std::move(detail),
-          size, {48, 32}};
-}
-
-FilesChecked Checked(long long colour, long long matte = -1) {
-  FilesChecked checked;
-  checked.files.push_back({"/clips/shot.avi", true, colour, colour, false, ""});
-  if (matte >= 0) checked.files.push_back({"/clips/shot.matte.avi", true, matte, matte, false, ""});
-  return checked;
-}
-
-// Both passes whole, with the given repeated frames told in each pass before its end.
-std::vector<Event> Created(const std::vector<FrameRepeated>& colour,
-                           const std::vector<FrameRepeated>& matte) {
-  std::vector<Event> events{Began(Pass::kColour)};
-  events.insert(events.end(), colour.begin(), colour.end());
-  events.push_back(Ended(Pass::kColour, PassEnd::kFinished, 600));
-  events.push_back(Began(Pass::kMatte));
-  events.insert(events.end(), matte.begin(), matte.end());
-  events.push_back(Ended(Pass::kMatte, PassEnd::kFinished, 600));
-  events.push_back(Checked(600, 600));
-  events.push_back(JobEnded{JobEnd::kCreated, ""});
-  return events;
-}
-
-std::vector<FrameRepeated> Missing(Pass pass, long long from, long long to) {
-  std::vector<FrameRepeated> frames;
-  for (long long n = from; n <= to; ++n) frames.push_back(Repeated(pass, n, RepeatCause::kMissing));
-  return frames;
-}
-
-struct Case {
-  const char* name;
-  std::vector<Event> events;
-  std::string line;
-  std::string written;  // the file the Open Folder button is for
+// A job's events over frames 0001..0600 of 48 x 32 into /clips/shot.avi and shot.matte.avi,
+// handed to the summary in the job's order.
+struct Events {
+  Events& Began(Pass p, long long first = 1, long long last = 600, int digits = 4) {
+    pass = p;
+    summary.OnPassBegan({p, File(), first, last, {}, 0, 1, 0, 0, RateSource::kSize, digits});
+    return *this;
+  }
+  Events& Repeat(long long n, RepeatCause cause, std::string why = "", FrameSize size = {}) {
+    summary.OnFrameRepeated({pass, n, "", cause, std::move(why), size, {48, 32}});
+    return *this;
+  }
+  Events& Missing(long long from, long long to) {
+    return from > to ? *this : Repeat(from, RepeatCause::kMissing).Missing(from + 1, to);
+  }
+  Events& Ended(long long frames, PassEnd end = PassEnd::kFinished) {
+    summary.OnPassEnded({pass, File(), end, frames, ""});
+    return *this;
+  }
+  // The colour file checked with the frames it holds (-1: no check), then the job's end.
+  Events& Job(JobEnd end, long long frames = -1, std::string why = "") {
+    if (frames >= 0) summary.OnFilesChecked({{{"shot.avi", true, frames, frames, false, ""}}});
+    summary.OnJobEnded({end, std::move(why)});
+    return *this;
+  }
+  std::string File() const { return pass == C ? "/clips/shot.avi" : "/clips/shot.matte.avi"; }
+  RunSummary summary;
+  Pass pass = C;
 };
 
-TEST(RunSummaryTest, SaysWhatTheRunLeft) {
-  const Pass C = Pass::kColour;
-  const Pass M = Pass::kMatte;
-  const std::string checkedBoth = "Checked: shot.avi and shot.matte.avi, 600 frames each";
-  const Case cases[] = {
-      {"created", Created({}, {}), checkedBoth, "/clips/shot.avi"},
-      {"stopped in the colour pass",
-       {Began(C), Ended(C, PassEnd::kStopped, 210), Checked(210), JobEnded{JobEnd::kStopped, ""}},
+// Both passes whole, with the frames repeats tells repeated in each; no files checked.
+Events Whole(const std::function<void(Events&)>& repeats) {
+  Events events;
+  for (const Pass p : {C, M}) {
+    repeats(events.Began(p));
+    events.Ended(600);
+  }
+  return std::move(events.Job(JobEnd::kCreated));
+}
+
+TEST(RunSummaryTest, SaysWhatTheJobLeft) {
+  const struct {
+    Events events;
+    std::string line;
+    bool wrote = true;  // the Open Folder button is shown
+  } cases[] = {
+      {Events().Began(C).Ended(600).Began(M).Ended(600).Job(JobEnd::kCreated, 600),
+       "Checked: shot.avi, 600 frames"},
+      {Events().Began(C).Ended(210, PassEnd::kStopped).Job(JobEnd::kStopped, 210),
        "Stopped at frame 210 of 600: shot.avi holds 210 of 600 frames; no matte written. "
-       "Checked: shot.avi, 210 frames",
-       "/clips/shot.avi"},
-      {"stopped in the matte pass",
-       {Began(C), Ended(C, PassEnd::kFinished, 600), Began(M), Ended(M, PassEnd::kStopped, 150),
-        Checked(600, 150), JobEnded{JobEnd::kStopped, ""}},
+       "Checked: shot.avi, 210 frames"},
+      {Events().Began(C).Ended(600).Began(M).Ended(150, PassEnd::kStopped).Job(JobEnd::kStopped),
        "Stopped at frame 150 of 600 in the matte pass: shot.avi holds 600 of 600 frames, "
-       "shot.matte.avi 150 of 600. Checked: shot.avi (600 frames) and shot.matte.avi (150 "
-       "frames)",
-       "/clips/shot.avi"},
-      {"missing in both passes, after a run of missing frames",
-       Created(Missing(C, 19, 20), Missing(M, 19, 20)),
-       "0019 missing — frame 0018 repeated, both files; 0020 missing — frame 0018 repeated, "
-       "both files. " +
-           checkedBoth,
-       "/clips/shot.avi"},
-      {"unreadable in one pass, another size in both, the first frame in the matte pass",
-       Created({Repeated(C, 7, RepeatCause::kUnreadable, "improper\nheader"),
-                Repeated(C, 9, RepeatCause::kOtherSize, "", {32, 24})},
-               {Repeated(M, 1, RepeatCause::kUnreadable),
-                Repeated(M, 9, RepeatCause::kOtherSize, "", {32, 24})}),
-       "0007 unreadable (improper header) — frame 0006 repeated in shot.avi; 0009 is 32 × 24, "
-       "not 48 × 32 — frame 0008 repeated, both files; 0001 unreadable — black written in "
-       "shot.matte.avi. " +
-           checkedBoth,
-       "/clips/shot.avi"},
-      {"the names' own width",
-       {Began(C, 8, 12, 1), Repeated(C, 10, RepeatCause::kMissing), Ended(C, PassEnd::kFinished, 5),
-        Began(M, 8, 12, 1), Ended(M, PassEnd::kFinished, 5), JobEnded{JobEnd::kCreated, ""}},
-       "10 missing — frame 9 repeated in shot.avi",
-       "/clips/shot.avi"},
-      {"many repeated frames", Created(Missing(C, 101, 115), Missing(M, 101, 115)),
-       "0101 missing — frame 0100 repeated, both files; 0102 missing — frame 0100 repeated, both "
-       "files; 0103 missing — frame 0100 repeated, both files; and 12 more. " +
-           checkedBoth,
-       "/clips/shot.avi"},
-      {"a failed write",
-       {Began(C), Ended(C, PassEnd::kWriteFailed, 99, "No space left on device"), Checked(99),
-        JobEnded{JobEnd::kFailed, "No space left on device"}},
-       "shot.avi holds 99 of 600 frames; no matte written. Checked: shot.avi, 99 frames; No "
-       "space left on device",
-       "/clips/shot.avi"},
-      {"a matte pass that could not start",
-       {Began(C), Ended(C, PassEnd::kFinished, 600), Ended(M, PassEnd::kNotStarted, 0, "denied"),
-        Checked(600), JobEnded{JobEnd::kFailed, "denied"}},
-       "shot.avi holds 600 of 600 frames; no matte written. Checked: shot.avi, 600 frames; denied",
-       "/clips/shot.avi"},
-      {"a failure before any pass",
-       {JobEnded{JobEnd::kFailed, "Frame too large to convert"}},
-       "Frame too large to convert",
-       ""},
-      {"a compressor choice cancelled",
-       {Ended(C, PassEnd::kCancelled, 0, "no compressor was chosen"),
-        JobEnded{JobEnd::kRefused, ""}},
-       "",
-       ""},
+       "shot.matte.avi 150 of 600"},
+      // After a run of missing frames, the frame before the run stands in; a few are named.
+      {Whole([](Events& e) { e.Missing(19, 20).Missing(101, 115); }),
+       "0019 missing — frame 0018 repeated, both files; 0020 missing — frame 0018 repeated, both "
+       "files; 0101 missing — frame 0100 repeated, both files; and 14 more"},
+      {Whole([](Events& e) {
+         if (e.pass == C) e.Repeat(7, RepeatCause::kUnreadable, "improper\nheader");
+         e.Repeat(9, RepeatCause::kOtherSize, "", {32, 24});
+       }),
+       "0007 unreadable (improper header) — frame 0006 repeated in shot.avi; 0009 is 32 × 24, not "
+       "48 × 32 — frame 0008 repeated, both files"},
+      // Frame names as the run writes them: "9", not "09", before "10"; black before the first.
+      {Events().Began(C, 8, 12, 1).Missing(8, 8).Missing(10, 10).Ended(5).Job(JobEnd::kFailed),
+       "shot.avi holds 5 of 5 frames; no matte written. 8 missing — black written in shot.avi; 10 "
+       "missing — frame 9 repeated in shot.avi"},
+      {Events().Began(C).Ended(99, PassEnd::kWriteFailed).Job(JobEnd::kFailed, 99, "full"),
+       "shot.avi holds 99 of 600 frames; no matte written. Checked: shot.avi, 99 frames; full"},
+      {Events().Ended(0, PassEnd::kCancelled).Job(JobEnd::kRefused), "", false},
   };
-  for (const Case& c : cases) {
-    RunSummary summary;
-    for (const Event& event : c.events) {
-      std::visit(
-          [&summary](const auto& e) {
-            using T = std::decay_t<decltype(e)>;
-            if constexpr (std::is_same_v<T, PassBegan>) summary.OnPassBegan(e);
-            if constexpr (std::is_same_v<T, FrameRepeated>) summary.OnFrameRepeated(e);
-            if constexpr (std::is_same_v<T, PassEnded>) summary.OnPassEnded(e);
-            if constexpr (std::is_same_v<T, FilesChecked>) summary.OnFilesChecked(e);
-            if constexpr (std::is_same_v<T, JobEnded>) summary.OnJobEnded(e);
-          },
-          event);
-    }
-    EXPECT_EQ(summary.Line(), c.line) << c.name;
-    EXPECT_EQ(summary.WrittenFile(), c.written) << c.name;
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.events.summary.Line(), c.line);
+    EXPECT_EQ(c.events.summary.WrittenFile(), c.wrote ? "/clips/shot.avi" : "");
   }
 }
 

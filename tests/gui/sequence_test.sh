@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
 # The sequence line, read off the window: typed first and last files give the run's frame
 # count, its gap, the first frame's size and the rate; a reversed range gives Convert's own
-# message. The run with its gap converted: the line then names the frame repeated in the gap's
-# place. A browsed first file fills the empty last and AVI fields with the run's last file and
+# message. A browsed first file fills the empty last and AVI fields with the run's last file and
 # its name; after Convert the line says both files were read back whole.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
@@ -30,9 +29,8 @@ keys_to "$main" Tab
 wait_sequence_line "$main" "2 frames · 48 × 32 · 29.97 fps"
 screenshot "$main" "$ARTIFACTS/sequence-line.png"
 
-# The whole run, gap and all, in FFV1: each pass tells the missing frame in a box of its own.
-keys_to "$main" Tab Tab Tab Tab Tab Tab
-keys_to "$main" ctrl+a BackSpace
+# The run converted in FFV1, gap and all (a box in each pass, then the last): the line names it.
+keys_to "$main" Tab Tab Tab Tab Tab Tab ctrl+a BackSpace
 type_to "$main" "$WORK/gap/shot0006.tga"
 keys_to "$main" Tab space
 chooser=$(wait_window "Video Compression")
