@@ -76,8 +76,8 @@ class SequenceLineFollower final : public JobObserver {
   void OnJobEnded(const JobEnded& ended) override {
     m_summary.OnJobEnded(ended);
     const RunSummary summary = std::exchange(m_summary, RunSummary());
-    std::string line = summary.Line();
-    std::string written = summary.WrittenFile();
+    const std::string line = summary.Line();
+    const std::string& written = summary.WrittenFile();
     if (line.empty() && written.empty()) return;
     ConverterWindow& window = m_window;
     window.CallAfter([&window, line, written] {
