@@ -27,6 +27,12 @@ std::string OneLine(std::string text) {
   return text;
 }
 
+// Whether two frames were repeated for the same reason, told in the same words.
+bool SameReason(const FrameRepeated& a, const FrameRepeated& b) {
+  return a.cause == b.cause && a.detail == b.detail && a.size.width == b.size.width &&
+         a.size.height == b.size.height;
+}
+
 // Whether the pass left its file on disk with the frames it wrote.
 bool LeftAFile(const std::optional<PassEnded>& ended) {
   return ended && (ended->end == PassEnd::kFinished || ended->end == PassEnd::kStopped ||
@@ -35,38 +41,29 @@ bool LeftAFile(const std::optional<PassEnded>& ended) {
 
 }  // namespace
 
+bool RunSummary::Alike(const Repeat& a, const Repeat& b) {
+  return a.event.frame == b.event.frame && a.last == b.last && a.standIn == b.standIn &&
+         SameReason(a.event, b.event);
+}
+
 void RunSummary::OnPassBegan(const PassBegan& event) { m_began[Index(event.pass)] = event; }
 
 void RunSummary::OnFrameRepeated(const FrameRepeated& event) {
   const int pass = Index(event.pass);
+  std::vector<Repeat>& repeats = m_repeats[pass];
+  const bool follows = !repeats.empty() && repeats.back().last == event.frame - 1;
   // The frame written in its place is the last one before it that was used as it was (frames
-  // come in order): the one just before, or the stand-in of a run of repeated frames it ends,
-  // or none (black) at the start of the run.
+  // come in order): the one just before, or the stand-in of the repeated frames it follows, or
+  // none (black) at the start of the run.
   const long long first = m_began[pass] ? m_began[pass]->first : 0;
   std::optional<long long> standIn;
-  if (event.frame > first) {
-    standIn = m_lastRepeated[pass] == event.frame - 1 ? m_lastStandIn[pass] : event.frame - 1;
+  if (event.frame > first) standIn = follows ? repeats.back().standIn : event.frame - 1;
+  // Frames in a row repeated for the same reason are told as one range.
+  if (follows && SameReason(repeats.back().event, event)) {
+    repeats.back().last = event.frame;
+    return;
   }
-  m_lastRepeated[pass] = event.frame;
-  m_lastStandIn[pass] = standIn;
-
-  const auto same = [&](const Repeat& known) {
-    const FrameRepeated& told = known.event;
-    return !known.passes[pass] && told.cause == event.cause && told.detail == event.detail &&
-           told.size.width == event.size.width && told.size.height == event.size.height &&
-           known.standIn == standIn;
-  };
-  const auto [from, to] = m_byFrame.equal_range(event.frame);
-  for (auto it = from; it != to; ++it) {
-    if (same(m_repeats[it->second])) {
-      m_repeats[it->second].passes[pass] = true;
-      return;
-    }
-  }
-  Repeat repeat{event, standIn, {false, false}};
-  repeat.passes[pass] = true;
-  m_byFrame.emplace(event.frame, m_repeats.size());
-  m_repeats.push_back(std::move(repeat));
+  repeats.push_back({event, event.frame, standIn});
 }
 
 void RunSummary::OnPassEnded(const PassEnded& event) {
@@ -109,9 +106,10 @@ std::string RunSummary::HoldingsSentence() const {
          std::to_string(m_ended[1]->framesInFile) + ofCount;
 }
 
-std::string RunSummary::RepeatText(const Repeat& repeat) const {
+std::string RunSummary::RepeatText(const Repeat& repeat, int pass, bool both) const {
   const FrameRepeated& event = repeat.event;
-  std::string text = FrameName(event.frame);
+  const bool range = repeat.last > event.frame;
+  std::string text = FrameName(event.frame) + (range ? "–" + FrameName(repeat.last) : "");
   switch (event.cause) {
     case RepeatCause::kMissing:
       text += " missing";
@@ -121,14 +119,37 @@ std::string RunSummary::RepeatText(const Repeat& repeat) const {
       if (!event.detail.empty()) text += " (" + OneLine(event.detail) + ")";
       break;
     case RepeatCause::kOtherSize:
-      text += " is " + SizeText(event.size) + ", not " + SizeText(event.expected);
+      text +=
+          (range ? " are " : " is ") + SizeText(event.size) + ", not " + SizeText(event.expected);
       break;
   }
   text +=
       repeat.standIn ? " — frame " + FrameName(*repeat.standIn) + " repeated" : " — black written";
-  if (repeat.passes[0] && repeat.passes[1]) return text + ", both files";
-  const int pass = repeat.passes[0] ? 0 : 1;
+  if (both) return text + ", both files";
   return m_began[pass] ? text + " in " + FileNamePart(m_began[pass]->file) : text;
+}
+
+std::string RunSummary::RepeatsText() const {
+  // The two passes' ranges in frame order; a range both passes told alike is told once.
+  const std::vector<Repeat>& colour = m_repeats[0];
+  const std::vector<Repeat>& matte = m_repeats[1];
+  std::string text;
+  std::size_t told = 0;
+  long long untold = 0;  // frames of the ranges past the first few
+  for (std::size_t c = 0, m = 0; c < colour.size() || m < matte.size();) {
+    const bool both = c < colour.size() && m < matte.size() && Alike(colour[c], matte[m]);
+    const bool fromColour = both || m == matte.size() ||
+                            (c < colour.size() && colour[c].event.frame <= matte[m].event.frame);
+    const Repeat& repeat = fromColour ? colour[c++] : matte[m++];
+    if (both) ++m;
+    if (told++ < kListedRepeats) {
+      text += (text.empty() ? "" : "; ") + RepeatText(repeat, fromColour ? 0 : 1, both);
+    } else {
+      untold += repeat.last - repeat.event.frame + 1;
+    }
+  }
+  if (untold > 0) text += "; and " + std::to_string(untold) + " more";
+  return text;
 }
 
 std::string RunSummary::Line() const {
@@ -136,17 +157,7 @@ std::string RunSummary::Line() const {
   if (std::string holdings = HoldingsSentence(); !holdings.empty()) {
     sentences.push_back(std::move(holdings));
   }
-  if (!m_repeats.empty()) {
-    std::string repeats;
-    const std::size_t listed = std::min(m_repeats.size(), kListedRepeats);
-    for (std::size_t i = 0; i < listed; ++i) {
-      repeats += (i == 0 ? "" : "; ") + RepeatText(m_repeats[i]);
-    }
-    if (m_repeats.size() > listed) {
-      repeats += "; and " + std::to_string(m_repeats.size() - listed) + " more";
-    }
-    sentences.push_back(std::move(repeats));
-  }
+  if (std::string repeats = RepeatsText(); !repeats.empty()) sentences.push_back(repeats);
   bool checkFailed = false;
   if (m_checked) {
     if (std::string check = CheckLine(*m_checked); !check.empty()) {

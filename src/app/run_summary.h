@@ -7,7 +7,6 @@
 
 #include <array>
 #include <cstddef>
-#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,7 +15,8 @@
 
 class RunSummary final : public JobObserver {
  public:
-  /// Repeated frames named one by one; the rest are counted ("and 12 more").
+  /// Ranges of repeated frames named one by one; the frames of the rest are counted ("and 12
+  /// more").
   static constexpr std::size_t kListedRepeats = 3;
 
   void OnPassBegan(const PassBegan& event) override;
@@ -33,23 +33,21 @@ class RunSummary final : public JobObserver {
   const std::string& WrittenFile() const { return m_writtenFile; }
 
  private:
-  // One frame that another stood in for, told once for both passes when both told it alike.
+  // Frames in a row that another frame stood in for, for the same reason.
   struct Repeat {
-    FrameRepeated event;
-    std::optional<long long> standIn;  // the frame written in its place; none: black
-    bool passes[2] = {false, false};
+    FrameRepeated event;               // the range's first frame
+    long long last = 0;                // its last
+    std::optional<long long> standIn;  // the frame written in their place; none: black
   };
+  static bool Alike(const Repeat& a, const Repeat& b);
   std::string HoldingsSentence() const;
-  std::string RepeatText(const Repeat& repeat) const;
+  std::string RepeatText(const Repeat& repeat, int pass, bool both) const;
+  std::string RepeatsText() const;
   std::string FrameName(long long n) const;
 
   std::array<std::optional<PassBegan>, 2> m_began;
   std::array<std::optional<PassEnded>, 2> m_ended;
-  // Per pass, the last frame repeated and the frame that stood in for it.
-  std::array<std::optional<long long>, 2> m_lastRepeated;
-  std::array<std::optional<long long>, 2> m_lastStandIn;
-  std::vector<Repeat> m_repeats;
-  std::multimap<long long, std::size_t> m_byFrame;  // frame number to its places in m_repeats
+  std::array<std::vector<Repeat>, 2> m_repeats;  // per pass, in frame order
   std::optional<FilesChecked> m_checked;
   std::optional<JobEnded> m_jobEnded;
   std::string m_writtenFile;

@@ -65,16 +65,19 @@ TEST(RunSummaryTest, SaysWhatTheJobLeft) {
       {Events().Began(C).Ended(600).Began(M).Ended(150, PassEnd::kStopped).Job(JobEnd::kStopped),
        "Stopped at frame 150 of 600 in the matte pass: shot.avi holds 600 of 600 frames, "
        "shot.matte.avi 150 of 600"},
-      // After a run of missing frames, the frame before the run stands in; a few are named.
-      {Whole([](Events& e) { e.Missing(19, 20).Missing(101, 115); }),
-       "0019 missing — frame 0018 repeated, both files; 0020 missing — frame 0018 repeated, both "
-       "files; 0101 missing — frame 0100 repeated, both files; and 14 more"},
+      // Frames in a row as one range, whose stand-in is the frame before it; a few are named,
+      // the frames of the rest counted.
+      {Whole([](Events& e) {
+         e.Missing(19, 20).Missing(101, 101).Missing(103, 103).Missing(105, 105).Missing(200, 209);
+       }),
+       "0019–0020 missing — frame 0018 repeated, both files; 0101 missing — frame 0100 repeated, "
+       "both files; 0103 missing — frame 0102 repeated, both files; and 11 more"},
       {Whole([](Events& e) {
          if (e.pass == C) e.Repeat(7, RepeatCause::kUnreadable, "improper\nheader");
-         e.Repeat(9, RepeatCause::kOtherSize, "", {32, 24});
+         for (const long long n : {9, 10}) e.Repeat(n, RepeatCause::kOtherSize, "", {32, 24});
        }),
-       "0007 unreadable (improper header) — frame 0006 repeated in shot.avi; 0009 is 32 × 24, not "
-       "48 × 32 — frame 0008 repeated, both files"},
+       "0007 unreadable (improper header) — frame 0006 repeated in shot.avi; 0009–0010 are 32 × "
+       "24, not 48 × 32 — frame 0008 repeated, both files"},
       // Frame names as the run writes them: "9", not "09", before "10"; black before the first.
       {Events().Began(C, 8, 12, 1).Missing(8, 8).Missing(10, 10).Ended(5).Job(JobEnd::kFailed),
        "shot.avi holds 5 of 5 frames; no matte written. 8 missing — black written in shot.avi; 10 "
