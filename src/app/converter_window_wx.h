@@ -74,8 +74,6 @@ class ConverterWindow final : public wxDialog {
   /// Opens the folder in the desktop's file manager, or says in a message box why it cannot.
   void OnOpenFolderClicked();
 
- public:
- private:
   CConverterDlg& m_dlg;
   bool m_loaded = false;
   WxDialogBackend m_backend;
