@@ -65,8 +65,7 @@ TEST(RunSummaryTest, SaysWhatTheJobLeft) {
       {Events().Began(C).Ended(600).Began(M).Ended(150, PassEnd::kStopped).Job(JobEnd::kStopped),
        "Stopped at frame 150 of 600 in the matte pass: shot.avi holds 600 of 600 frames, "
        "shot.matte.avi 150 of 600"},
-      // Frames in a row as one range, whose stand-in is the frame before it; a few are named,
-      // the frames of the rest counted.
+      // Frames in a row as one range; a few ranges named, the frames of the rest counted.
       {Whole([](Events& e) {
          e.Missing(19, 20).Missing(101, 101).Missing(103, 103).Missing(105, 105).Missing(200, 209);
        }),
