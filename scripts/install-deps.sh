@@ -9,7 +9,7 @@ packages=(
   clang libclang-rt-14-dev clang-tidy
   libmagick++-dev
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
-  libwxgtk3.2-dev
+  libwxgtk3.2-dev libglib2.0-dev
   libcli11-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev
   ffmpeg xvfb xauth xdotool xclip x11-apps

@@ -14,7 +14,9 @@
 #include <string>
 #include <utility>
 
+#include "app/open_folder_wx.h"
 #include "app/preview_panel_wx.h"
+#include "app/run_summary.h"
 #include "app/setting_menu_wx.h"
 #include "dialog/converter_dlg.h"
 #include "dialog/job_events.h"
@@ -76,32 +78,33 @@ std::string TextOf(wxWindow* window, int id) {
   return std::string(utf8.data(), utf8.length());
 }
 
-// Puts what a job found into the sequence line: the check of the written files and, after a
-// failure the check does not show, its reason. Called on the job's thread; the line is set on
-// the window's, before the window takes input again.
+// Puts what a job left into the sequence line (run_summary.h), and shows the Open Folder button
+// once a job has written a file. Called on the job's thread; the window is changed on its own
+// thread, before it takes input again.
 class SequenceLineFollower final : public JobObserver {
  public:
   explicit SequenceLineFollower(ConverterWindow& window) : m_window(window) {}
 
-  void OnFilesChecked(const FilesChecked& checked) override {
-    m_line = CheckLine(checked);
-    m_checkFailed = false;
-    for (const FileCheck& file : checked.files) m_checkFailed = m_checkFailed || !file.ok;
-  }
+  void OnPassBegan(const PassBegan& event) override { m_summary.OnPassBegan(event); }
+  void OnFrameRepeated(const FrameRepeated& event) override { m_summary.OnFrameRepeated(event); }
+  void OnPassEnded(const PassEnded& event) override { m_summary.OnPassEnded(event); }
+  void OnFilesChecked(const FilesChecked& event) override { m_summary.OnFilesChecked(event); }
   void OnJobEnded(const JobEnded& ended) override {
-    std::string line = std::exchange(m_line, std::string());
-    if (ended.end == JobEnd::kFailed && !ended.reason.empty() && !m_checkFailed) {
-      line = line.empty() ? ended.reason : line + "; " + ended.reason;
-    }
-    m_checkFailed = false;
-    if (line.empty()) return;
-    m_window.CallAfter([this, line] { m_window.ShowSequenceLine(line); });
+    m_summary.OnJobEnded(ended);
+    const RunSummary summary = std::exchange(m_summary, RunSummary());
+    const std::string line = summary.Line();
+    const std::string& written = summary.WrittenFile();
+    if (line.empty() && written.empty()) return;
+    ConverterWindow& window = m_window;
+    window.CallAfter([&window, line, written] {
+      if (!line.empty()) window.ShowSequenceLine(line);
+      if (!written.empty()) window.ShowOpenFolder(written);
+    });
   }
 
  private:
   ConverterWindow& m_window;
-  std::string m_line;
-  bool m_checkFailed = false;
+  RunSummary m_summary;
 };
 
 class FileDrop final : public wxFileDropTarget {
@@ -135,6 +138,7 @@ void RegisterControlIds() {
       {"IDC_RATE", IDC_RATE},
       {"IDC_FILL", IDC_FILL},
       {"IDC_PREVIEW", IDC_PREVIEW},
+      {"IDC_OPEN_FOLDER", IDC_OPEN_FOLDER},
   };
   // The first lookup of a name fixes its identifier for every later load.
   for (const auto& control : kControls) wxXmlResource::GetXRCID(control.name, control.id);
@@ -208,6 +212,9 @@ ConverterWindow::ConverterWindow(CConverterDlg& dlg, wxXmlResource& resources)
       RequestPreview();
     });
   }
+  // The Open Folder button, shown once a job has written a file.
+  Bind(
+      wxEVT_BUTTON, [this](wxCommandEvent&) { OnOpenFolderClicked(); }, IDC_OPEN_FOLDER);
 }
 
 ConverterWindow::~ConverterWindow() {
@@ -446,7 +453,7 @@ void ConverterWindow::OnJobEnded() {
 
 void ConverterWindow::EnableControls(bool enable) {
   for (const int id : {IDC_CONVERT, IDC_BROWSE_FIRST, IDC_BROWSE_AVI, IDC_FIRST_FILE, IDC_AVI_FILE,
-                       IDC_BROWSE_LAST, IDC_LAST_FILE, IDC_RATE, IDC_FILL}) {
+                       IDC_BROWSE_LAST, IDC_LAST_FILE, IDC_RATE, IDC_FILL, IDC_OPEN_FOLDER}) {
     if (wxWindow* control = FindWindow(id)) control->Enable(enable);
   }
   // With every control disabled GTK gives the keyboard to no widget of the window, and Escape
@@ -526,4 +533,21 @@ void ConverterWindow::OnPreviewAnswer(const PreviewAnswer& answer) {
   if (auto* panel = wxDynamicCast(FindWindow(IDC_PREVIEW), PreviewPanel)) {
     panel->SetPictures(answer.pictures);
   }
+}
+// ---- The Open Folder button ----
+
+void ConverterWindow::ShowOpenFolder(const std::string& writtenFile) {
+  if (auto* button = wxDynamicCast(FindWindow(IDC_OPEN_FOLDER), OpenFolderButton)) {
+    button->ShowFor(writtenFile);
+  }
+}
+
+void ConverterWindow::OnOpenFolderClicked() {
+  auto* button = wxDynamicCast(FindWindow(IDC_OPEN_FOLDER), OpenFolderButton);
+  if (m_job.joinable() || !button || button->Folder().empty()) return;
+  const std::string failure = OpenInFileManager(button->Folder());
+  if (failure.empty()) return;
+  CString text;
+  text.Format("Cannot open the folder %s: %s", button->Folder().c_str(), failure.c_str());
+  m_dlg.MessageBox(text, kConverterCaption, MB_OK | MB_ICONEXCLAMATION);
 }

@@ -18,6 +18,10 @@
 // pass will write it (the dialog's look applied) over a checkerboard, and its matte beside it.
 // It is read and made small on a thread of its own (frame_preview.h) whenever the run is asked
 // about, never while a job runs; only the newest request's pictures are shown.
+// After a job the line says what the job left (run_summary.h): where a stop cut it short and
+// what each file holds, the frames repeated in place of others, the check of the written files,
+// and why the job failed where it did. The Open Folder button under Convert then opens the
+// folder of the written files.
 
 #include <wx/dialog.h>
 #include <wx/timer.h>
@@ -95,7 +99,15 @@ class ConverterWindow final : public wxDialog {
   void CancelPreview();
   void OnPreviewAnswer(const PreviewAnswer& answer);
 
+ public:
+  // The Open Folder button.
+  /// Shows the button for the folder holding writtenFile.
+  void ShowOpenFolder(const std::string& writtenFile);
+
  private:
+  /// Opens the folder in the desktop's file manager, or says in a message box why it cannot.
+  void OnOpenFolderClicked();
+
   CConverterDlg& m_dlg;
   bool m_loaded = false;
   WxDialogBackend m_backend;
@@ -109,7 +121,7 @@ class ConverterWindow final : public wxDialog {
   wxTimer m_typingPause;
   std::string m_scanned;  // the fields and rate last asked about
   std::unique_ptr<RunScanner> m_scanner;
-  // Follows the jobs for the sequence line: the check of the files, or why the job failed.
+  // Follows the jobs for the sequence line and the Open Folder button: what each job left.
   std::unique_ptr<JobObserver> m_follower;
   // The Rate setting's values, in menu order; nothing stands for "from the frames".
   std::vector<std::optional<FrameRate>> m_rates;

@@ -126,7 +126,7 @@ PassOutcome CConverterDlg::WriteAviPass(ConversionJob& job, int nPass) {
   Observer().OnPassBegan({pass, m_strAviFile.str(), first, job.last.number,
                           FrameSize{job.width, job.height}, job.streamInfo.dwRate,
                           job.streamInfo.dwScale, job.options.fccHandler, job.options.dwQuality,
-                          job.rateSource});
+                          job.rateSource, job.digitWidth});
 
   // The frames are read on the ring's thread, a few ahead of the one being compressed, each
   // named once there; a failure is told here, at its own turn.

@@ -32,6 +32,7 @@ struct PassBegan {
   std::uint32_t compressor = 0;  ///< the chosen compressor's four-character code
   std::uint32_t quality = 0;     ///< as chosen: 0..10000, or the default's code
   RateSource rateSource = RateSource::kSize;
+  int digits = 0;  ///< the frame names' number width, leading zeros counted ("0019": 4)
 };
 
 /// Frame `frame` is being read and written: the place-th of count in this pass.

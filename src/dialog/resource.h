@@ -21,3 +21,5 @@ constexpr int IDC_FILL = 1045;
 /// The picture of the frames under the sequence line: the first frame over a checkerboard and
 /// its matte.
 constexpr int IDC_PREVIEW = 1080;
+/// The Open Folder button under Convert, shown once a job has written a file.
+constexpr int IDC_OPEN_FOLDER = 1070;

@@ -10,6 +10,13 @@ gui_init "$@"
 frames=12
 "$SOURCE_DIR/scripts/make-sample.sh" "$WORK/frames" $frames 160x90 >/dev/null
 mkdir "$WORK/out"
+# The desktop's file manager for this test: it writes down the folder it was given.
+export XDG_DATA_HOME="$WORK/data"
+mkdir -p "$XDG_DATA_HOME/applications" "$XDG_CONFIG_HOME"
+printf '#!/bin/sh\necho "$1" >"$0.opened"\n' >"$WORK/files" && chmod +x "$WORK/files"
+printf '[Desktop Entry]\nType=Application\nName=Files\nExec=%s %%f\nMimeType=inode/directory;\n' \
+  "$WORK/files" >"$XDG_DATA_HOME/applications/files.desktop"
+printf '[Default Applications]\ninode/directory=files.desktop\n' >"$XDG_CONFIG_HOME/mimeapps.list"
 
 convert_until_chooser shot0012.tga
 # Tab reaches the list, which "Full Frames (Uncompressed)" heads; FFV1 is the next entry.
@@ -21,6 +28,14 @@ screenshot "$box" "$ARTIFACTS/convert-done.png"
 keys_to "$box" Return
 wait_gone "$box"
 app_running || fail "the tool closed with the completion message"
+
+# Open Folder, under Convert (128,268 of 194 x 290 units, 53 x 14).
+wait_sequence_line "$main" \
+  "Checked: shot.avi and shot.matte.avi, $frames frames each, lossless frames identical"
+eval "$(xdotool getwindowgeometry --shell "$main")"
+xdotool mousemove --window "$main" $((WIDTH * 154 / 194)) $((HEIGHT * 275 / 290)) click 1
+timeout 10 sh -c 'until [ -s "$0" ]; do sleep 0.1; done' "$WORK/files.opened" || fail "none opened"
+[ "$(cat "$WORK/files.opened")" = "$WORK/out" ] || fail "Open Folder: $(cat "$WORK/files.opened")"
 
 keys_to "$main" Escape
 wait_exit

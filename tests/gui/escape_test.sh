@@ -42,6 +42,9 @@ written=$(ffprobe -v error -count_frames -select_streams v:0 -show_entries \
   stream=nb_read_frames -of csv=p=0 "$WORK/out/shot.avi")
 [ "$written" -ge 1 ] && [ "$written" -lt $frames ] ||
   fail "expected a part of the frames in shot.avi, found $written"
+# The sequence line says where the job stopped and what the one file holds.
+wait_sequence_line "$main" "Stopped at frame $written of $frames: shot.avi holds $written of \
+$frames frames; no matte written. Checked: shot.avi, $written frames"
 
 keys_to "$main" Escape
 wait_exit
