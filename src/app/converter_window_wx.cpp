@@ -317,7 +317,7 @@ void ConverterWindow::Relayout() {
   // the row of the picture grows, and what lies under it moves down.
   const int rightColumn = ConvertDialogToPixels(wxPoint(120, 0)).x;
   const int reachesRight = ConvertDialogToPixels(wxPoint(115, 0)).x;
-  const int growTop = ConvertDialogToPixels(wxPoint(0, 186)).y;
+  const int growTop = ConvertDialogToPixels(wxPoint(0, 194)).y;
   const int growBottom = ConvertDialogToPixels(wxPoint(0, 242)).y;
   for (const auto& [child, start] : m_startRects) {
     wxRect rect = start;
