@@ -46,5 +46,5 @@ sleep 1
 eval "$(xdotool getwindowgeometry --shell "$window")"
 xwd -root -silent -out "$work/screen.xwd"
 ffmpeg -loglevel error -y -i "$work/screen.xwd" -frames:v 1 \
-  -vf "crop=$WIDTH:$HEIGHT:$X:$Y" "$output"
+  -vf "crop=$WIDTH:$HEIGHT:$X:$Y" -pix_fmt rgb24 "$output"
 echo "Wrote $output"

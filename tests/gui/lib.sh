@@ -114,7 +114,7 @@ fill_fields() {
 # screenshot ID FILE: the window's own pixels as a PNG.
 screenshot() {
   xwd -silent -id "$1" -out "$WORK/window.xwd" &&
-    ffmpeg -loglevel error -y -i "$WORK/window.xwd" -frames:v 1 "$2" ||
+    ffmpeg -loglevel error -y -i "$WORK/window.xwd" -frames:v 1 -pix_fmt rgb24 "$2" ||
     echo "note: no screenshot taken" >&2
 }
 
