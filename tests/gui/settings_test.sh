@@ -30,6 +30,11 @@ pick() {
 
 start_app
 main=$(wait_window "TGA TO AVI Converter")
+# The first key goes to Convert: with the boxes empty it is refused in a message box.
+keys_to "$main" space
+box=$(wait_window "TGA to AVI Converter" "$main")
+keys_to "$box" Return
+wait_gone "$box"
 fill_fields "$main" "$WORK/run/shot0001.tga" "$WORK/run/shot0002.tga" "$WORK/run/shot.avi"
 wait_sequence_line "$main" "2 frames · 32 × 24 · 29.97 fps"
 pick "$main" 40 Down Down Return # the entry after "From the frames"
