@@ -117,6 +117,8 @@ void RegisterControlIds() {
       {"IDC_BROWSE_LAST", IDC_BROWSE_LAST},
       {"IDC_FIRST_FILE", IDC_FIRST_FILE},
       {"IDC_SEQUENCE", IDC_SEQUENCE},
+      {"IDC_PROGRESS", IDC_PROGRESS},
+      {"IDC_PROGRESS_TEXT", IDC_PROGRESS_TEXT},
   };
   // The first lookup of a name fixes its identifier for every later load.
   for (const auto& control : kControls) wxXmlResource::GetXRCID(control.name, control.id);
@@ -132,6 +134,8 @@ ConverterWindow::ConverterWindow(CConverterDlg& dlg, wxXmlResource& resources)
   m_dlg.SetBackend(&m_backend);
   m_follower = std::make_unique<SequenceLineFollower>(*this);
   m_followers.Add(*m_follower);
+  m_progress = std::make_unique<ProgressFace>(*this);
+  m_followers.Add(m_progress->Follower());
   m_dlg.SetObserver(&m_followers);
   m_previousFileDialogs = SetFileDialogBackend(&m_fileDialogs);
 
@@ -245,6 +249,7 @@ void ConverterWindow::OnConvertClicked(wxCommandEvent& /*event*/) {
   if (m_job.joinable()) return;
   EnableControls(false);
   m_keys.ForgetEscape();
+  m_progress->Clear();
   // The job calls the dialog's services from its thread; each is carried out on this one
   // (window_thread_wx.h), which runs its event loop meanwhile.
   m_job = std::thread([this] {

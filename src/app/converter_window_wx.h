@@ -13,6 +13,10 @@
 // as a browse does, an AVI file the AVI field; the run's suggestions fill only empty fields.
 // After a job the line says what the check of the written files found, and why the job failed
 // where it did.
+//
+// Under Convert a bar and a line follow the job's frames over both passes, and then say how the
+// run ended; the program's launcher entry shows the same bar, and a user at another program is
+// told the end in a notification (job_progress_wx.h).
 
 #include <wx/dialog.h>
 #include <wx/timer.h>
@@ -23,6 +27,7 @@
 #include <thread>
 #include <utility>
 
+#include "app/job_progress_wx.h"
 #include "app/sequence_line.h"
 #include "dialog/job_events.h"
 
@@ -80,6 +85,8 @@ class ConverterWindow final : public wxDialog {
   std::unique_ptr<RunScanner> m_scanner;
   // Follows the jobs for the sequence line: the check of the files, or why the job failed.
   std::unique_ptr<JobObserver> m_follower;
+  // Follows the jobs for the progress under Convert and on the desktop.
+  std::unique_ptr<ProgressFace> m_progress;
   // Every follower of the window's jobs; the dialog reports to this one.
   JobFollowers m_followers;
 };

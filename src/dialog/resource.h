@@ -15,3 +15,7 @@ constexpr int IDC_FIRST_FILE = 1119;
 /// The sequence line under the AVI box: what Convert would do with the run, then what the
 /// check of the written files found.
 constexpr int IDC_SEQUENCE = 1043;
+/// The progress under Convert: a bar over both passes, and a line that says where the run is
+/// ("Colour 101 of 600 · 28 fps · 0:20 left") and, after it, how it ended.
+constexpr int IDC_PROGRESS = 1060;
+constexpr int IDC_PROGRESS_TEXT = 1061;
