@@ -12,6 +12,10 @@
 //                                      fill (--fill premultiplied against ffmpeg's premultiply
 //                                      filter), exr (linear OpenEXR frames, encoded for display
 //                                      on both sides); all three by default
+//   convert_bench --progress           the cost of the window's progress: the time of a frame
+//                                      event with the window's progress follower against none,
+//                                      and each of our conversions run again with the follower
+//                                      attached (ours+p s, ratio+p)
 //
 // Our side is the real Convert command (CConverterDlg::OnConvert with a scripted user who picks
 // the compressor; no window), run in a child process so that its wall time and peak resident
@@ -39,6 +43,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/job_progress.h"
 #include "dialog/converter_dlg.h"
 #include "media/avi_writer.h"
 #include "media/compressor_catalogue.h"
@@ -143,15 +148,27 @@ void WriteFrames(const std::string& dir, int count, Size size, bool exr = false)
   }
 }
 
+// The window's progress without the window: the follower, whose views are taken (and their
+// texts made) on the job's thread as soon as they are asked for, which costs the job more than
+// the window, whose own thread takes them.
+struct WindowlessProgress {
+  JobProgress progress{[this] { view = progress.Take(); }};
+  JobFollowers followers;
+  ProgressView view;
+  WindowlessProgress() { followers.Add(progress); }
+};
+
 // One conversion in this (child) process: exit status 0 when it ended with "AVI File Created"
-// and nothing else was said.
+// and nothing else was said. progress: the window's progress follows the job.
 int ConvertOnce(const std::string& first, const std::string& last, const std::string& avi,
-                FourCC fourcc, int threads, const std::string& fill) {
+                FourCC fourcc, int threads, const std::string& fill, bool progress) {
   SetEncoderThreads(threads);
   CConverterDlg dlg;
   dlg.m_settings.look.fill = FillNamed(fill).value_or(Fill::kAsStored);
   ScriptedUser user;
   user.Attach(dlg);
+  WindowlessProgress follower;
+  if (progress) dlg.SetObserver(&follower.followers);
   ScriptedChooser chooser;
   chooser.Pick(fourcc);
   user.controls[IDC_FIRST_FILE] = first;
@@ -191,10 +208,12 @@ long Median(std::vector<long> values) {
 
 // 0 threads: each side's own default (ours one per core, ffmpeg's automatic).
 int g_threads = 0;
+// --progress: our conversions are also run with the window's progress following them.
+bool g_progress = false;
 
 std::vector<std::string> OurCommand(const std::string& self, const std::string& dir, int frames,
                                     const std::string& avi, FourCC fourcc,
-                                    const Round& round = kRounds[0]) {
+                                    const Round& round = kRounds[0], bool progress = false) {
   return {self,
           "--child",
           FramePath(dir, 1, round.extension),
@@ -202,7 +221,8 @@ std::vector<std::string> OurCommand(const std::string& self, const std::string& 
           avi,
           std::to_string(fourcc),
           std::to_string(g_threads),
-          round.fill};
+          round.fill,
+          progress ? "progress" : "none"};
 }
 
 // What the colour file's filter does before the pixel format: ffmpeg's premultiply for our
@@ -278,6 +298,35 @@ std::vector<std::string> FfmpegOneCommand(const std::string& dir, int frames,
   return cmd;
 }
 
+// The time of one frame event told to the window's followers, with no follower and with the
+// window's progress follower (the best of five runs of two million events each).
+void ProgressCost() {
+  constexpr long long kEvents = 2000000;
+  const auto nanoseconds = [](JobObserver& observer) {
+    double best = 1e9;
+    for (int run = 0; run < 5; ++run) {
+      PassBegan began;
+      began.last = kEvents;
+      observer.OnPassBegan(began);
+      const auto start = std::chrono::steady_clock::now();
+      for (long long n = 1; n <= kEvents; ++n) {
+        observer.OnFrameWriting({Pass::kColour, n, n, kEvents});
+      }
+      const std::chrono::duration<double, std::nano> took =
+          std::chrono::steady_clock::now() - start;
+      best = std::min(best, took.count() / static_cast<double>(kEvents));
+      observer.OnJobEnded({JobEnd::kStopped, ""});
+    }
+    return best;
+  };
+  JobFollowers none;
+  WindowlessProgress follower;
+  const double bare = nanoseconds(none);
+  const double followed = nanoseconds(follower.followers);
+  std::printf("a frame event: %.1f ns with no follower, %.1f ns with the window's progress\n", bare,
+              followed);
+}
+
 int Compare(const std::string& self, int frames, int repeat, const std::vector<std::string>& codecs,
             Size size, const std::vector<std::string>& rounds) {
   TempDir dir;
@@ -290,15 +339,18 @@ int Compare(const std::string& self, int frames, int repeat, const std::vector<s
 
   std::printf("encoder threads: %s\n",
               g_threads > 0 ? std::to_string(g_threads).c_str() : "one per core (both sides)");
-  std::printf("\n%-28s %9s %9s %7s %9s %7s %8s %8s %8s %8s %8s %9s %9s\n", "codec (medians)",
+  if (g_progress) ProgressCost();
+  std::printf("\n%-28s %9s %9s %7s %9s %7s %8s %8s %8s %8s %8s %9s %9s", "codec (medians)",
               "ours s", "ffmpeg s", "ratio", "ff 1cmd s", "ratio1", "ours cpu", "ff cpu", "ff1 cpu",
               "ours fps", "ff fps", "ours MB", "ff1 MB");
+  std::printf(g_progress ? " %9s %7s %8s\n" : "\n", "ours+p s", "ratio+p", "+p cpu");
   for (const Round& kind : kRounds) {
     if (std::find(rounds.begin(), rounds.end(), kind.name) == rounds.end()) continue;
     for (const CompressorInfo& info : AvailableCompressors()) {
       const std::string code = FourCCText(info.fourcc);
       if (std::find(codecs.begin(), codecs.end(), code) == codecs.end()) continue;
       std::vector<double> ours, theirs, oneCommand, oursCpu, theirsCpu, oneCommandCpu;
+      std::vector<double> followed, followedCpu;  // ours with the progress follower
       std::vector<long> oursKb, oneCommandKb;
       for (int round = 0; round < repeat; ++round) {
         const std::string avi = d + "/ours.avi";
@@ -313,6 +365,18 @@ int Compare(const std::string& self, int frames, int repeat, const std::vector<s
         ours.push_back(m.seconds);
         oursCpu.push_back(m.cpuSeconds);
         oursKb.push_back(m.peakKb);
+        if (g_progress) {
+          std::filesystem::remove(avi);
+          std::filesystem::remove(d + "/ours.matte.avi");
+          const Measured p = Run(OurCommand(self, d, frames, avi, info.fourcc, kind, true));
+          if (!p.ok) {
+            std::fprintf(stderr, "%s: our conversion with the progress follower failed\n",
+                         code.c_str());
+            return 1;
+          }
+          followed.push_back(p.seconds);
+          followedCpu.push_back(p.cpuSeconds);
+        }
 
         const Measured colour =
             Run(FfmpegCommand(d, frames, d + "/ff.avi", info, false, size, kind));
@@ -338,11 +402,15 @@ int Compare(const std::string& self, int frames, int repeat, const std::vector<s
       const std::string label = std::strcmp(kind.name, "plain") == 0
                                     ? std::string(info.name)
                                     : std::string(info.name).substr(0, 20) + " " + kind.name;
-      std::printf(
-          "%-28s %9.2f %9.2f %6.2fx %9.2f %6.2fx %8.2f %8.2f %8.2f %8.1f %8.1f %9.1f %9.1f\n",
-          label.c_str(), o, t, o / t, t1, o / t1, Median(oursCpu), Median(theirsCpu),
-          Median(oneCommandCpu), 2.0 * frames / o, 2.0 * frames / t, Median(oursKb) / 1024.0,
-          Median(oneCommandKb) / 1024.0);
+      std::printf("%-28s %9.2f %9.2f %6.2fx %9.2f %6.2fx %8.2f %8.2f %8.2f %8.1f %8.1f %9.1f %9.1f",
+                  label.c_str(), o, t, o / t, t1, o / t1, Median(oursCpu), Median(theirsCpu),
+                  Median(oneCommandCpu), 2.0 * frames / o, 2.0 * frames / t,
+                  Median(oursKb) / 1024.0, Median(oneCommandKb) / 1024.0);
+      if (g_progress) {
+        const double p = Median(followed);
+        std::printf(" %9.2f %6.2fx %8.2f", p, p / t, Median(followedCpu));
+      }
+      std::printf("\n");
       std::fflush(stdout);
     }
   }
@@ -353,6 +421,11 @@ int Compare(const std::string& self, int frames, int repeat, const std::vector<s
       "cpu is the processor\n"
       "seconds of all threads, which another program busy on the machine hardly moves, unlike\n"
       "the wall time; fps counts the frames of both files; MB is peak resident memory.\n");
+  if (g_progress) {
+    std::printf(
+        "ours+p s, ratio+p and +p cpu: ours again with the window's progress following the job,\n"
+        "its views made on the job's thread.\n");
+  }
   return 0;
 }
 
@@ -388,9 +461,9 @@ int Memory(const std::string& self, int repeat, const std::vector<std::string>& 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 8 && std::strcmp(argv[1], "--child") == 0) {
+  if (argc == 9 && std::strcmp(argv[1], "--child") == 0) {
     return ConvertOnce(argv[2], argv[3], argv[4], static_cast<FourCC>(std::stoul(argv[5])),
-                       std::atoi(argv[6]), argv[7]);
+                       std::atoi(argv[6]), argv[7], std::strcmp(argv[8], "progress") == 0);
   }
   const std::string self = "/proc/self/exe";
   char path[4096];
@@ -408,6 +481,8 @@ int main(int argc, char** argv) {
     const std::string arg = argv[i];
     if (arg == "--memory") {
       memory = true;
+    } else if (arg == "--progress") {
+      g_progress = true;
     } else if (arg == "--frames" && i + 1 < argc) {
       frames = std::max(1, std::atoi(argv[++i]));
     } else if (arg == "--threads" && i + 1 < argc) {
@@ -432,7 +507,7 @@ int main(int argc, char** argv) {
     } else {
       std::fprintf(stderr,
                    "usage: convert_bench [--frames N] [--repeat R] [--codec raw|FFV1|MJPG|...]..."
-                   " [--round plain|fill|exr]... [--size WxH] [--threads N] |"
+                   " [--round plain|fill|exr]... [--size WxH] [--threads N] [--progress] |"
                    " --memory [--size WxH] [--threads N]\n");
       return 2;
     }

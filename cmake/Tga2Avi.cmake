@@ -8,12 +8,13 @@ function(tga2avi_warnings target)
 endfunction()
 
 # tga2avi_library(NAME [DEPENDS lib...])
-# Builds every *.cpp of the calling folder, except tests and the toolkit backends (*_wx.cpp),
-# into the static library NAME. Includes name their folder: #include "sequence/sequence_name.h".
+# Builds every *.cpp of the calling folder, except tests and the toolkit backends (*_wx.cpp, and
+# *_gio.cpp for the desktop's bus), into the static library NAME. Includes name their folder:
+# #include "sequence/sequence_name.h".
 function(tga2avi_library name)
   cmake_parse_arguments(ARG "" "" "DEPENDS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
-  list(FILTER sources EXCLUDE REGEX "(_test|_wx)\\.cpp$")
+  list(FILTER sources EXCLUDE REGEX "(_test|_wx|_gio)\\.cpp$")
   if(NOT sources)
     # A level whose code is still all in headers.
     add_library(${name} INTERFACE)

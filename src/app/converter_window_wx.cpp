@@ -51,7 +51,7 @@ namespace {
 
 // The template's client area, in dialog units of the window's own font.
 constexpr int kTemplateWidth = 194;
-constexpr int kTemplateHeight = 290;
+constexpr int kTemplateHeight = 310;
 
 // The Rate setting's values after "From the frames"; a remembered rate not among them is added.
 constexpr const char* kListedRates[] = {"24000/1001", "24", "25",         "30000/1001", "30",
@@ -139,6 +139,8 @@ void RegisterControlIds() {
       {"IDC_FILL", IDC_FILL},
       {"IDC_PREVIEW", IDC_PREVIEW},
       {"IDC_OPEN_FOLDER", IDC_OPEN_FOLDER},
+      {"IDC_PROGRESS", IDC_PROGRESS},
+      {"IDC_PROGRESS_TEXT", IDC_PROGRESS_TEXT},
   };
   // The first lookup of a name fixes its identifier for every later load.
   for (const auto& control : kControls) wxXmlResource::GetXRCID(control.name, control.id);
@@ -155,6 +157,8 @@ ConverterWindow::ConverterWindow(CConverterDlg& dlg, wxXmlResource& resources)
   m_dlg.SetBackend(&m_backend);
   m_follower = std::make_unique<SequenceLineFollower>(*this);
   m_followers.Add(*m_follower);
+  m_progress = std::make_unique<ProgressFace>(*this);
+  m_followers.Add(m_progress->Follower());
   m_dlg.SetObserver(&m_followers);
   m_previousFileDialogs = SetFileDialogBackend(&m_fileDialogs);
 
@@ -431,6 +435,7 @@ void ConverterWindow::OnConvertClicked(wxCommandEvent& /*event*/) {
   EnableControls(false);
   CancelPreview();
   m_keys.ForgetEscape();
+  m_progress->Clear();
   // The job calls the dialog's services from its thread; each is carried out on this one
   // (window_thread_wx.h), which runs its event loop meanwhile.
   m_job = std::thread([this] {

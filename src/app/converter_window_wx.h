@@ -22,6 +22,9 @@
 // what each file holds, the frames repeated in place of others, the check of the written files,
 // and why the job failed where it did. The Open Folder button under Convert then opens the
 // folder of the written files.
+// Under Convert a bar and a line follow the job's frames over both passes, and then say how the
+// run ended; the program's launcher entry shows the same bar, and a user at another program is
+// told the end in a notification (job_progress_wx.h).
 
 #include <wx/dialog.h>
 #include <wx/timer.h>
@@ -35,6 +38,7 @@
 #include <vector>
 
 #include "app/frame_preview.h"
+#include "app/job_progress_wx.h"
 #include "app/sequence_line.h"
 #include "dialog/job_events.h"
 
@@ -129,6 +133,8 @@ class ConverterWindow final : public wxDialog {
   std::vector<std::pair<wxWindow*, wxRect>> m_startRects;
   std::string m_offeredFor;             // the typed first file the offers were asked for
   std::map<int, std::string> m_offers;  // box id -> the path offered in it
+  // Follows the jobs for the progress under Convert and on the desktop.
+  std::unique_ptr<ProgressFace> m_progress;
   // Every follower of the window's jobs; the dialog reports to this one.
   JobFollowers m_followers;
 

@@ -1,9 +1,12 @@
 #pragma once
 // The command line's view of the passes: the progress line and the pass summaries, made from
-// the frames the job tells it are being written.
+// the frames the job tells it are being written. The rate and the time left are the job
+// meter's (dialog/job_meter.h), which the window's progress reads as well.
 
 #include <optional>
 #include <string>
+
+#include "dialog/job_meter.h"  // JobMeter, ClockText
 
 /// Which pass is writing which frame.
 struct PassStatus {
@@ -13,9 +16,6 @@ struct PassStatus {
 
 /// "colour" or "matte".
 const char* PassName(int pass);
-
-/// Seconds as "0:07", "12:30" or "1:02:03".
-std::string ClockText(double seconds);
 
 /// Follows the passes over the frames first..last and says how far they are.
 ///
@@ -30,10 +30,10 @@ class ProgressMeter {
   /// pass than the last one starts that pass's clock. True when it began a pass.
   bool Update(PassStatus status, double seconds);
 
-  bool Started() const { return m_started; }
-  int Pass() const { return m_status.pass; }
-  long long Frame() const { return m_status.frame; }
-  long long Count() const { return m_count; }
+  bool Started() const { return m_meter.Started(); }
+  int Pass() const { return m_meter.Pass(); }
+  long long Frame() const { return m_frame; }
+  long long Count() const { return m_meter.Count(); }
 
   /// The progress line: pass, frame number, its place in the run, frames per second and the
   /// time left for both passes (the matte pass is taken to go as fast as the colour pass).
@@ -46,9 +46,6 @@ class ProgressMeter {
 
  private:
   long long m_first;
-  long long m_count;
-  bool m_started = false;
-  PassStatus m_status;
-  double m_passStart = 0.0;
-  double m_now = 0.0;
+  long long m_frame = 0;
+  JobMeter m_meter;
 };

@@ -23,3 +23,7 @@ constexpr int IDC_FILL = 1045;
 constexpr int IDC_PREVIEW = 1080;
 /// The Open Folder button under Convert, shown once a job has written a file.
 constexpr int IDC_OPEN_FOLDER = 1070;
+/// The progress under Convert: a bar over both passes, and a line that says where the run is
+/// ("Colour 101 of 600 · 28 fps · 0:20 left") and, after it, how it ended.
+constexpr int IDC_PROGRESS = 1060;
+constexpr int IDC_PROGRESS_TEXT = 1061;

@@ -29,11 +29,11 @@ keys_to "$box" Return
 wait_gone "$box"
 app_running || fail "the tool closed with the completion message"
 
-# Open Folder, under Convert (128,268 of 194 x 290 units, 53 x 14).
+# Open Folder, under Convert (128,295 of 194 x 310 units, 53 x 14).
 wait_sequence_line "$main" \
   "Checked: shot.avi and shot.matte.avi, $frames frames each, lossless frames identical"
 eval "$(xdotool getwindowgeometry --shell "$main")"
-xdotool mousemove --window "$main" $((WIDTH * 154 / 194)) $((HEIGHT * 275 / 290)) click 1
+xdotool mousemove --window "$main" $((WIDTH * 154 / 194)) $((HEIGHT * 302 / 310)) click 1
 timeout 10 sh -c 'until [ -s "$0" ]; do sleep 0.1; done' "$WORK/files.opened" || fail "none opened"
 [ "$(cat "$WORK/files.opened")" = "$WORK/out" ] || fail "Open Folder: $(cat "$WORK/files.opened")"
 

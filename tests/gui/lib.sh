@@ -178,14 +178,14 @@ convert_until_chooser() {
 }
 
 # read_sequence_line ID: prints the text of the window's sequence line, read through the window
-# as a user copies it: a click into the line (it sits at 158-190 of the window's 290 dialog
+# as a user copies it: a click into the line (it sits at 158-190 of the window's 310 dialog
 # units, across its width), Ctrl+A, and the X primary selection. Tab then takes the focus on to
 # Convert, the first control of the tab order, as it stood before.
 read_sequence_line() {
   local WIDTH HEIGHT X Y SCREEN
   eval "$(xdotool getwindowgeometry --shell "$1")"
   xdotool windowfocus --sync "$1"
-  xdotool mousemove --window "$1" $((WIDTH / 2)) $((HEIGHT * 174 / 290)) click 1
+  xdotool mousemove --window "$1" $((WIDTH / 2)) $((HEIGHT * 174 / 310)) click 1
   xdotool key --delay 30 ctrl+a
   xclip -o -selection primary 2>/dev/null || true
   xdotool key Tab

@@ -11,13 +11,13 @@ ffmpeg -loglevel error -f lavfi -i color=c=red:s=64x48 -vf "format=rgba,geq=r=25
   -frames:v 1 -c:v targa -pix_fmt bgra -start_number 1 "$WORK/solid/shot%04d.tga"
 
 # colours_at ID X: the distinct colours of 13 x 13 pixels around X of the window's 194 dialog
-# units across and 218 of its 290 down (the middle of a half of the picture), "r g b," each.
+# units across and 218 of its 310 down (the middle of a half of the picture), "r g b," each.
 colours_at() {
   local WIDTH HEIGHT X Y SCREEN
   eval "$(xdotool getwindowgeometry --shell "$1")"
   screenshot "$1" "$WORK/preview.png" 2>/dev/null
   ffmpeg -loglevel error -i "$WORK/preview.png" \
-    -vf "crop=13:13:$((WIDTH * $2 / 194 - 6)):$((HEIGHT * 218 / 290 - 6))" \
+    -vf "crop=13:13:$((WIDTH * $2 / 194 - 6)):$((HEIGHT * 218 / 310 - 6))" \
     -f rawvideo -pix_fmt rgb24 - | od -An -tu1 -v | tr -s ' ' '\n' | grep . | paste -d' ' - - - |
     sort -u | tr '\n' ,
 }

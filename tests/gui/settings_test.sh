@@ -9,7 +9,7 @@ gui_init "$@"
 "$SOURCE_DIR/scripts/make-sample.sh" "$WORK/run" 2 32x24 >/dev/null
 
 # pick MAIN X KEYS...: opens the setting at X dialog units across its row (145-156 of the
-# window's 290) with a click and picks an entry of its menu with KEYS (the first Down lands on
+# window's 310) with a click and picks an entry of its menu with KEYS (the first Down lands on
 # the first entry).
 pick() {
   local WIDTH HEIGHT X Y SCREEN main=$1 x=$2
@@ -18,7 +18,7 @@ pick() {
   xdotool windowfocus --sync "$main"
   local before tries=0
   before=$(xdotool search --onlyvisible --class . | sort)
-  xdotool mousemove --window "$main" $((WIDTH * x / 194)) $((HEIGHT * 150 / 290)) click 1
+  xdotool mousemove --window "$main" $((WIDTH * x / 194)) $((HEIGHT * 150 / 310)) click 1
   # The menu is a window without a name: wait for a window that was not there before.
   while [ "$(xdotool search --onlyvisible --class . | sort)" = "$before" ]; do
     [ $tries -lt 100 ] || fail "no menu opened"

@@ -1,0 +1,112 @@
+#!/usr/bin/env bash
+# The progress under Convert and on the desktop, on a session bus of the test's own that
+# dbus-monitor watches. Before the first run the bar and the line are empty. A run stopped with
+# Escape while the window is looked at: the line and the bar move, then say where the run
+# stopped; the launcher entry's bar is shown and taken away; no notification. A whole run while
+# the keyboard is on the root window: a notification says both files were written, and the bar
+# ends full.
+set -euo pipefail
+source "$(dirname "$0")/lib.sh"
+gui_init "$@"
+command -v dbus-daemon >/dev/null && command -v dbus-monitor >/dev/null ||
+  { echo "SKIP: dbus-daemon or dbus-monitor is not installed" && exit 77; }
+mapfile -t bus < <(dbus-daemon --session --fork --print-address=1 --print-pid=1)
+trap 'kill "${bus[1]}" 2>/dev/null || true; gui_cleanup' EXIT
+export DBUS_SESSION_BUS_ADDRESS=${bus[0]} NO_AT_BRIDGE=1 # no bridge asking the bus for more
+dbus-monitor "type='signal',interface='com.canonical.Unity.LauncherEntry'" \
+  "type='method_call',interface='org.freedesktop.Notifications'" >"$WORK/bus.log" 2>&1 &
+until grep -qs NameAcquired "$WORK/bus.log"; do sleep 0.1; done
+
+# read_line: the progress line as a user copies it: a triple click on its first row (a busy
+# window takes no keys), then Ctrl+A for all of it once the window takes keys again, and the X
+# primary selection. A line that changes meanwhile loses the selection: again.
+read_line() {
+  local WIDTH HEIGHT X Y SCREEN tries=0 text=
+  eval "$(xdotool getwindowgeometry --shell "$main")"
+  until [ $tries = 20 ] || [ -n "$text" ]; do
+    xdotool mousemove --window "$main" $((WIDTH / 2)) $((HEIGHT * 280 / 310)) \
+      click --repeat 3 --delay 40 1 key ctrl+a
+    text=$(xclip -o -selection primary 2>/dev/null) || true
+    tries=$((tries + 1))
+  done
+  xdotool key Tab # on to Convert, once the window takes keys again
+  echo "$text"
+}
+# bar: the percentage of the bar's columns (14-181 of 194 dialog units across, 267-277 of 310
+# down) in the theme's blue, on a picture of the window.
+bar() {
+  local WIDTH HEIGHT X Y SCREEN
+  eval "$(xdotool getwindowgeometry --shell "$main")"
+  screenshot "$main" "$WORK/bar.png"
+  ffmpeg -loglevel error -i "$WORK/bar.png" -f rawvideo -pix_fmt rgb24 -vf \
+    "crop=$((WIDTH * 167 / 194)):$((HEIGHT * 10 / 310)):$((WIDTH * 14 / 194)):$((HEIGHT * 267 / 310))" \
+    - | od -An -v -tu1 -w3 | awk -v w=$((WIDTH * 167 / 194)) \
+    '$3 > $1 + 60 { blue[(NR - 1) % w] } END { print int(100 * length(blue) / w) }'
+}
+# signals: the launcher entry's updates, "progress visible" a line.
+signals() { awk '/double/ { p = $3 } /boolean/ { print p, $3 }' "$WORK/bus.log"; }
+# start_run LAST: the fields filled, Convert pressed, FFV1 chosen.
+start_run() {
+  fill_fields "$main" "$WORK/frames/shot0001.tga" "$WORK/frames/$1" "$WORK/out/shot.avi"
+  keys_to "$main" space
+  chooser=$(wait_window "Video Compression")
+  keys_to "$chooser" Tab Home Down Return
+}
+
+frames=600
+long_sequence $frames
+start_app
+main=$(wait_window "TGA TO AVI Converter")
+[ -z "$(read_line)" ] && [ "$(bar)" = 0 ] || fail "the progress shows something before a run"
+
+start_run shot0600.tga
+at=0
+for read in first second; do
+  for ((tries = 0; tries < 30; tries++)); do
+    app_running || fail "the program ended during the run"
+    line=$(read_line)
+    [[ $line =~ ^Colour\ ([0-9]+)\ of\ 600\ ·\ [0-9.]+\ fps\ ·\ [0-9]+:[0-9]{2}\ left$ ]] &&
+      [ "${BASH_REMATCH[1]}" -gt $at ] && break
+  done
+  [ $tries -lt 30 ] || fail "during the colour pass the progress line reads \"$line\""
+  at=${BASH_REMATCH[1]} && running=$(bar) && lines+="$line, "
+done
+keys_to "$main" Escape
+box=$(wait_window "TGA to AVI Converter" "$main")
+keys_to "$box" Return
+wait_gone "$box"
+line=$(read_line)
+written=$(probe "$WORK/out/shot.avi" | cut -d, -f5)
+[ "$line" = "shot.avi stopped at frame $written of 600; no matte written" ] ||
+  fail "after Escape with $written frames written the progress line reads \"$line\""
+ended=$(bar) && expected=$((100 * written / 1200))
+[ "$running" -gt 0 ] && [ "$running" -le "$ended" ] && ((ended - expected <= 1)) &&
+  ((expected - ended <= 1)) || fail "the bar was at $running%, then $ended%, not $expected%"
+[ "$(signals | head -1)" = "0 true" ] && [ "$(signals | tail -1 | cut -d' ' -f2)" = false ] ||
+  fail "the launcher entry was told: $(signals | tr '\n' ,)"
+! grep -q member=Notify "$WORK/bus.log" || fail "a notification came while the window was looked at"
+
+rm "$WORK"/out/*
+start_run shot0120.tga
+xdotool mousemove 1200 1000 windowfocus --sync "$(xdotool search --maxdepth 0 --name '' | head -1)"
+for ((tries = 0; tries < 600; tries++)); do
+  grep -q member=Notify "$WORK/bus.log" && break
+  sleep 0.1
+done
+grep -A5 member=Notify "$WORK/bus.log" | tail -2 | tr -d '\n' |
+  grep -qx ' *string "Conversion done" *string "shot.avi and shot.matte.avi written, 120 frames"' ||
+  fail "the notification says: $(grep -A5 member=Notify "$WORK/bus.log")"
+box=$(wait_window "TGA to AVI Converter" "$main")
+keys_to "$box" Return
+wait_gone "$box"
+screenshot "$main" "$ARTIFACTS/progress-window.png"
+line=$(read_line)
+[ "$line" = "shot.avi and shot.matte.avi written, 120 frames" ] ||
+  fail "after the run the progress line reads \"$line\""
+[ "$(bar)" = 100 ] && [ "$(signals | tail -1)" = "1 false" ] ||
+  fail "after the run the bar is at $(bar)%, the launcher's at $(signals | tail -1)"
+
+keys_to "$main" Escape
+wait_exit
+[ "$EXIT_STATUS" = 0 ] || fail "the tool ended with status $EXIT_STATUS"
+echo "PASS: the progress read ${lines}then stopped at $written of 600, then ended full"
