@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Takes a screenshot of the converter's window under Xvfb, its fields filled in as a user
-# would, with the sequence line telling the run they name: scripts/screenshot.sh [program]
+# would and the run converted, the window telling how it went: scripts/screenshot.sh [program]
 # [output.png]
 # (defaults: build/src/app/tga2avi and docs/screenshot.png). Needs xvfb-run, xdotool, xwd
 # and ffmpeg (scripts/install-deps.sh installs them). The window is shown without a window
@@ -41,6 +41,23 @@ xdotool key --delay 30 Tab Tab
 xdotool type --delay 5 "sample/shot0048.tga"
 xdotool key --delay 30 Tab
 # Leaving the last field starts the look over the run; it takes a few milliseconds.
+sleep 1
+# Convert with FFV1; once "AVI File Created" is closed the window shows how the run went.
+wait_named() {
+  local name=$1 found=
+  for _ in $(seq 100); do
+    found=$(xdotool search --onlyvisible --name "^$name\$" 2>/dev/null | grep -vx "$window" | head -1) &&
+      [ -n "$found" ] && break
+    sleep 0.1
+  done
+  [ -n "$found" ] || { echo "no window \"$name\"" >&2; exit 1; }
+  echo "$found"
+}
+xdotool key space
+chooser=$(wait_named "Video Compression")
+xdotool windowfocus --sync "$chooser" key --delay 30 Tab Home Down Return
+box=$(wait_named "TGA to AVI Converter")
+xdotool windowfocus --sync "$box" key Return
 sleep 1
 
 eval "$(xdotool getwindowgeometry --shell "$window")"
