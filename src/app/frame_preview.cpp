@@ -103,64 +103,36 @@ PreviewPictures MakePreview(const unsigned char* bgra, FrameSize size, FrameSize
 }
 
 PreviewReader::PreviewReader(std::function<void(PreviewAnswer)> deliver)
-    : m_deliver(std::move(deliver)), m_thread([this] { Run(); }) {}
-
-PreviewReader::~PreviewReader() {
-  {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_stopping = true;
-  }
-  m_stop = true;
-  m_wake.notify_one();
-  m_thread.join();
-}
+    : m_deliver(std::move(deliver)),
+      m_thread([this](unsigned long long id, PreviewRequest& request,
+                      const std::function<bool()>& givenUp) { Make(id, request, givenUp); }) {}
 
 unsigned long long PreviewReader::Request(PreviewRequest request) {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  const unsigned long long id = m_latest.load() + 1;
-  m_latest = id;  // the work under way sees this and gives up
-  m_pending.emplace(id, std::move(request));
-  m_wake.notify_one();
-  return id;
+  return m_thread.Ask(std::move(request));
 }
 
-void PreviewReader::Cancel() {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  m_latest = m_latest.load() + 1;
-  m_pending.reset();
-}
+void PreviewReader::Cancel() { m_thread.Cancel(); }
 
-void PreviewReader::Run() {
-  for (;;) {
-    std::pair<unsigned long long, PreviewRequest> next;
-    {
-      std::unique_lock<std::mutex> lock(m_mutex);
-      m_wake.wait(lock, [this] { return m_stopping || m_pending; });
-      if (m_stopping) return;
-      next = std::move(*m_pending);
-      m_pending.reset();
-    }
-    const unsigned long long id = next.first;
-    const PreviewRequest& request = next.second;
-    PreviewAnswer answer;
-    answer.id = id;
-    if (!request.firstFile.empty() && request.half.width > 0 && request.half.height > 0) {
-      try {
-        FrameBuffer frame;  // the one frame held, gone before the answer is handed over
-        const FrameRead read = ReadFrameInto(request.firstFile, false, frame, request.look);
-        const FrameSize size = read.size;
-        if (read.status == FrameRead::Status::kOk && size.width > 0 && size.height > 0 &&
-            frame.bytes() / 4 / static_cast<std::size_t>(size.width) >=
-                static_cast<std::size_t>(size.height)) {
-          const PreviewStyle style{request.look.fill == Fill::kPremultiplied, request.cell};
-          answer.pictures = MakePreview(frame.data(), size, FitInside(size, request.half), style,
-                                        [this, id] { return GivenUp(id); });
-        }
-      } catch (const std::exception&) {
-        answer.pictures = {};  // no memory for the frame or its pictures: an empty preview
+void PreviewReader::Make(unsigned long long id, const PreviewRequest& request,
+                         const std::function<bool()>& givenUp) {
+  PreviewAnswer answer;
+  answer.id = id;
+  if (!request.firstFile.empty() && request.half.width > 0 && request.half.height > 0) {
+    try {
+      FrameBuffer frame;  // the one frame held, gone before the answer is handed over
+      const FrameRead read = ReadFrameInto(request.firstFile, false, frame, request.look);
+      const FrameSize size = read.size;
+      if (read.status == FrameRead::Status::kOk && size.width > 0 && size.height > 0 &&
+          frame.bytes() / 4 / static_cast<std::size_t>(size.width) >=
+              static_cast<std::size_t>(size.height)) {
+        const PreviewStyle style{request.look.fill == Fill::kPremultiplied, request.cell};
+        answer.pictures =
+            MakePreview(frame.data(), size, FitInside(size, request.half), style, givenUp);
       }
+    } catch (const std::exception&) {
+      answer.pictures = {};  // no memory for the frame or its pictures: an empty preview
     }
-    if (GivenUp(id)) continue;
-    m_deliver(std::move(answer));
   }
+  if (givenUp()) return;
+  m_deliver(std::move(answer));
 }

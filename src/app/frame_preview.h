@@ -4,16 +4,12 @@
 // brought down to a few hundred pixels off the window's thread by a PreviewReader; the window
 // only turns the small pictures into bitmaps and draws them.
 
-#include <atomic>
-#include <condition_variable>
 #include <functional>
-#include <mutex>
-#include <optional>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
+#include "app/newest_request.h"
 #include "frames/frame_buffer.h"
 #include "frames/frame_look.h"
 
@@ -76,7 +72,6 @@ struct PreviewAnswer {
 class PreviewReader {
  public:
   explicit PreviewReader(std::function<void(PreviewAnswer)> deliver);
-  ~PreviewReader();
   PreviewReader(const PreviewReader&) = delete;
   PreviewReader& operator=(const PreviewReader&) = delete;
 
@@ -86,18 +81,12 @@ class PreviewReader {
   /// Gives up the request queued and the one under way; nothing is answered until the next.
   void Cancel();
   /// Whether id is the newest request: an answer to an older one is stale.
-  bool IsLatest(unsigned long long id) const { return m_latest.load() == id; }
+  bool IsLatest(unsigned long long id) const { return m_thread.IsLatest(id); }
 
  private:
-  void Run();
-  bool GivenUp(unsigned long long id) const { return m_stop.load() || !IsLatest(id); }
+  void Make(unsigned long long id, const PreviewRequest& request,
+            const std::function<bool()>& givenUp);
 
   std::function<void(PreviewAnswer)> m_deliver;
-  std::mutex m_mutex;
-  std::condition_variable m_wake;
-  std::optional<std::pair<unsigned long long, PreviewRequest>> m_pending;  // under m_mutex
-  bool m_stopping = false;                                                 // under m_mutex
-  std::atomic<unsigned long long> m_latest{0};
-  std::atomic<bool> m_stop{false};
-  std::thread m_thread;  // last: it starts once everything above is ready
+  NewestRequestThread<PreviewRequest> m_thread;  // last: it starts once m_deliver is there
 };

@@ -82,62 +82,38 @@ std::string DescribeRun(const RunScan& scan, const LineSettings& settings) {
 }
 
 RunScanner::RunScanner(std::function<void(ScanAnswer)> deliver)
-    : m_deliver(std::move(deliver)), m_thread([this] { Run(); }) {}
-
-RunScanner::~RunScanner() {
-  {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_stopping = true;
-  }
-  m_stop = true;
-  m_wake.notify_one();
-  m_thread.join();
-}
+    : m_deliver(std::move(deliver)),
+      m_thread([this](unsigned long long id, ScanRequest& request,
+                      const std::function<bool()>& givenUp) { Scan(id, request, givenUp); }) {}
 
 unsigned long long RunScanner::Request(ScanRequest request) {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  const unsigned long long id = m_latest.load() + 1;
-  m_latest = id;  // the scan under way sees this between two frames and gives up
-  m_pending.emplace(id, std::move(request));
-  m_wake.notify_one();
-  return id;
+  return m_thread.Ask(std::move(request));
 }
 
-void RunScanner::Run() {
-  for (;;) {
-    std::pair<unsigned long long, ScanRequest> next;
-    {
-      std::unique_lock<std::mutex> lock(m_mutex);
-      m_wake.wait(lock, [this] { return m_stopping || m_pending; });
-      if (m_stopping) return;
-      next = std::move(*m_pending);
-      m_pending.reset();
+void RunScanner::Scan(unsigned long long id, ScanRequest& asked,
+                      const std::function<bool()>& givenUp) {
+  ScanAnswer answer;
+  answer.id = id;
+  answer.request = std::move(asked);
+  const ScanRequest& request = answer.request;
+  std::string last = request.lastFile;
+  if (request.suggest && !request.firstFile.empty()) {
+    if (last.empty()) {
+      answer.suggestedLast = LastFileOfRun(request.firstFile);
+      if (!request.offerOnly) last = answer.suggestedLast;
     }
-    ScanAnswer answer;
-    answer.id = next.first;
-    answer.request = std::move(next.second);
-    const ScanRequest& request = answer.request;
-    std::string last = request.lastFile;
-    if (request.suggest && !request.firstFile.empty()) {
-      if (last.empty()) {
-        answer.suggestedLast = LastFileOfRun(request.firstFile);
-        if (!request.offerOnly) last = answer.suggestedLast;
-      }
-      answer.suggestedAvi = SuggestedAviFile(request.firstFile);
-    }
-    if (!request.firstFile.empty() && !last.empty()) {
-      const RunScan scan = ScanRun(request.firstFile, last, [this, &answer] {
-        return m_stop.load() || m_latest.load() != answer.id;
-      });
-      if (scan.cancelled) continue;
-      LineSettings settings{request.aviFile, request.rate, std::nullopt};
-      if (!request.rate && scan.firstSize) {
-        settings.headerRate =
-            HeaderFrameRate(FrameFileName(scan.first, scan.digitWidth, scan.first.number).str());
-      }
-      answer.line = DescribeRun(scan, settings);
-    }
-    if (m_stop.load() || !IsLatest(answer.id)) continue;
-    m_deliver(std::move(answer));
+    answer.suggestedAvi = SuggestedAviFile(request.firstFile);
   }
+  if (!request.firstFile.empty() && !last.empty()) {
+    const RunScan scan = ScanRun(request.firstFile, last, givenUp);
+    if (scan.cancelled) return;
+    LineSettings settings{request.aviFile, request.rate, std::nullopt};
+    if (!request.rate && scan.firstSize) {
+      settings.headerRate =
+          HeaderFrameRate(FrameFileName(scan.first, scan.digitWidth, scan.first.number).str());
+    }
+    answer.line = DescribeRun(scan, settings);
+  }
+  if (givenUp()) return;
+  m_deliver(std::move(answer));
 }

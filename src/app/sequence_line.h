@@ -2,14 +2,11 @@
 // The sequence line under the AVI box: what the Convert command would do with the run the two
 // fields name, worked out off the window's thread by a RunScanner and put in plain words.
 
-#include <atomic>
-#include <condition_variable>
 #include <functional>
-#include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 
+#include "app/newest_request.h"
 #include "frames/frame_rate.h"
 #include "scan/run_scan.h"
 
@@ -55,7 +52,6 @@ struct ScanAnswer {
 class RunScanner {
  public:
   explicit RunScanner(std::function<void(ScanAnswer)> deliver);
-  ~RunScanner();
   RunScanner(const RunScanner&) = delete;
   RunScanner& operator=(const RunScanner&) = delete;
 
@@ -63,17 +59,11 @@ class RunScanner {
   /// the request's number.
   unsigned long long Request(ScanRequest request);
   /// Whether id is the newest request: an answer to an older one is stale.
-  bool IsLatest(unsigned long long id) const { return m_latest.load() == id; }
+  bool IsLatest(unsigned long long id) const { return m_thread.IsLatest(id); }
 
  private:
-  void Run();
+  void Scan(unsigned long long id, ScanRequest& request, const std::function<bool()>& givenUp);
 
   std::function<void(ScanAnswer)> m_deliver;
-  std::mutex m_mutex;
-  std::condition_variable m_wake;
-  std::optional<std::pair<unsigned long long, ScanRequest>> m_pending;  // under m_mutex
-  bool m_stopping = false;                                              // under m_mutex
-  std::atomic<unsigned long long> m_latest{0};
-  std::atomic<bool> m_stop{false};
-  std::thread m_thread;  // last: it starts once everything above is ready
+  NewestRequestThread<ScanRequest> m_thread;  // last: it starts once m_deliver is there
 };
