@@ -20,7 +20,7 @@ wait_for_size 20000000
 keys_to "$main" space Return
 eval "$(xdotool getwindowgeometry --shell "$main")"
 xdotool mousemove $((X + WIDTH * 154 / 194)) $((Y + HEIGHT * 165 / 191)) click 1
-xdotool windowfocus --sync "$main"
+focus "$main"
 xdotool keydown Escape
 box=$(wait_window "TGA to AVI Converter" "$main")
 # Long enough for the key to repeat several times.

@@ -83,17 +83,28 @@ wait_gone() {
   done
 }
 
+# focus ID: gives the window the keyboard and waits until it has it. xdotool's own wait has no
+# end: a focus that never shows is asked for again, and after 30 s the test fails rather than
+# hangs.
+focus() {
+  local tries
+  for tries in 1 2 3 4 5 6; do
+    timeout 5 xdotool windowfocus --sync "$1" && return 0
+  done
+  fail "window $1 did not take the keyboard within 30 s"
+}
+
 # keys_to ID KEY...: gives the window the keyboard and presses the keys.
 keys_to() {
   local id=$1
   shift
-  xdotool windowfocus --sync "$id"
+  focus "$id"
   xdotool key --delay 30 "$@"
 }
 
 # type_to ID TEXT: gives the window the keyboard and types the text.
 type_to() {
-  xdotool windowfocus --sync "$1"
+  focus "$1"
   xdotool type --delay 5 "$2"
 }
 
@@ -184,7 +195,7 @@ convert_until_chooser() {
 read_sequence_line() {
   local WIDTH HEIGHT X Y SCREEN
   eval "$(xdotool getwindowgeometry --shell "$1")"
-  xdotool windowfocus --sync "$1"
+  focus "$1"
   xdotool mousemove --window "$1" $((WIDTH / 2)) $((HEIGHT * 174 / 310)) click 1
   xdotool key --delay 30 ctrl+a
   xclip -o -selection primary 2>/dev/null || true

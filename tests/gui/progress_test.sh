@@ -10,12 +10,16 @@ source "$(dirname "$0")/lib.sh"
 gui_init "$@"
 command -v dbus-daemon >/dev/null && command -v dbus-monitor >/dev/null ||
   { echo "SKIP: dbus-daemon or dbus-monitor is not installed" && exit 77; }
-mapfile -t bus < <(dbus-daemon --session --fork --print-address=1 --print-pid=1)
+mapfile -t bus < <(timeout 10 dbus-daemon --session --fork --print-address=1 --print-pid=1)
 trap 'kill "${bus[1]}" 2>/dev/null || true; gui_cleanup' EXIT
 export DBUS_SESSION_BUS_ADDRESS=${bus[0]} NO_AT_BRIDGE=1 # no bridge asking the bus for more
 dbus-monitor "type='signal',interface='com.canonical.Unity.LauncherEntry'" \
   "type='method_call',interface='org.freedesktop.Notifications'" >"$WORK/bus.log" 2>&1 &
-until grep -qs NameAcquired "$WORK/bus.log"; do sleep 0.1; done
+for ((tries = 0; tries < 100; tries++)); do
+  grep -qs NameAcquired "$WORK/bus.log" && break
+  sleep 0.1
+done
+grep -qs NameAcquired "$WORK/bus.log" || fail "dbus-monitor did not start on the test's bus"
 
 # read_line: the progress line as a user copies it: a triple click on its first row (a busy
 # window takes no keys), then Ctrl+A for all of it once the window takes keys again, and the X
@@ -88,7 +92,8 @@ ended=$(bar) && expected=$((100 * written / 1200))
 
 rm "$WORK"/out/*
 start_run shot0120.tga
-xdotool mousemove 1200 1000 windowfocus --sync "$(xdotool search --maxdepth 0 --name '' | head -1)"
+xdotool mousemove 1200 1000
+focus "$(xdotool search --maxdepth 0 --name '' | head -1)"
 for ((tries = 0; tries < 600; tries++)); do
   grep -q member=Notify "$WORK/bus.log" && break
   sleep 0.1

@@ -15,7 +15,7 @@ pick() {
   local WIDTH HEIGHT X Y SCREEN main=$1 x=$2
   shift 2
   eval "$(xdotool getwindowgeometry --shell "$main")"
-  xdotool windowfocus --sync "$main"
+  focus "$main"
   local before tries=0
   before=$(xdotool search --onlyvisible --class . | sort)
   xdotool mousemove --window "$main" $((WIDTH * x / 194)) $((HEIGHT * 150 / 310)) click 1
