@@ -3,6 +3,7 @@
 #include <gio/gio.h>
 
 #include <cstdlib>
+#include <memory>
 #include <utility>
 
 struct DesktopBus::Connection {
@@ -67,7 +68,9 @@ DesktopBus::DesktopBus(std::string desktopId, std::string appName)
       address,
       static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
                                         G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-      nullptr, m_connection->cancellable, Reached, new std::shared_ptr<Connection>(m_connection));
+      nullptr, m_connection->cancellable, Reached,
+      // GIO always calls Reached, cancelled or not, and Reached takes the holder back.
+      std::make_unique<std::shared_ptr<Connection>>(m_connection).release());
 }
 
 DesktopBus::~DesktopBus() {
