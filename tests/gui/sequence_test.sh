@@ -1,15 +1,18 @@
 #!/usr/bin/env bash
 # The sequence line, read off the window: typed first and last files give the run's frame
 # count, its gap, the first frame's size and the rate; a reversed range gives Convert's own
-# message. A typed first file offers the last file; a browsed first file fills the empty last and AVI fields with the run's last file and
-# its name; after Convert the line says both files were read back whole.
+# message. A typed first file offers the last file; a browsed first file fills the empty last
+# and AVI fields with the run's last file and its name, each box showing its path's end; after
+# Convert the line says both files were read back whole.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 gui_init "$@"
 
 "$SOURCE_DIR/scripts/make-sample.sh" "$WORK/gap" 6 48x32 >/dev/null
 rm "$WORK/gap/shot0004.tga"
-"$SOURCE_DIR/scripts/make-sample.sh" "$WORK/run" 5 64x48 >/dev/null
+# The run sits deep enough that its path is far wider than a path box.
+RUN="$WORK/a-folder-whose-name-alone-is-wider-than-the-path-boxes-of-the-window/run"
+"$SOURCE_DIR/scripts/make-sample.sh" "$RUN" 5 64x48 >/dev/null
 
 start_app
 main=$(wait_window "TGA TO AVI Converter")
@@ -52,7 +55,7 @@ wait_exit
 start_app
 main=$(wait_window "TGA TO AVI Converter")
 keys_to "$main" Tab Tab Tab
-type_to "$main" "$WORK/run/shot0001.tga"
+type_to "$main" "$RUN/shot0001.tga"
 keys_to "$main" Tab Tab Tab
 keys_to "$main" Right Tab
 wait_sequence_line "$main" "5 frames · 64 × 48 · 29.97 fps"
@@ -75,7 +78,7 @@ done
 box=$(wait_window "TGA to AVI Converter" "$main")
 keys_to "$box" Return
 wait_gone "$box"
-[ ! -e "$WORK/run/shot.avi" ] || fail "the AVI name offered was used without being taken"
+[ ! -e "$RUN/shot.avi" ] || fail "the AVI name offered was used without being taken"
 keys_to "$main" Escape
 wait_exit
 
@@ -85,7 +88,7 @@ main=$(wait_window "TGA TO AVI Converter")
 keys_to "$main" Tab space
 open=$(wait_window "Open")
 keys_to "$open" ctrl+l
-type_to "$open" "$WORK/run/shot0001.tga"
+type_to "$open" "$RUN/shot0001.tga"
 keys_to "$open" Return
 wait_gone "$open"
 wait_sequence_line "$main" "5 frames · 64 × 48 · 29.97 fps"
@@ -97,10 +100,31 @@ keys_to "$chooser" Tab Home Down Return
 box=$(wait_window "TGA to AVI Converter" "$main")
 keys_to "$box" Return
 wait_gone "$box"
-[ -f "$WORK/run/shot.avi" ] || fail "the suggested AVI name was not used: no run/shot.avi"
-[ -f "$WORK/run/shot.matte.avi" ] || fail "no run/shot.matte.avi"
+[ -f "$RUN/shot.avi" ] || fail "the suggested AVI name was not used: no run/shot.avi"
+[ -f "$RUN/shot.matte.avi" ] || fail "no run/shot.matte.avi"
 wait_sequence_line "$main" \
   "Checked: shot.avi and shot.matte.avi, 5 frames each, lossless frames identical"
+
+# The path boxes show their ends: browsed again, the last box's path changes in its frame
+# number alone, which shows only if the box shows its path's end. A strip through its text,
+# before and after.
+eval "$(xdotool getwindowgeometry --shell "$main")"
+last_box_text() {
+  screenshot "$main" "$ARTIFACTS/path-ends.png"
+  ffmpeg -loglevel error -i "$ARTIFACTS/path-ends.png" -vf \
+    "crop=$((WIDTH * 100 / 194)):$((HEIGHT * 6 / 310)):$((WIDTH * 43 / 194)):$((HEIGHT * 73 / 310))" \
+    -f rawvideo - | md5sum
+}
+before=$(last_box_text)
+keys_to "$main" Tab Tab Tab Tab Tab space
+open=$(wait_window "Open")
+keys_to "$open" ctrl+l
+type_to "$open" "$RUN/shot0003.tga"
+keys_to "$open" Return
+wait_gone "$open"
+wait_sequence_line "$main" "3 frames · 64 × 48 · 29.97 fps"
+[ "$(last_box_text)" != "$before" ] ||
+  fail "the last box looks the same for shot0005.tga and shot0003.tga: it does not show its path's end"
 keys_to "$main" Escape
 wait_exit
 
