@@ -122,6 +122,17 @@ fill_fields() {
   keys_to "$main" Tab
 }
 
+# choose_file PATH: types PATH into the location of the file dialog "Open" a browse button
+# brought up, and waits until the dialog has gone.
+choose_file() {
+  local open
+  open=$(wait_window "Open")
+  keys_to "$open" ctrl+l
+  type_to "$open" "$1"
+  keys_to "$open" Return
+  wait_gone "$open"
+}
+
 # screenshot ID FILE: the window's own pixels as a PNG.
 screenshot() {
   xwd -silent -id "$1" -out "$WORK/window.xwd" &&

@@ -12,12 +12,7 @@ gui_init "$@"
 # browse_first NAME: the first browse button, NAME typed into the file dialog's location.
 browse_first() {
   keys_to "$main" Tab space
-  local open
-  open=$(wait_window "Open")
-  keys_to "$open" ctrl+l
-  type_to "$open" "$1"
-  keys_to "$open" Return
-  wait_gone "$open"
+  choose_file "$1"
 }
 
 # convert_with KEYS...: Convert, KEYS in the "Video Compression" dialog, the completion box

@@ -86,11 +86,7 @@ wait_exit
 start_app
 main=$(wait_window "TGA TO AVI Converter")
 keys_to "$main" Tab space
-open=$(wait_window "Open")
-keys_to "$open" ctrl+l
-type_to "$open" "$RUN/shot0001.tga"
-keys_to "$open" Return
-wait_gone "$open"
+choose_file "$RUN/shot0001.tga"
 wait_sequence_line "$main" "5 frames · 64 × 48 · 29.97 fps"
 
 # Convert, FFV1, and the check of both files.
@@ -117,11 +113,7 @@ last_box_text() {
 }
 before=$(last_box_text)
 keys_to "$main" Tab Tab Tab Tab Tab space
-open=$(wait_window "Open")
-keys_to "$open" ctrl+l
-type_to "$open" "$RUN/shot0003.tga"
-keys_to "$open" Return
-wait_gone "$open"
+choose_file "$RUN/shot0003.tga"
 wait_sequence_line "$main" "3 frames · 64 × 48 · 29.97 fps"
 [ "$(last_box_text)" != "$before" ] ||
   fail "the last box looks the same for shot0005.tga and shot0003.tga: it does not show its path's end"
