@@ -64,7 +64,7 @@ wait_sequence_line "$main" "5 frames · 64 × 48 · 29.97 fps"
 xdotool windowsize --sync "$main" 900 "$(xdotool getwindowgeometry --shell "$main" | sed -n 's/^HEIGHT=//p')"
 eval "$(xdotool getwindowgeometry --shell "$main")"
 # The toolkit places the controls a moment after the window's new size: click until it took.
-for tries in $(seq 20); do
+for _ in $(seq 20); do
   xdotool mousemove --window "$main" $((WIDTH - 40)) $((HEIGHT * 257 / 310)) click 1
   box=$(xdotool search --onlyvisible --name "^TGA to AVI Converter\$" | grep -vx "$main" || true)
   for _ in 1 2 3 4 5; do
