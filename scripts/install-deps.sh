@@ -13,7 +13,7 @@ packages=(
   libcli11-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev
   ffmpeg xvfb xauth xdotool xclip x11-apps
-  dbus-daemon dbus-bin
+  dbus-daemon dbus-bin at-spi2-core python3-gi gir1.2-atspi-2.0
   gstreamer1.0-tools gstreamer1.0-plugins-good
   dpkg-dev file appstream desktop-file-utils man-db
 )
