@@ -54,14 +54,16 @@ TEST(JobProgressTest, ShowsWhereTheRunIsAndHowItEnded) {
     double fraction;
     std::string notice;  // its title; empty: the run goes on
   } rows[] = {
-      // 100 frames in 4 s: 500 colour and 600 matte frames left at 25 a second.
+      // After a first frame of 4 s (the compressor's setup), 100 frames in 4 s: 499 colour and
+      // 600 matte frames left at 25 a second.
       {"colour",
-       {Began(kColour), Frame(kColour, 1, 10.0), Frame(kColour, 101, 14.0)},
-       "Colour 101 of 600 \u00B7 25 fps \u00B7 0:44 left",
-       100.0 / 1200,
+       {Began(kColour), Frame(kColour, 1, 6.0), Frame(kColour, 2, 10.0), Frame(kColour, 102, 14.0)},
+       "Colour 102 of 600 \u00B7 25 fps \u00B7 0:44 left",
+       101.0 / 1200,
        ""},
-      {"matte at its own rate", ToMatte({Frame(kMatte, 1, 30.0), Frame(kMatte, 5, 31.0)}),
-       "Matte 5 of 600 \u00B7 4.0 fps \u00B7 2:29 left", 604.0 / 1200, ""},
+      {"matte at its own rate",
+       ToMatte({Frame(kMatte, 1, 30.0), Frame(kMatte, 2, 30.5), Frame(kMatte, 6, 31.5)}),
+       "Matte 6 of 600 \u00B7 4.0 fps \u00B7 2:29 left", 605.0 / 1200, ""},
       {"written, told before the job's end and kept after it",
        ToMatte({Ended(kMatte, PassEnd::kFinished, 600), Checked(), Job(JobEnd::kCreated)}),
        "shot.avi and shot.matte.avi written, 600 frames", 1.0, "Conversion done"},
@@ -117,7 +119,7 @@ TEST(JobProgressTest, AsksForAViewAtMostTenTimesASecondAndNeverTwiceUntaken) {
   EXPECT_EQ(posts, 1) << "frames within a tenth of a second of the last view";
   Frame(kColour, 10, 0.11)(progress, now);
   EXPECT_EQ(posts, 2);
-  EXPECT_EQ(progress.Take().line, "Colour 10 of 600 \u00B7 90 fps \u00B7 0:13 left");
+  EXPECT_EQ(progress.Take().line, "Colour 10 of 600 \u00B7 89 fps \u00B7 0:13 left");
   Ended(kColour, PassEnd::kStopped, 10)(progress, now);
   EXPECT_EQ(posts, 3) << "a pass's end is shown at once";
 }

@@ -102,10 +102,10 @@ TEST_F(ConsoleUserTest, RewritesOneProgressLineOnATerminal) {
   Run(/*terminal=*/true);
   EXPECT_EQ(err.Text(),
             "\r\033[Ktga2avi: colour pass: frame 1 (1 of 2)"
-            "\r\033[Ktga2avi: colour pass: frame 2 (2 of 2), 1.0 fps, 0:03 left"
+            "\r\033[Ktga2avi: colour pass: frame 2 (2 of 2)"
             "\r\033[Ktga2avi: colour pass: 2 frames in 2.0 s (1.0 fps)\n"
             "\r\033[Ktga2avi: matte pass: frame 1 (1 of 2)"
-            "\r\033[Ktga2avi: matte pass: frame 2 (2 of 2), 1.0 fps, 0:01 left"
+            "\r\033[Ktga2avi: matte pass: frame 2 (2 of 2)"
             "\r\033[Ktga2avi: matte pass: 2 frames in 2.0 s (1.0 fps)\n"
             "tga2avi: Checked: shot.avi and shot.matte.avi, 2 frames each, lossless frames "
             "identical\n"

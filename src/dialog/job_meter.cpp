@@ -18,7 +18,14 @@ std::string ClockText(double seconds) {
 
 bool JobMeter::Update(int pass, long long place, double seconds) {
   const bool begins = !m_started || pass != m_pass;
-  if (begins) m_passStart = seconds;
+  if (begins) {
+    m_passStart = seconds;
+    m_passFirst = place;
+    m_timedFrom = 0;
+  } else if (m_timedFrom == 0 && place > m_passFirst) {
+    m_timedFrom = place;
+    m_timedSince = seconds;
+  }
   m_started = true;
   m_pass = pass;
   m_place = place;
@@ -27,9 +34,9 @@ bool JobMeter::Update(int pass, long long place, double seconds) {
 }
 
 std::optional<double> JobMeter::Rate() const {
-  const long long done = m_place - 1;
-  const double elapsed = m_now - m_passStart;
-  if (!m_started || done <= 0 || elapsed <= 0.0) return std::nullopt;
+  const long long done = m_place - m_timedFrom;
+  const double elapsed = m_now - m_timedSince;
+  if (!m_started || m_timedFrom == 0 || done <= 0 || elapsed <= 0.0) return std::nullopt;
   return static_cast<double>(done) / elapsed;
 }
 
