@@ -16,8 +16,9 @@ gui_init() {
     fi
   done
   if [ -z "${TGA2AVI_UNDER_XVFB:-}" ]; then
-    # Every test gets a display of its own; -a picks a free number.
-    TGA2AVI_UNDER_XVFB=1 exec xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" \
+    # Every test gets a display of its own; -a picks a free number. The server's own messages go
+    # with the test's output, which CTest shows when a test fails.
+    TGA2AVI_UNDER_XVFB=1 exec xvfb-run -a -e /dev/stderr -s "-screen 0 1280x1024x24 -nolisten tcp" \
       bash "$0" "$@"
   fi
   mkdir -p "$ARTIFACTS"
@@ -25,7 +26,21 @@ gui_init() {
   # Settings the program remembers stay with the test: a configuration folder of its own.
   export XDG_CONFIG_HOME="$WORK/config"
   APP_PID=
-  trap gui_cleanup EXIT
+  # A command that ends the test through set -e is named when the test ends, rather than
+  # leaving a failure without a word: the last command that failed (a failure a condition
+  # catches is not one) is kept, functions' included.
+  set -E
+  trap 'LAST_FAILED="${BASH_SOURCE[0]##*/} line $LINENO: $BASH_COMMAND (status $?)"' ERR
+  trap 'gui_report; gui_cleanup' EXIT
+}
+
+# gui_report: first in an exit trap: names the command that ended the test when nothing else
+# said why.
+gui_report() {
+  local status=$?
+  if [ $status != 0 ] && [ $status != 77 ] && [ -z "${FAILED:-}" ] && [ -n "${LAST_FAILED:-}" ]; then
+    echo "FAIL: ended by $LAST_FAILED" >&2
+  fi
 }
 
 gui_cleanup() {
@@ -37,6 +52,7 @@ gui_cleanup() {
 }
 
 fail() {
+  FAILED=1
   echo "FAIL: $*" >&2
   if [ -s "$WORK/app.log" ]; then
     echo "--- program output:" >&2

@@ -13,7 +13,7 @@ command -v dbus-daemon >/dev/null && command -v dbus-monitor >/dev/null ||
 /usr/bin/python3 -c 'import gi; gi.require_version("Atspi", "2.0")' 2>/dev/null ||
   { echo "SKIP: the accessibility bindings (gir1.2-atspi-2.0) are not installed" && exit 77; }
 mapfile -t bus < <(timeout 10 dbus-daemon --session --fork --print-address=1 --print-pid=1)
-trap 'kill "${bus[1]}" 2>/dev/null || true; gui_cleanup' EXIT
+trap 'gui_report; kill "${bus[1]}" 2>/dev/null || true; gui_cleanup' EXIT
 export DBUS_SESSION_BUS_ADDRESS=${bus[0]}
 dbus-monitor "type='signal',interface='com.canonical.Unity.LauncherEntry'" \
   "type='method_call',interface='org.freedesktop.Notifications'" >"$WORK/bus.log" 2>&1 &
