@@ -31,8 +31,7 @@ step() { echo "-- $SECONDS s: $1" >&2; }
 # accessibility tree. A selection made in the line would not do: during a run the line changes
 # faster than a selection can be made and read, and each change takes the selection away.
 read_line() {
-  local tries
-  for tries in 1 2 3 4 5 6 7 8 9 10; do
+  for _ in 1 2 3 4 5 6 7 8 9 10; do
     timeout 10 /usr/bin/python3 "$SOURCE_DIR/tests/gui/accessible_text.py" \
       "TGA TO AVI Converter" "progress bar" 2>"$WORK/a11y.log" && return 0
     sleep 1
